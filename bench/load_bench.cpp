@@ -1,0 +1,79 @@
+// Loading generated Blu-ray and HD DVD streams of 2,000 subtitles.
+#include <benchmark/benchmark.h>
+
+#include "core/context.h"
+#include "stream/load.h"
+#include "support/stream_builder.h"
+
+using namespace vantrel;
+using namespace vantrel::testing;
+
+namespace {
+
+// About 10 KB of object data per subtitle, split over fragments as a real stream would.
+std::string blurayStream(int subtitles) {
+    PgsBuilder b;
+    const Bytes chunk(5000, 0x11);
+    for (int i = 0; i < subtitles; ++i) {
+        const uint32_t t = 90000u * static_cast<uint32_t>(i) * 3;
+        b.pcs(t, {{0, 0, 100, 900}});
+        b.wds(t, {{0, 100, 900, 1700, 120}});
+        std::vector<PgsBuilder::Entry> pal;
+        for (int k = 0; k < 16; ++k)
+            pal.push_back({static_cast<uint8_t>(k), 16, 128, 128, static_cast<uint8_t>(k * 16)});
+        b.pds(t, pal);
+        b.ods(t, 0, true, false, chunk, 1700, 120, 10004);
+        b.ods(t, 0, false, true, chunk);
+        b.end(t);
+        b.pcs(t + 180000, {});
+        b.wds(t + 180000, {{0, 100, 900, 1700, 120}});
+        b.end(t + 180000);
+    }
+    return writeTempFile("bench.sup", b.bytes());
+}
+
+std::string hddvdStream(int packets) {
+    SpBuilder b;
+    const Bytes pixels(4000, 0x55);
+    for (int i = 0; i < packets; ++i) {
+        Bytes first = SpBuilder::staDsp();
+        auto append = [&](const Bytes& c) { first.insert(first.end(), c.begin(), c.end()); };
+        append(SpBuilder::setDarea(true, 100, 1800, 900, 1000));
+        append(SpBuilder::setDspxa(true, 10, 2010));
+        append(SpBuilder::setColor2({}));
+        append(SpBuilder::setContr2({}));
+        append(SpBuilder::cmdEnd());
+        Bytes second = SpBuilder::stpDsp();
+        second.push_back(0xFF);
+        b.packet(90000u * static_cast<uint32_t>(i) * 3, true, pixels, {{0, first}, {200, second, true}});
+    }
+    return writeTempFile("bench-hd.sup", b.bytes());
+}
+
+void loadFile(benchmark::State& state, const std::string& path) {
+    RecordingHost host;
+    MessageLog msg(host);
+    Options opt;
+    for (auto _ : state) {
+        Program prog;
+        Context ctx{prog, opt, msg};
+        prog.eSUPfile = path;
+        Load(ctx);
+        benchmark::DoNotOptimize(prog.Subs.data());
+        host.lines.clear();
+    }
+}
+
+void BM_LoadBluRay2000(benchmark::State& state) {
+    static const std::string path = blurayStream(2000);
+    loadFile(state, path);
+}
+BENCHMARK(BM_LoadBluRay2000)->Unit(benchmark::kMillisecond);
+
+void BM_LoadHDDVD2000(benchmark::State& state) {
+    static const std::string path = hddvdStream(2000);
+    loadFile(state, path);
+}
+BENCHMARK(BM_LoadHDDVD2000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

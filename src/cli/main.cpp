@@ -1,0 +1,161 @@
+// The headless front end: argument parsing and subcommand dispatch.
+#include <cstring>
+#include <iostream>
+
+#include "cli/cli.h"
+#include "core/encoding.h"
+#include "platform/files.h"
+#include "stream/load.h"
+
+namespace vantrel::cli {
+
+void CliHost::appendLogLine(const LogLine& line) {
+    flush();
+    pending_ = line.text;
+}
+
+void CliHost::replaceLastLogLine(std::string_view text) { pending_ = std::string(text); }
+
+void CliHost::flush() {
+    if (pending_) std::cerr << cp1252ToUtf8(*pending_) << '\n';
+    pending_.reset();
+}
+
+bool Args::has(const std::string& flag) const {
+    for (const auto& f : flags)
+        if (f == flag) return true;
+    return false;
+}
+
+std::optional<std::string> Args::value(const std::string& name) const {
+    auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<Subcommand>& subcommands() {
+    static std::vector<Subcommand> all;
+    return all;
+}
+
+bool registerSubcommand(Subcommand cmd) {
+    subcommands().push_back(std::move(cmd));
+    return true;
+}
+
+bool applySets(const Args& args, Options& opt) {
+    for (const auto& [name, value] : args.sets) {
+        if (!findSetting(name)) {
+            std::cerr << "Unknown setting: " << name << '\n';
+            return false;
+        }
+        if (!setSetting(opt, name, utf8ToCp1252(value))) {
+            std::cerr << "Invalid value for " << name << ": " << value << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+int loadInput(Session& s, const std::string& file) {
+    if (fileExt(file).size() == 4 && (fileExt(file) == ".srt" || fileExt(file) == ".SRT" ||
+                                      fileExt(file) == ".Srt")) {
+        std::cerr << "SRT import is not supported yet.\n";
+        return kFailed;
+    }
+    s.prog.eSUPfile = file;
+    try {
+        const LoadResult r = Load(s.ctx);
+        s.host.flush();
+        if (r == LoadResult::Unsupported || r == LoadResult::FormatError) return kFailed;
+    } catch (const PlatformError& e) {
+        s.host.flush();
+        std::cerr << e.what() << '\n';
+        return kFailed;
+    }
+    return kOk;
+}
+
+namespace {
+
+void printUsage(std::ostream& out) {
+    out << "Usage: vantrel-cli COMMAND [options]\n\nCommands:\n";
+    for (const auto& c : subcommands()) out << "  " << c.usage << '\n';
+    out << "\nEvery command takes --set Name=Value (a stored setting) and --help.\n";
+}
+
+void printHelp(const Subcommand& c) {
+    std::cout << "Usage: vantrel-cli " << c.usage << "\n\n" << c.help;
+    std::cout << "  --set Name=Value  override a setting (for example --set Details=1)\n"
+                 "  --help            show this text\n";
+}
+
+bool contains(const std::vector<std::string>& v, const std::string& s) {
+    for (const auto& x : v)
+        if (x == s) return true;
+    return false;
+}
+
+// Returns an error text, empty on success.
+std::string parseArgs(const Subcommand& c, int argc, char** argv, Args& args) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            args.help = true;
+        } else if (a == "--set") {
+            if (i + 1 >= argc) return "--set needs Name=Value";
+            const std::string kv = argv[++i];
+            const size_t eq = kv.find('=');
+            if (eq == std::string::npos || eq == 0) return "--set needs Name=Value, not \"" + kv + "\"";
+            args.sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
+        } else if (contains(c.valued, a)) {
+            if (i + 1 >= argc) return a + " needs a value";
+            args.values[a] = argv[++i];
+        } else if (contains(c.flags, a)) {
+            args.flags.push_back(a);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "unknown option " + a;
+        } else {
+            args.positional.push_back(a);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+}  // namespace vantrel::cli
+
+int main(int argc, char** argv) {
+    using namespace vantrel::cli;
+    if (argc < 2) {
+        printUsage(std::cerr);
+        return kUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printUsage(std::cout);
+        return kOk;
+    }
+    for (const auto& c : subcommands()) {
+        if (c.name != name) continue;
+        Args args;
+        const std::string error = parseArgs(c, argc - 2, argv + 2, args);
+        if (args.help) {
+            printHelp(c);
+            return kOk;
+        }
+        if (!error.empty()) {
+            std::cerr << "vantrel-cli " << name << ": " << error << "\nUsage: vantrel-cli " << c.usage << '\n';
+            return kUsage;
+        }
+        try {
+            return c.run(args);
+        } catch (const std::exception& e) {
+            std::cerr << e.what() << '\n';
+            return kFailed;
+        }
+    }
+    std::cerr << "vantrel-cli: unknown command \"" << name << "\"\n";
+    printUsage(std::cerr);
+    return kUsage;
+}

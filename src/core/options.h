@@ -1,0 +1,83 @@
+// The persisted options: values of the Options page controls and the window geometry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel {
+
+// Field names are those of the controls the values belong to, so the core reads an option
+// without knowing that a check box exists; the window copies widget values in and out.
+struct Options {
+    // Window geometry
+    int WindowState = 0;
+    int Top = 200;
+    int Left = 366;
+    int Width = 517;
+    int Height = 600;
+    int SubHeight = 126;
+    // Display
+    std::string eBackground;
+    bool cbBack = false;
+    bool cbBorders = false;
+    bool cbPalette = false;
+    // Loading
+    bool cbDetails = false;
+    bool cbAutoRead = true;
+    bool cbAutoClear = false;
+    // Pictures and scripts
+    bool cbBDN = false;
+    std::string eWorkDir;
+    bool cbBMP = false;
+    bool cbPNG = true;
+    // OCR
+    int ieMUL = 4;
+    int ieDIV = 19;
+    // Text rendering
+    int ieLastLine = 1010;
+    int ieLineSpc = 90;
+    int ieSpacing = 4;
+    int ieCutLevel = 145;
+    bool cbTags = false;
+    int coLang = 0;
+    int ieSpaceWidth = 20;
+    int ieSpaceWmin = 10;
+    // Export
+    int rgFormat = 0;
+    int rgFrame = 0;
+    int coLetters = 0;
+    int ieMaxColor = 220;
+    bool cb720p = false;
+    bool cbOCR = false;
+    bool cbForced = true;
+};
+
+enum class ValueKind { Integer, Flag, Text };
+
+// One stored value: its name, kind and the field it is bound to.
+struct SettingValue {
+    const char* name;
+    ValueKind kind;
+    int Options::*integer = nullptr;
+    bool Options::*flag = nullptr;
+    std::string Options::*text = nullptr;
+};
+
+// All stored values in the order they are written.
+const std::vector<SettingValue>& settingValues();
+
+// The order in which stored values are loaded.
+const std::vector<const char*>& settingLoadOrder();
+
+const SettingValue* findSetting(std::string_view name);
+
+// Sets a value by its stored name from text ("1", "145", a path). Returns false for an
+// unknown name or a value that does not fit the kind (the options stay unchanged then).
+bool setSetting(Options& options, std::string_view name, std::string_view value);
+
+// A value as stored text (integers and flags in decimal).
+std::string getSetting(const Options& options, const SettingValue& value);
+
+}  // namespace vantrel

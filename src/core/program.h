@@ -1,0 +1,44 @@
+// Program-wide state: the subtitle table, its global values and the mode flags.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/subtitle.h"
+
+namespace vantrel {
+
+// Enabled and shown states of the controls that jobs switch; the window applies them.
+struct ControlStates {
+    bool bReadSUP = false;        // enabled
+    bool ProgressBar = false;     // shown
+    bool WebLink = true;          // shown
+    bool bCancel = false;         // enabled
+    bool mSRT = true;             // shown
+    bool bSaveBMP = false;        // enabled
+    bool bExport = false;         // enabled
+    bool bOCRall = false;         // enabled
+    int ieSubs = 1;               // number box value
+    int udSubsMax = 0;            // navigator maximum
+};
+
+struct Program {
+    std::vector<TSUP> Subs;
+    std::string BaseName;
+    std::string eSUPfile;   // the stream file the table refers to
+    int32_t CurSub = 0;
+    uint8_t SubKind = 0;
+    bool Busy = false;
+    bool Cancel = false;
+    bool srtDirty = false;
+    bool Loading = false;   // a stream load runs; a second load is refused meanwhile
+    bool ocrRunning = false;
+    bool uiUpdating = false;
+    bool SavingPics = false;
+    bool ExportingBD = false;
+    bool ExportingHD = false;
+    ControlStates controls;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,39 @@
+// Time formatting and the effective end time of subtitle records.
+#include "core/subtitle.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace vantrel {
+
+std::string ticksToSrtTime(uint32_t ticks) {
+    // The time of day is taken as a day fraction, then split into whole milliseconds.
+    const double dayFraction = static_cast<double>(ticks) / 90000.0 / 86400.0;
+    auto ms = static_cast<int64_t>(std::llround(dayFraction * 86400000.0));
+    ms %= 86400000;
+    const int64_t h = ms / 3600000;
+    const int64_t m = ms / 60000 % 60;
+    const int64_t s = ms / 1000 % 60;
+    const int64_t z = ms % 1000;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld,%03lld", static_cast<long long>(h),
+                  static_cast<long long>(m), static_cast<long long>(s), static_cast<long long>(z));
+    return buf;
+}
+
+bool endSupplied(const std::vector<TSUP>& subs, size_t i) {
+    const TSUP& s = subs.at(i);
+    return !(s.endPTS > s.startPTS);
+}
+
+uint32_t effectiveEnd(const std::vector<TSUP>& subs, size_t i) {
+    const TSUP& s = subs.at(i);
+    if (s.endPTS > s.startPTS) return s.endPTS;
+    if (i + 1 < subs.size() && subs[i + 1].startPTS > s.startPTS) return subs[i + 1].startPTS;
+    // Saturate rather than wrap, so the supplied end never lies before the start.
+    if (s.startPTS > UINT32_MAX - kDefaultDuration) return UINT32_MAX;
+    return s.startPTS + kDefaultDuration;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,61 @@
+// The subtitle table: one fixed-size record per subtitle, plus time helpers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// Capacities of a record: two picture slots, 64 fragments per slot, object ids 0..63.
+inline constexpr int kSlots = 2;
+inline constexpr int kMaxParts = 64;
+inline constexpr int kMaxObjectIds = 64;
+
+// One picture slot: where a subtitle's compressed picture lies in the stream file.
+struct TSUPObject {
+    uint16_t id = 0;
+    uint16_t x1 = 0;
+    uint16_t x2 = 0;
+    uint16_t y1 = 0;
+    uint16_t y2 = 0;
+    uint8_t parts = 0;
+    std::array<int32_t, kMaxParts> partPos{};
+    std::array<int32_t, kMaxParts> partLen{};
+};
+
+// One subtitle. Holds no pixels: only times, geometry, text state and file locations.
+struct TSUP {
+    int32_t num = 0;
+    int32_t palPos = 0;
+    int32_t alphaPos = 0;
+    int32_t palCount = 0;
+    uint32_t startPTS = 0;
+    uint32_t endPTS = 0;
+    std::string startTime;
+    std::string endTime;
+    std::string text;
+    uint8_t font = 0;
+    uint8_t ocrOK = 0;
+    uint8_t locked = 0;
+    int32_t lineCount = 0;
+    int32_t charCount = 0;
+    std::array<TSUPObject, kSlots> obj{};
+    std::array<uint8_t, kMaxObjectIds> objWin{};
+};
+
+// 90 kHz ticks as "hh:mm:ss,zzz" (hour within the day, milliseconds rounded).
+std::string ticksToSrtTime(uint32_t ticks);
+
+// Ticks added to a start time when a subtitle has no usable end: two seconds.
+inline constexpr uint32_t kDefaultDuration = 180000;
+
+// The end time every writer uses for Subs[i]: its own end when that lies after its start,
+// else the next subtitle's start when that lies after it, else start + 2 s.
+uint32_t effectiveEnd(const std::vector<TSUP>& subs, size_t i);
+
+// True when effectiveEnd had to supply the end (the record's own end was missing or reversed).
+bool endSupplied(const std::vector<TSUP>& subs, size_t i);
+
+}  // namespace vantrel

@@ -1,0 +1,198 @@
+// File operations over stdio and the POSIX file system.
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantrel {
+namespace {
+constexpr size_t kReadBuffer = 64 * 1024;
+}
+
+PlatformError cannotOpen(std::string_view name, std::string_view reason) {
+    return PlatformError("Cannot open file \"" + std::string(name) + "\". " + std::string(reason));
+}
+
+PlatformError streamReadError() { return PlatformError("Stream read error"); }
+
+InputFile::InputFile(const std::string& name) : name_(name), buf_(kReadBuffer) {
+    f_ = std::fopen(name.c_str(), "rb");
+    if (!f_) throw cannotOpen(name, std::strerror(errno));
+    struct stat st {};
+    if (fstat(fileno(f_), &st) != 0 || S_ISDIR(st.st_mode)) {
+        std::fclose(f_);
+        f_ = nullptr;
+        throw cannotOpen(name, S_ISDIR(st.st_mode) ? "Is a directory" : std::strerror(errno));
+    }
+    size_ = st.st_size;
+}
+
+InputFile::~InputFile() {
+    if (f_) std::fclose(f_);
+}
+
+void InputFile::seek(int64_t offset) {
+    if (offset < 0) offset = 0;
+    pos_ = offset;
+}
+
+bool InputFile::fill() {
+    if (pos_ >= size_) return false;
+    if (std::fseek(f_, static_cast<long>(pos_), SEEK_SET) != 0) return false;
+    bufStart_ = pos_;
+    bufLen_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+    return bufLen_ > 0;
+}
+
+size_t InputFile::read(void* dst, size_t n) {
+    auto* out = static_cast<uint8_t*>(dst);
+    size_t done = 0;
+    while (done < n) {
+        if (pos_ < bufStart_ || pos_ >= bufStart_ + static_cast<int64_t>(bufLen_)) {
+            // Large reads bypass the buffer.
+            if (n - done >= buf_.size()) {
+                if (pos_ >= size_ || std::fseek(f_, static_cast<long>(pos_), SEEK_SET) != 0) break;
+                const size_t got = std::fread(out + done, 1, n - done, f_);
+                pos_ += static_cast<int64_t>(got);
+                done += got;
+                break;
+            }
+            if (!fill()) break;
+        }
+        const auto offset = static_cast<size_t>(pos_ - bufStart_);
+        const size_t take = std::min(n - done, bufLen_ - offset);
+        std::memcpy(out + done, buf_.data() + offset, take);
+        done += take;
+        pos_ += static_cast<int64_t>(take);
+    }
+    return done;
+}
+
+void InputFile::readExact(void* dst, size_t n) {
+    if (static_cast<uint64_t>(n) > static_cast<uint64_t>(std::max<int64_t>(0, remaining())))
+        throw streamReadError();
+    if (read(dst, n) != n) throw streamReadError();
+}
+
+uint8_t InputFile::readByte() {
+    if (pos_ >= bufStart_ && pos_ < bufStart_ + static_cast<int64_t>(bufLen_)) {
+        return buf_[static_cast<size_t>(pos_++ - bufStart_)];
+    }
+    uint8_t b = 0;
+    readExact(&b, 1);
+    return b;
+}
+
+uint16_t InputFile::readWord() {
+    const uint16_t hi = readByte();
+    return static_cast<uint16_t>((hi << 8) | readByte());
+}
+
+uint32_t InputFile::read24() {
+    uint32_t v = readByte();
+    v = (v << 8) | readByte();
+    return (v << 8) | readByte();
+}
+
+uint32_t InputFile::readDWord() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = (v << 8) | readByte();
+    return v;
+}
+
+uint32_t InputFile::readDWordLE() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(readByte()) << (8 * i);
+    return v;
+}
+
+OutputFile::OutputFile(const std::string& name) : name_(name) {
+    f_ = std::fopen(name.c_str(), "wb");
+    if (!f_) throw cannotOpen(name, std::strerror(errno));
+}
+
+OutputFile::~OutputFile() {
+    if (f_) std::fclose(f_);
+}
+
+void OutputFile::write(const void* data, size_t n) {
+    if (!f_) throw PlatformError("File \"" + name_ + "\" is closed");
+    if (n && std::fwrite(data, 1, n, f_) != n)
+        throw PlatformError("Cannot write file \"" + name_ + "\". " + std::strerror(errno));
+}
+
+void OutputFile::close() {
+    if (!f_) return;
+    const bool ok = std::fflush(f_) == 0;
+    const int err = errno;
+    const bool closed = std::fclose(f_) == 0;
+    f_ = nullptr;
+    if (!ok || !closed)
+        throw PlatformError("Cannot write file \"" + name_ + "\". " + std::strerror(err));
+}
+
+std::vector<uint8_t> readWholeFile(const std::string& name) {
+    InputFile f(name);
+    std::vector<uint8_t> data(static_cast<size_t>(f.size()));
+    f.readExact(data.data(), data.size());
+    return data;
+}
+
+void writeWholeFile(const std::string& name, const void* data, size_t n) {
+    OutputFile f(name);
+    f.write(data, n);
+    f.close();
+}
+
+bool fileExists(const std::string& name) {
+    struct stat st {};
+    return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool folderExists(const std::string& name) {
+    struct stat st {};
+    return stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void createFolder(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::create_directories(name, ec);
+    if (ec && !folderExists(name))
+        throw PlatformError("Cannot create folder \"" + name + "\". " + ec.message());
+}
+
+std::string currentFolder() {
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string(".") : p.string();
+}
+
+std::string programFolder() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return currentFolder();
+    return exe.parent_path().string();
+}
+
+std::string fileNameOnly(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string fileExt(std::string_view name) {
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+    return std::string(name.substr(dot));
+}
+
+std::string CutExt(std::string_view name) {
+    return std::string(name.substr(0, name.size() - fileExt(name).size()));
+}
+
+}  // namespace vantrel

@@ -1,0 +1,100 @@
+// File operations: buffered reading with exact reads, file creation, folders.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel {
+
+// An error of the platform layer; its message is shown to the user as it stands.
+class PlatformError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Cannot open file "name". reason"
+PlatformError cannotOpen(std::string_view name, std::string_view reason);
+// "Stream read error"
+PlatformError streamReadError();
+
+// A file opened for reading (others may read it too), with a read buffer of its own so
+// that byte-wise reads and short skips stay in memory.
+class InputFile {
+public:
+    explicit InputFile(const std::string& name);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    const std::string& name() const { return name_; }
+    int64_t size() const { return size_; }
+    int64_t position() const { return pos_; }
+    int64_t remaining() const { return size_ - pos_; }
+    void seek(int64_t offset);
+    void skip(int64_t count) { seek(pos_ + count); }
+
+    // Reads up to n bytes; returns how many were read (fewer at the end of the file).
+    size_t read(void* dst, size_t n);
+    // Reads exactly n bytes or throws "Stream read error".
+    void readExact(void* dst, size_t n);
+
+    uint8_t readByte();
+    uint16_t readWord();    // big-endian
+    uint32_t read24();      // big-endian
+    uint32_t readDWord();   // big-endian
+    uint32_t readDWordLE(); // little-endian
+
+private:
+    bool fill();
+
+    std::string name_;
+    std::FILE* f_ = nullptr;
+    int64_t size_ = 0;
+    int64_t pos_ = 0;          // logical position
+    int64_t bufStart_ = 0;     // file offset of buf_[0]
+    size_t bufLen_ = 0;
+    std::vector<uint8_t> buf_;
+};
+
+// A file created (or replaced) for writing.
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& name);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(const void* data, size_t n);
+    void write(std::string_view s) { write(s.data(), s.size()); }
+    // Flushes and closes; throws when the data could not be written.
+    void close();
+    const std::string& name() const { return name_; }
+
+private:
+    std::string name_;
+    std::FILE* f_ = nullptr;
+};
+
+// Reads a whole file; throws PlatformError.
+std::vector<uint8_t> readWholeFile(const std::string& name);
+void writeWholeFile(const std::string& name, const void* data, size_t n);
+
+bool fileExists(const std::string& name);
+bool folderExists(const std::string& name);
+// Creates a folder and its missing parents; throws PlatformError on failure.
+void createFolder(const std::string& name);
+std::string currentFolder();
+// The folder that holds the running program, ending without a separator.
+std::string programFolder();
+// The name without its folder.
+std::string fileNameOnly(std::string_view path);
+// The file name without its last extension ("a.b.sup" -> "a.b"); unchanged without a dot.
+std::string CutExt(std::string_view name);
+// The extension from the last "." of the file name on, or empty.
+std::string fileExt(std::string_view name);
+
+}  // namespace vantrel

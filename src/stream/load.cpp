@@ -1,0 +1,116 @@
+// The load operation: opens the stream, picks the reader by the first two bytes, and sets
+// up the table and the job controls around it.
+#include "stream/load.h"
+
+#include <cstdio>
+
+namespace vantrel {
+
+std::string hexUpper(uint64_t value, int digits) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*llX", digits, static_cast<unsigned long long>(value));
+    return buf;
+}
+
+void reportFormatError(Context& ctx, LoadState& st) {
+    const std::string message = "Subpicture format error at line " + std::to_string(st.count);
+    ctx.msg.erslog(message);
+    ctx.msg.log2(message);
+    st.count = 0;
+    st.formatError = true;
+}
+
+namespace {
+
+// Steps after the reader: hide the progress, set up the navigator and the export buttons.
+void finishLoad(Context& ctx, const std::string& fileName, int count) {
+    Program& p = ctx.prog;
+    ControlStates& c = p.controls;
+    c.ProgressBar = false;
+    c.WebLink = true;
+    c.bCancel = false;
+    c.mSRT = true;
+    c.udSubsMax = count;
+    ctx.host().controlsChanged(c);
+    if (count < 1) {
+        c.ieSubs = 0;
+        p.Subs.clear();
+        c.bSaveBMP = false;
+        c.bExport = false;
+        ctx.host().controlsChanged(c);
+        ctx.host().displaySubtitle(0);
+    } else {
+        p.BaseName = CutExt(fileNameOnly(fileName));
+        c.ieSubs = 1;
+        ctx.msg.slog2("Ready", "");
+        ctx.msg.logn(std::to_string(count) + " subtitles loaded.");
+        ctx.msg.log("");
+        c.bSaveBMP = true;
+        if (p.SubKind != 0) c.bOCRall = true;
+        c.bExport = true;
+        ctx.host().controlsChanged(c);
+        ctx.host().displaySubtitle(1);
+    }
+    p.srtDirty = true;
+}
+
+}  // namespace
+
+LoadResult Load(Context& ctx) {
+    Program& p = ctx.prog;
+    const std::string name = p.eSUPfile;
+    if (name.empty()) {
+        p.srtDirty = true;
+        return LoadResult::NoFile;
+    }
+    if (p.Loading) return LoadResult::Refused;
+    if (ctx.opt.cbAutoClear) ctx.msg.clear();
+
+    InputFile file(name);
+    p.Loading = true;
+    struct LoadingFlag {
+        bool& flag;
+        ~LoadingFlag() { flag = false; }
+    } loadingGuard{p.Loading};
+
+    ctx.msg.slog("Loading " + fileNameOnly(name), 0);
+    ctx.msg.log(name + " loading");
+    p.controls.mSRT = false;
+    // A file shorter than its marker is no stream of either kind.
+    const uint16_t marker = file.size() >= 2 ? file.readWord() : 0;
+    p.controls.ProgressBar = true;
+    p.controls.WebLink = false;
+    p.controls.bCancel = true;
+    p.Cancel = false;
+    ctx.host().setProgress(0, 100);
+    ctx.host().controlsChanged(p.controls);
+    file.seek(0);
+
+    // The table is rebuilt from empty by whichever reader runs.
+    p.Subs.clear();
+    LoadState st{file};
+    LoadResult result = LoadResult::Loaded;
+    try {
+        if (marker == 0x5350) {
+            ctx.msg.log2("HD DVD (DVD) subtitle found.");
+            readHDDVD(ctx, st);
+        } else if (marker == 0x5047) {
+            p.SubKind = 2;
+            ctx.msg.log2("Blu-ray presentation graphics found.");
+            readBluRay(ctx, st);
+        } else {
+            ctx.msg.erlog("Unsupported file format.");
+            result = LoadResult::Unsupported;
+        }
+    } catch (...) {
+        // A read past the end of a truncated file: keep what was read so far.
+        finishLoad(ctx, name, static_cast<int>(p.Subs.size()));
+        throw;
+    }
+    if (st.formatError) result = LoadResult::FormatError;
+    else if (result == LoadResult::Loaded && st.count < 1) result = LoadResult::NoSubtitles;
+    finishLoad(ctx, name, st.count);
+    return result;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,45 @@
+// Loading a stream file into the subtitle table: format detection and the two readers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/context.h"
+#include "platform/files.h"
+
+namespace vantrel {
+
+// What one load did.
+enum class LoadResult {
+    NoFile,       // the file name was empty
+    Refused,      // another load was running
+    Loaded,       // at least one subtitle
+    NoSubtitles,  // a valid stream without subtitles
+    Unsupported,  // neither "PG" nor "SP"
+    FormatError,  // a reader found a malformed stream
+};
+
+// The state a reader shares with the load for one pass over the file.
+struct LoadState {
+    InputFile& file;
+    int count = 0;
+    bool formatError = false;
+};
+
+// Blu-ray presentation graphics ("PG" segments).
+void readBluRay(Context& ctx, LoadState& st);
+// HD DVD and DVD-style subpictures ("SP" packets).
+void readHDDVD(Context& ctx, LoadState& st);
+
+// Loads the stream named in ctx.prog.eSUPfile. Platform errors (the file cannot be opened,
+// a read past the end of a truncated file) propagate as PlatformError after the controls
+// are put back; records made before such an error stay in the table.
+LoadResult Load(Context& ctx);
+
+// Upper-case hexadecimal with at least `digits` digits.
+std::string hexUpper(uint64_t value, int digits);
+
+// Reports a reader's format error: status badge, log line and an empty line; count := 0.
+void reportFormatError(Context& ctx, LoadState& st);
+
+}  // namespace vantrel

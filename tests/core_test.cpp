@@ -1,0 +1,154 @@
+// Subtitle table helpers, the log markup and the status operations.
+#include <gtest/gtest.h>
+
+#include "core/encoding.h"
+#include "core/message_log.h"
+#include "core/options.h"
+#include "core/subtitle.h"
+
+using namespace vantrel;
+
+TEST(TicksToSrtTime, FormatsTicksAsSrtTime) {
+    struct Case {
+        uint32_t ticks;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0, "00:00:00,000"},          {90000, "00:00:01,000"},      {5400000, "00:01:00,000"},
+        {324000000, "01:00:00,000"},  {123456789, "00:22:51,742"},  {4294967295u, "13:15:21,859"},
+        {45, "00:00:00,001"},         {44, "00:00:00,000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ticks);
+        EXPECT_EQ(ticksToSrtTime(c.ticks), c.expected);
+    }
+}
+
+TEST(EffectiveEnd, SuppliesMissingAndReversedEnds) {
+    std::vector<TSUP> subs(4);
+    subs[0].startPTS = 1000; subs[0].endPTS = 5000;     // own end
+    subs[1].startPTS = 6000; subs[1].endPTS = 0;        // no end: next start
+    subs[2].startPTS = 9000; subs[2].endPTS = 8000;     // reversed: next start
+    subs[3].startPTS = 20000; subs[3].endPTS = 0;       // last, no end: start + 2 s
+    EXPECT_EQ(effectiveEnd(subs, 0), 5000u);
+    EXPECT_EQ(effectiveEnd(subs, 1), 9000u);
+    EXPECT_EQ(effectiveEnd(subs, 2), 20000u);
+    EXPECT_EQ(effectiveEnd(subs, 3), 20000u + 180000u);
+    EXPECT_FALSE(endSupplied(subs, 0));
+    EXPECT_TRUE(endSupplied(subs, 1));
+    // The next subtitle starting at the same time is no end; near the top it saturates.
+    std::vector<TSUP> same(2);
+    same[0].startPTS = same[1].startPTS = 4294967000u;
+    EXPECT_EQ(effectiveEnd(same, 0), 4294967295u);
+}
+
+namespace {
+struct MarkupCase {
+    const char* name;
+    const char* text;
+    const char* visible;
+    std::vector<LogRun> runs;   // start, length and the fields that matter
+};
+
+LogRun run(size_t start, size_t length) {
+    LogRun r;
+    r.start = start;
+    r.length = length;
+    return r;
+}
+LogRun bold(size_t s, size_t l) { auto r = run(s, l); r.bold = true; return r; }
+LogRun colored(size_t s, size_t l, Color c) { auto r = run(s, l); r.windowText = false; r.color = c; return r; }
+LogRun sized(size_t s, size_t l, int size) { auto r = run(s, l); r.size = size; return r; }
+}  // namespace
+
+TEST(Markup, BuildsVisibleTextAndRuns) {
+    const MarkupCase cases[] = {
+        {"red line", "[re]Unsupported file format.[/re]", "Unsupported file format.",
+         {colored(0, 24, 0x0000FF)}},
+        {"bold middle", "a [b]b[/b] c", "a b c", {bold(2, 1)}},
+        {"brackets vanish", "x [1,2] - [3,4]", "x  - ", {}},
+        {"unclosed tag", "a [b]", "a ", {}},
+        {"colour digits read blue green red", "[c:FF0000]x[/c:FF0000]", "x", {colored(0, 1, 0xFF0000)}},
+        {"colour skips non-digits", "[c:0g0zFF]y[/c:0g0zFF]", "y", {colored(0, 1, 0x0000FF)}},
+        {"sizes", "[s1]a[/s1][s2]b[/s2]", "ab", {sized(0, 1, 10), sized(1, 1, 12)}},
+        {"blue", "[bl]z[/bl] w", "z w", {colored(0, 1, 0xFF0000)}},
+        {"close before open shows as is", "a]b[c", "a]b[c", {}},
+        {"open without close shows as is", "file [x.sup", "file [x.sup", {}},
+        {"empty", "", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LogLine line = parseMarkup(c.text);
+        EXPECT_EQ(line.text, c.visible);
+        ASSERT_EQ(line.runs.size(), c.runs.size());
+        for (size_t k = 0; k < c.runs.size(); ++k) {
+            EXPECT_EQ(line.runs[k].start, c.runs[k].start);
+            EXPECT_EQ(line.runs[k].length, c.runs[k].length);
+            EXPECT_EQ(line.runs[k].bold, c.runs[k].bold);
+            EXPECT_EQ(line.runs[k].size, c.runs[k].size);
+            EXPECT_EQ(line.runs[k].windowText, c.runs[k].windowText);
+            if (!c.runs[k].windowText) {
+                EXPECT_EQ(line.runs[k].color, c.runs[k].color);
+            }
+        }
+    }
+}
+
+TEST(MessageLog, LineAndStatusOperations) {
+    RecordingHost host;
+    MessageLog msg(host);
+    msg.logn("on an empty log");
+    msg.log2("first");
+    msg.log("[b]second[/b]");
+    msg.logn("replaced");
+    EXPECT_EQ(host.logText(), "on an empty log\nfirst\n\nreplaced\n");
+    EXPECT_TRUE(host.lines.back().runs.empty());
+
+    msg.erlog("Broken");
+    EXPECT_EQ(host.lines.back().text, "Broken");
+    EXPECT_EQ(host.lines.back().runs.at(0).color, 0x0000FFu);
+    EXPECT_TRUE(host.status.errorBadge);
+    EXPECT_EQ(host.status.panel[0].width, 55);
+    EXPECT_EQ(host.status.panel[1].text, " Broken");
+    EXPECT_EQ(host.status.hint, "Broken");
+    EXPECT_EQ(host.beeps, 1);
+
+    msg.slog("Loading x", 0);
+    EXPECT_FALSE(host.status.errorBadge);
+    EXPECT_FALSE(host.status.bold);
+    EXPECT_EQ(host.status.panel[0].text, " Loading x");
+
+    msg.slog2("Ready", "");
+    EXPECT_EQ(host.status.panel[1].text, " ");
+    EXPECT_EQ(host.lines.back().text, "");
+
+    msg.pslog("Saving 3", 3, 12);
+    EXPECT_EQ(host.title, "Vantrel - 25%");
+    EXPECT_EQ(host.progressPosition, 3);
+    msg.pslog("nothing loaded", 0, 0);
+    EXPECT_EQ(host.title, "Vantrel - 0%");
+}
+
+TEST(Options, SetsValuesByStoredName) {
+    Options o;
+    EXPECT_EQ(settingValues().size(), 34u);
+    EXPECT_EQ(settingLoadOrder().size(), 34u);
+    for (const char* name : settingLoadOrder()) EXPECT_NE(findSetting(name), nullptr) << name;
+    EXPECT_TRUE(setSetting(o, "CutLevel", "150"));
+    EXPECT_EQ(o.ieCutLevel, 150);
+    EXPECT_TRUE(setSetting(o, "Details", "1"));
+    EXPECT_TRUE(o.cbDetails);
+    EXPECT_TRUE(setSetting(o, "Workdir", "/tmp/out"));
+    EXPECT_EQ(o.eWorkDir, "/tmp/out");
+    EXPECT_FALSE(setSetting(o, "CutLevel", "abc"));
+    EXPECT_FALSE(setSetting(o, "NoSuchValue", "1"));
+    EXPECT_EQ(o.ieCutLevel, 150);
+}
+
+TEST(Encoding, ConvertsBetweenWindows1252AndUtf8) {
+    EXPECT_EQ(cp1252ToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(utf8ToCp1252("caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD"), "caf\xE9 \x80 ?");
+    EXPECT_TRUE(looksLikeUtf8("caf\xC3\xA9"));
+    EXPECT_FALSE(looksLikeUtf8("caf\xE9"));
+    EXPECT_FALSE(looksLikeUtf8("plain"));
+}

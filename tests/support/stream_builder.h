@@ -1,0 +1,87 @@
+// Builders of Blu-ray and subpicture streams for tests, benchmarks and fuzz seeds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrel::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+void putBE(Bytes& b, uint64_t v, int bytes);
+void putLE(Bytes& b, uint64_t v, int bytes);
+
+// A Blu-ray presentation graphics stream, one segment per call:
+// "PG", u32 PTS, u32 DTS, u8 type, u16 length, payload.
+class PgsBuilder {
+public:
+    struct CompObject {
+        uint16_t objectId = 0;
+        uint8_t windowId = 0;
+        uint16_t x = 0, y = 0;
+        bool cropped = false;
+    };
+    struct Window {
+        uint8_t id = 0;
+        uint16_t x = 0, y = 0, w = 0, h = 0;
+    };
+    struct Entry {
+        uint8_t index, y, cr, cb, alpha;
+    };
+
+    PgsBuilder& pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state = 0x80,
+                    uint16_t number = 0);
+    PgsBuilder& wds(uint32_t pts, const std::vector<Window>& windows);
+    PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0);
+    // One ODS segment; `first` adds data length, width and height before the data.
+    PgsBuilder& ods(uint32_t pts, uint16_t objectId, bool first, bool last, const Bytes& data,
+                    uint16_t width = 0, uint16_t height = 0, uint32_t dataLength = 0);
+    PgsBuilder& end(uint32_t pts);
+    // Any segment with a raw payload; `length` overrides the length field when >= 0.
+    PgsBuilder& segment(uint32_t pts, uint8_t type, const Bytes& payload, int length = -1);
+
+    // Offset in the stream where the next segment will start.
+    size_t offset() const { return bytes_.size(); }
+    const Bytes& bytes() const { return bytes_; }
+
+private:
+    Bytes bytes_;
+};
+
+// A subpicture ("SP") stream: "SP", u32le PTS, u32le 0, then one SPU per packet.
+class SpBuilder {
+public:
+    // HD DVD (32-bit header and pointers) when `hd`, DVD-style (16-bit) otherwise.
+    struct Dcsq {
+        uint16_t stm = 0;
+        Bytes commands;          // command bytes with operands
+        bool last = false;       // the next pointer points to this DCSQ itself
+    };
+    SpBuilder& packet(uint32_t pts, bool hd, const Bytes& pixels, const std::vector<Dcsq>& sequences,
+                      uint32_t ptsHigh = 0);
+    // Appends raw bytes (for malformed streams).
+    SpBuilder& raw(const Bytes& b);
+
+    const Bytes& bytes() const { return bytes_; }
+    // File offset of the SPU start of each packet written so far.
+    const std::vector<size_t>& spuStarts() const { return spuStarts_; }
+
+    // Command helpers.
+    static Bytes staDsp() { return {0x01}; }
+    static Bytes stpDsp() { return {0x02}; }
+    static Bytes cmdEnd() { return {0xFF}; }
+    static Bytes setDarea(bool hd, uint16_t x1, uint16_t x2, uint16_t y1, uint16_t y2);
+    static Bytes setDspxa(bool hd, uint32_t top, uint32_t bottom);
+    static Bytes setColor2(const Bytes& ycrcb768);
+    static Bytes setContr2(const Bytes& contrast256);
+
+private:
+    Bytes bytes_;
+    std::vector<size_t> spuStarts_;
+};
+
+// Writes bytes to a fresh file in a temporary folder; returns its path.
+std::string writeTempFile(const std::string& name, const Bytes& data);
+
+}  // namespace vantrel::testing
