@@ -1,10 +1,12 @@
 // Program-wide state: the subtitle table, its global values and the mode flags.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/pictures.h"
 #include "core/subtitle.h"
 
 namespace vantrel {
@@ -39,6 +41,13 @@ struct Program {
     bool ExportingBD = false;
     bool ExportingHD = false;
     ControlStates controls;
+
+    // Drawing state: the palette of the subtitle drawn last, the pictures, the side panel.
+    PaletteState pal;
+    Pictures pics;
+    SidePanel panel;
+    bool italicOn = false;                  // "<i>" seen by the text renderer
+    std::array<uint16_t, 10> lineY{};       // baselines of text lines 1..10, bottom first
 };
 
 }  // namespace vantrel
