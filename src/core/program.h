@@ -28,7 +28,8 @@ struct ControlStates {
 struct Program {
     std::vector<TSUP> Subs;
     std::string BaseName;
-    std::string eSUPfile;   // the stream file the table refers to
+    std::string eSUPfile;     // the file field: the stream the next load reads
+    std::string streamFile;   // the stream the loaded table came from; pixels are read here
     int32_t CurSub = 0;
     uint8_t SubKind = 0;
     bool Busy = false;

@@ -67,6 +67,7 @@ LoadResult Load(Context& ctx) {
     if (ctx.opt.cbAutoClear) ctx.msg.clear();
 
     InputFile file(name);
+    p.streamFile = name;
     p.Loading = true;
     struct LoadingFlag {
         bool& flag;
