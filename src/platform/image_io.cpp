@@ -27,12 +27,14 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t n) {
 }
 
 void silentWarning(png_structp, png_const_charp) {}
+// The error ends the decode through its jump buffer; the caller reports it.
+[[noreturn]] void silentError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 // Decodes into `out`; returns an error text or nullptr. Kept free of objects with
 // destructors between setjmp and the end, as longjmp would skip them.
 const char* decodeInto(const uint8_t* data, size_t size, DecodedPng& out, std::vector<png_bytep>& rows) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file";
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return "out of memory";
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -105,7 +107,7 @@ void noFlush(png_structp) {}
 // Encodes rows already laid out in `rows`; returns an error text or nullptr.
 const char* encode(OutputFile& file, int width, int height, int colorType, const std::vector<png_bytep>& rows,
                    const png_color* palette, const png_byte* trans, int entries) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return "out of memory";
     png_infop info = png_create_info_struct(png);
     if (!info) {

@@ -141,7 +141,9 @@ private:
                 const uint8_t cmd = area_[i];
                 const Command& c = commandTable()[cmd];
                 if (!c.name) {
-                    ctx_.msg.log("Unknown command: " + hexUpper(cmd, 2));
+                    // An empty line follows, so the count of subtitles loaded does not
+                    // take the message's place.
+                    ctx_.msg.log2("Unknown command: " + hexUpper(cmd, 2));
                     return false;
                 }
                 size_t operands = static_cast<size_t>(c.operands);
