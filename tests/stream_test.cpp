@@ -1,4 +1,6 @@
 // Loading streams: the Blu-ray and subpicture readers and the load around them.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "core/context.h"
@@ -559,4 +561,27 @@ TEST(Load, LastDumpLineIsReplacedByTheCount) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 2].text, "1 subtitles loaded.");
     EXPECT_EQ(lines[lines.size() - 3].text, "000000B0: WDS0 (0A)  id: 0  - ");
+}
+
+// Every file of the malformed folder (the fuzz target's finds go there too) loads to a
+// clean end: a result, or the platform's read error.
+TEST(BadInput, MalformedFolderLoadsCleanly) {
+    const std::filesystem::path folder = std::filesystem::path(VANTREL_SOURCE_DIR) / "tests/data/malformed";
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().string());
+        ++files;
+        for (bool details : {false, true}) {
+            Loader l;
+            l.opt.cbDetails = details;
+            l.prog.eSUPfile = entry.path().string();
+            try {
+                Load(l.ctx);
+            } catch (const PlatformError& e) {
+                EXPECT_STREQ(e.what(), "Stream read error");
+            }
+            EXPECT_FALSE(l.prog.Loading);
+        }
+    }
+    EXPECT_GT(files, 0u);
 }

@@ -1,0 +1,83 @@
+// The headless front end: info, options, exit statuses.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "support/run_command.h"
+#include "support/stream_builder.h"
+
+using namespace vantrel::testing;
+
+namespace {
+
+CommandResult cli(const std::vector<std::string>& args) { return runCommand(VANTREL_CLI, args); }
+
+std::string twoWindowStream() {
+    PgsBuilder b;
+    b.pcs(90000, {{1, 0, 0, 0}, {2, 1, 0, 0}});
+    b.wds(90000, {{0, 100, 100, 300, 50}, {1, 100, 900, 400, 60}});
+    b.pds(90000, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
+    b.ods(90000, 1, true, true, Bytes(10, 1), 300, 50);
+    b.ods(90000, 2, true, true, Bytes(12, 1), 400, 60);
+    b.end(90000);
+    b.pcs(180000, {});
+    b.end(180000);
+    return writeTempFile("two windows.sup", b.bytes());
+}
+
+}  // namespace
+
+TEST(Cli, InfoJsonCarriesEveryRecordField) {
+    const auto r = cli({"info", twoWindowStream(), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["SubKind"], 2);
+    EXPECT_EQ(j["BaseName"], "two windows");
+    ASSERT_EQ(j["Subs"].size(), 1u);
+    const auto& s = j["Subs"][0];
+    for (const char* field : {"num", "palPos", "alphaPos", "palCount", "startPTS", "endPTS", "startTime", "endTime",
+                              "text", "font", "ocrOK", "locked", "lineCount", "charCount", "obj"})
+        EXPECT_TRUE(s.contains(field)) << field;
+    EXPECT_FALSE(s.contains("objWin"));
+    EXPECT_EQ(s["endTime"], "00:00:02,000");
+    EXPECT_EQ(s["obj"][1]["y1"], 900);
+    EXPECT_EQ(s["obj"][1]["id"], 2);
+    EXPECT_EQ(s["obj"][1]["partLen"], nlohmann::json::array({12}));
+    EXPECT_EQ(r.err.find("1 subtitles loaded.") != std::string::npos, true) << r.err;
+}
+
+TEST(Cli, DetailsGoToTheLog) {
+    const auto plain = cli({"info", twoWindowStream()});
+    const auto detailed = cli({"info", twoWindowStream(), "--set", "Details=1"});
+    ASSERT_EQ(detailed.status, 0);
+    EXPECT_EQ(plain.err.find(": WDS1"), std::string::npos);
+    EXPECT_NE(detailed.err.find(": WDS1 (13)  id: 1  - "), std::string::npos) << detailed.err;
+    EXPECT_EQ(plain.out, detailed.out);
+}
+
+TEST(Cli, ExitStatuses) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* err;   // text the error output must hold
+    };
+    const std::string bad = writeTempFile("bad.sup", {'X', 'Y', 'Z'});
+    const std::string broken = writeTempFile("broken.sup", {'P', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0xFF, 0xFF});
+    const Case cases[] = {
+        {"no command", {}, 2, "Usage"},
+        {"unknown command", {"frobnicate"}, 2, "unknown command"},
+        {"no file", {"info"}, 2, "FILE"},
+        {"unknown option", {"info", bad, "--bogus"}, 2, "unknown option --bogus"},
+        {"unknown setting", {"info", bad, "--set", "Nope=1"}, 2, "Unknown setting: Nope"},
+        {"unsupported", {"info", bad}, 1, "Unsupported file format."},
+        {"missing", {"info", "/nonexistent/x.sup"}, 1, "Cannot open file \"/nonexistent/x.sup\"."},
+        {"truncated", {"info", broken}, 1, "Stream read error"},
+        {"help", {"info", "--help"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto r = cli(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
