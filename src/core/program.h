@@ -42,6 +42,7 @@ struct Program {
     bool ExportingBD = false;
     bool ExportingHD = false;
     ControlStates controls;
+    std::vector<std::string> mSRT;          // the SRT preview, one entry per line
 
     // Drawing state: the palette of the subtitle drawn last, the pictures, the side panel.
     PaletteState pal;

@@ -36,4 +36,8 @@ uint32_t effectiveEnd(const std::vector<TSUP>& subs, size_t i) {
     return s.startPTS + kDefaultDuration;
 }
 
+std::string endSuppliedMessage(const TSUP& sub, uint32_t end) {
+    return "Subtitle " + std::to_string(sub.num) + " has no end time: " + ticksToSrtTime(end) + " used.";
+}
+
 }  // namespace vantrel

@@ -58,4 +58,7 @@ uint32_t effectiveEnd(const std::vector<TSUP>& subs, size_t i);
 // True when effectiveEnd had to supply the end (the record's own end was missing or reversed).
 bool endSupplied(const std::vector<TSUP>& subs, size_t i);
 
+// The log line a writer adds when it supplied the end of Subs[i].
+std::string endSuppliedMessage(const TSUP& sub, uint32_t end);
+
 }  // namespace vantrel
