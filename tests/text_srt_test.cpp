@@ -45,7 +45,7 @@ TEST(SrtWriter, WritesCuesWithEffectiveEnds) {
     saveSrt(ctx, path);
     const auto bytes = readWholeFile(path);
     const std::string text(bytes.begin(), bytes.end());
-    EXPECT_EQ(text.substr(0, 43), "1\r\n00:00:00,000 --> 00:00:00,001\r\nOne\r\nTwo\r\n");
+    EXPECT_EQ(text.substr(0, 44), "1\r\n00:00:00,000 --> 00:00:00,001\r\nOne\r\nTwo\r\n");
     EXPECT_NE(text.find("caf\xE9\r\n\r\n"), std::string::npos);   // single-byte, no conversion
     EXPECT_EQ(host.lines.back().text, path + " subtitle saved.");
 }
