@@ -1,0 +1,197 @@
+// The palette builder for the four kinds of subtitle and the colour conversions.
+#include "render/palette.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace vantrel {
+namespace {
+
+int channelSum(Color c) { return static_cast<int>((c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF)); }
+
+// Finds the background, brightest and darkest indexes while a palette is filled in.
+struct Tracker {
+    int minAlpha = 4095;
+    int maxSum = 0;
+    int minSum = 4095;
+
+    void update(PaletteState& pal, uint8_t k) {
+        const int alpha = pal.Alpha[k];
+        const int sum = channelSum(pal.Palette[k]);
+        if (alpha < minAlpha) {
+            minAlpha = alpha;
+            pal.TranspIdx = k;
+        }
+        // Strict comparisons: the first of equal entries wins, and opaque black is never bright.
+        if (alpha == 255 && sum > maxSum) {
+            maxSum = sum;
+            pal.BrightIdx = k;
+        }
+        if (alpha == 255 && sum < minSum) {
+            minSum = sum;
+            pal.DarkIdx = k;
+        }
+    }
+};
+
+// File offsets in the table are 32-bit values; read them unsigned so a position past 2 GB
+// stays a position.
+int64_t offset32(int32_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
+
+// Reads `count` bytes at `offset`, or throws "Stream read error" without allocating when
+// the file is too short.
+std::vector<uint8_t> readAt(InputFile& f, int64_t offset, int64_t count) {
+    if (offset < 0 || count < 0 || offset > f.size() || count > f.size() - offset) throw streamReadError();
+    f.seek(offset);
+    std::vector<uint8_t> bytes(static_cast<size_t>(count));
+    f.readExact(bytes.data(), bytes.size());
+    return bytes;
+}
+
+// HD DVD: 256 (Y, Cr, Cb) triples and 256 contrast bytes inside the control area, which
+// begins right after the pixel data.
+void hdDvdPalette(InputFile& f, const TSUP& s, PaletteState& pal) {
+    const TSUPObject& slot = s.obj[0];
+    const int64_t area = offset32(slot.partPos[0]) + offset32(slot.partLen[0]);
+    const std::vector<uint8_t> colors = readAt(f, area + offset32(s.palPos), 768);
+    const std::vector<uint8_t> contrast = readAt(f, area + offset32(s.alphaPos), 256);
+    Tracker t;
+    for (size_t i = 0; i < 256; ++i) {
+        pal.Palette[i] = YCrCbToRGB(colors[3 * i], colors[3 * i + 1], colors[3 * i + 2]);
+        pal.Alpha[i] = static_cast<uint8_t>(255 - contrast[i]);
+        t.update(pal, static_cast<uint8_t>(i));
+    }
+}
+
+// Blu-ray: palCount 5-byte entries (index, Y, Cr, Cb, alpha) at palPos. Every entry names
+// its index with one byte, so a count above 256 (a malformed segment) only repeats indexes.
+void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, bool exportingBD) {
+    pal.Palette.fill(0);
+    pal.Alpha.fill(exportingBD ? 255 : 0);
+    const int64_t count = std::max<int32_t>(s.palCount, 0);
+    const std::vector<uint8_t> entries = readAt(f, offset32(s.palPos), count * 5);
+    Tracker t;
+    for (size_t e = 0; e + 5 <= entries.size(); e += 5) {
+        const uint8_t index = entries[e];
+        pal.Alpha[index] = entries[e + 4];
+        pal.Palette[index] = YCrCbToRGB(entries[e + 1], entries[e + 2], entries[e + 3]);
+        t.update(pal, index);
+    }
+}
+
+void dvdPalette(PaletteState& pal) {
+    static constexpr Color colors[4] = {0x000000, 0xFFFFFF, 0x000000, 0xCCCCCC};
+    static constexpr uint8_t alphas[4] = {0, 255, 255, 255};
+    for (size_t i = 0; i < 4; ++i) {
+        pal.Palette[i] = colors[i];
+        pal.Alpha[i] = alphas[i];
+    }
+    pal.BrightIdx = 1;
+    // Background and dark ink of the fixed table; indexes left from an earlier table could
+    // point at entries this table does not define.
+    pal.TranspIdx = 0;
+    pal.DarkIdx = 2;
+}
+
+// Text subtitles: a 17-step grey ramp at indexes 2..18 that the glyph atlas values map to.
+void textPalette(PaletteState& pal, int maxColor) {
+    pal.Palette.fill(0);
+    pal.GreyMap.fill(1);
+    pal.Alpha.fill(0);
+    const int m = std::clamp(maxColor, 0, 255);
+    auto grey = [](int v) { return static_cast<Color>(std::clamp(v, 0, 255)) * 0x010101u; };
+    for (int i = 0; i <= 16; ++i) {
+        const int level = i * m / 255;
+        const auto k = static_cast<size_t>(2 + i);
+        if (i < 8) {
+            pal.Palette[k] = grey(16 * level);
+            pal.Alpha[k] = static_cast<uint8_t>(154 + 10 * i);
+            pal.GreyMap[static_cast<size_t>(16 * i)] = static_cast<uint8_t>(k);
+        } else {
+            // One below 16 * level so that the top step is 255, not 256; a dark setting
+            // whose level is 0 stays black instead of wrapping around.
+            pal.Palette[k] = grey(16 * level - 1);
+            pal.Alpha[k] = static_cast<uint8_t>(223 + 4 * (i - 8));
+            pal.GreyMap[static_cast<size_t>(16 * i - 1)] = static_cast<uint8_t>(k);
+        }
+    }
+    pal.TranspIdx = 1;
+    pal.Alpha[0] = 255;
+    pal.Palette[1] = 0x0000FF;
+    pal.Palette[19] = 0;
+    pal.Alpha[19] = 255;
+    pal.BrightIdx = 18;
+    pal.DarkIdx = 19;
+}
+
+}  // namespace
+
+Color YCrCbToRGB(uint8_t Y, uint8_t Cr, uint8_t Cb) {
+    const int d = 1164 * (Y - 16);
+    const int cr = Cr - 128;
+    const int cb = Cb - 128;
+    const int r = std::clamp((d + 1596 * cr + 500) / 1000, 0, 255);
+    const int g = std::clamp((d - 813 * cr - 391 * cb + 500) / 1000, 0, 255);
+    const int b = std::clamp((d + 2018 * cb + 500) / 1000, 0, 255);
+    return static_cast<Color>(r) | (static_cast<Color>(g) << 8) | (static_cast<Color>(b) << 16);
+}
+
+uint32_t cutThresholdFor(int level) {
+    const auto l = static_cast<uint32_t>(std::clamp(level, 0, 255));
+    return l + 256 * l + 65536 * l;
+}
+
+void setpal(Context& ctx, int32_t index, PictureSize* size) {
+    Program& prog = ctx.prog;
+    if (index < 0 || static_cast<size_t>(index) >= prog.Subs.size()) return;
+    const TSUP& s = prog.Subs[static_cast<size_t>(index)];
+    PaletteState& pal = prog.pal;
+
+    std::optional<InputFile> file;
+    if (prog.SubKind != 3) file.emplace(prog.streamFile);
+    pal.cutThreshold = cutThresholdFor(ctx.opt.ieCutLevel);
+
+    switch (prog.SubKind) {
+        case 1:
+            hdDvdPalette(*file, s, pal);
+            if (size) *size = PictureSize{};
+            break;
+        case 2:
+            // Without a palette of its own the subtitle keeps the one drawn before it.
+            if (s.palPos != 0) {
+                bluRayPalette(*file, s, pal, prog.ExportingBD);
+                if (size) *size = PictureSize{};
+            }
+            break;
+        case 0:
+            dvdPalette(pal);
+            if (size) *size = kDvdPictureSize;
+            break;
+        case 3: textPalette(pal, ctx.opt.ieMaxColor); break;
+        default: break;
+    }
+
+    if (!prog.ExportingBD && !prog.ExportingHD && ctx.opt.cbOCR) pal.Alpha.fill(255);
+}
+
+uint8_t NearestColor(const PaletteState& pal, int32_t R, int32_t G, int32_t B) {
+    int best = 1024;
+    uint8_t found = 0;
+    for (int i = 0; i < 256; ++i) {
+        const Color c = pal.Palette[static_cast<size_t>(i)];
+        const int d = std::abs(R - static_cast<int>(c & 0xFF)) + std::abs(G - static_cast<int>((c >> 8) & 0xFF)) +
+                      std::abs(B - static_cast<int>((c >> 16) & 0xFF));
+        if (d < best) {
+            best = d;
+            found = static_cast<uint8_t>(i);
+        }
+    }
+    return found;
+}
+
+}  // namespace vantrel
