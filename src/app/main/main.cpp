@@ -1,0 +1,17 @@
+// The window program: creates the application and the main window and runs the message loop.
+#include <QApplication>
+#include <QTimer>
+
+#include "app/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    vantrel::app::TfMain window;
+    window.show();
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    // Start-up runs once the window is up, as its first activation.
+    QTimer::singleShot(0, &window, [&window, args] { window.startUp(args); });
+    return QApplication::exec();
+}

@@ -1,0 +1,37 @@
+// Text conversions for the window.
+#include "app/qt_text.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include "core/encoding.h"
+
+namespace vantrel::app {
+
+QString toQt(std::string_view text) {
+    if (looksLikeUtf8(text)) return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const std::string utf8 = cp1252ToUtf8(text);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string fromQt(const QString& text) { return utf8ToCp1252(text.toStdString()); }
+
+std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString displayPath(std::string_view path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+QString dialogFilter(std::string_view filter) {
+    const QStringList parts = QString::fromLatin1(filter.data(), static_cast<qsizetype>(filter.size()))
+                                  .split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& p : patterns) p = p.trimmed();
+        entries << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+}  // namespace vantrel::app

@@ -1,0 +1,62 @@
+// Reading and writing the stored values through QSettings.
+#include "app/settings.h"
+
+#include <QFile>
+#include <cstring>
+
+namespace vantrel::app {
+namespace {
+
+constexpr int kMaximized = 2;
+
+bool isNormalGeometry(const char* name) {
+    return !std::strcmp(name, "Top") || !std::strcmp(name, "Left") || !std::strcmp(name, "Width") ||
+           !std::strcmp(name, "Height");
+}
+
+// Text values are file names, kept in the platform's encoding inside the program.
+QString storedText(const std::string& text) {
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> openUserSettings() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("Corvane Labs"), QStringLiteral("Quillon"));
+}
+
+void RegRead(QSettings& store, Options& options) {
+    if (store.status() != QSettings::NoError) return;
+    for (const char* name : settingLoadOrder()) {
+        const SettingValue* value = findSetting(name);
+        const QString key = QString::fromLatin1(name);
+        if (!value || !store.contains(key)) continue;
+        const QVariant stored = store.value(key);
+        // An INI value with an unquoted comma reads as a list: never one of ours.
+        if (stored.typeId() == QMetaType::QStringList || !stored.canConvert<QString>()) continue;
+        const QString text = stored.toString();
+        if (value->kind == ValueKind::Text) {
+            options.*(value->text) = QFile::encodeName(text).toStdString();
+        } else {
+            // setSetting refuses anything but a whole decimal number and leaves the default.
+            setSetting(options, name, text.trimmed().toStdString());
+        }
+    }
+}
+
+void RegWrite(QSettings& store, const Options& options) {
+    const bool maximized = options.WindowState == kMaximized;
+    for (const SettingValue& value : settingValues()) {
+        if (maximized && isNormalGeometry(value.name)) continue;
+        const QString key = QString::fromLatin1(value.name);
+        switch (value.kind) {
+            case ValueKind::Integer: store.setValue(key, options.*(value.integer)); break;
+            case ValueKind::Flag: store.setValue(key, options.*(value.flag) ? 1 : 0); break;
+            case ValueKind::Text: store.setValue(key, storedText(options.*(value.text))); break;
+        }
+    }
+    store.sync();
+}
+
+}  // namespace vantrel::app

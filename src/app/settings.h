@@ -1,0 +1,24 @@
+// The options and the window geometry, persisted per user in an INI file.
+#pragma once
+
+#include <QSettings>
+#include <memory>
+
+#include "core/options.h"
+
+namespace vantrel::app {
+
+// The per-user store: organisation "Corvane Labs", application "Quillon", INI format.
+std::unique_ptr<QSettings> openUserSettings();
+
+// Loads every stored value in load order into `options`. A missing value leaves the default;
+// a value of the wrong kind (text where a number belongs, a list) is skipped. Nothing is
+// loaded when the store cannot be read.
+void RegRead(QSettings& store, Options& options);
+
+// Writes every value in the order of the value table. While the window is maximised
+// ("WindowState" 2) the normal geometry ("Top", "Left", "Width", "Height") saved earlier is
+// kept. Failures to write are silent.
+void RegWrite(QSettings& store, const Options& options);
+
+}  // namespace vantrel::app
