@@ -1,0 +1,353 @@
+// The Blu-ray, HD DVD and DVD-style run-length decoders over an MSB-first bit reader; runs
+// are painted a row segment at a time into the overlay, the paletted picture and the ink plane.
+#include "render/decoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace vantrel {
+
+PixelData PixelData::fromBytes(const std::vector<uint8_t>& data) {
+    PixelData d;
+    d.bytes = data;
+    d.bytes.resize(data.size() + kPixelDataSpare, 0);
+    d.dataLen = static_cast<int64_t>(data.size());
+    return d;
+}
+
+void PixelRect::add(int x0, int y0, int x1, int y1) {
+    if (x1 <= x0 || y1 <= y0) return;
+    if (empty()) {
+        *this = {x0, y0, x1, y1};
+        return;
+    }
+    left = std::min(left, x0);
+    top = std::min(top, y0);
+    right = std::max(right, x1);
+    bottom = std::max(bottom, y1);
+}
+
+namespace {
+// Positions in the table are 32-bit file offsets.
+int64_t offset32(int32_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
+}  // namespace
+
+void loadSlot(InputFile& file, const TSUPObject& slot, PixelData& data) {
+    const int parts = std::min<int>(slot.parts, kMaxParts);
+    int64_t total = 0;
+    for (int i = 0; i < parts; ++i) {
+        const int64_t pos = offset32(slot.partPos[static_cast<size_t>(i)]);
+        const int64_t len = std::max<int32_t>(slot.partLen[static_cast<size_t>(i)], 0);
+        if (pos > file.size() || len > file.size() - pos) throw streamReadError();
+        total += len;
+    }
+    data.bytes.assign(static_cast<size_t>(total) + kPixelDataSpare, 0);
+    data.dataLen = 0;
+    for (int i = 0; i < parts; ++i) {
+        const int64_t len = std::max<int32_t>(slot.partLen[static_cast<size_t>(i)], 0);
+        file.seek(offset32(slot.partPos[static_cast<size_t>(i)]));
+        file.readExact(data.bytes.data() + data.dataLen, static_cast<size_t>(len));
+        data.dataLen += len;
+    }
+}
+
+void loadSlot(const std::string& fileName, const TSUPObject& slot, PixelData& data) {
+    InputFile file(fileName);
+    loadSlot(file, slot, data);
+}
+
+namespace {
+
+class RunDecoder {
+public:
+    RunDecoder(Context& ctx, const TSUP& sub, int slotNo, PixelData& data)
+        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), pics_(ctx.prog.pics) {
+        const PaletteState& pal = prog_.pal;
+        const bool saveOcr = prog_.SavingPics && ctx.opt.cbOCR;
+        const bool twoTone = prog_.ocrRunning || saveOcr;
+        drawOverlay_ = !prog_.ExportingBD && !prog_.ExportingHD;
+        for (size_t c = 0; c < 256; ++c) {
+            const bool ink = pal.Palette[c] >= pal.cutThreshold;
+            ink_[c] = ink;
+            pen_[c] = twoTone ? (ink ? 0xCCCCCCu : 0u) : pal.Palette[c];
+            alpha_[c] = pal.Alpha[c];
+            index_[c] = saveOcr ? (ink ? pal.BrightIdx : pal.DarkIdx) : static_cast<uint8_t>(c);
+        }
+    }
+
+    PixelRect run(const std::string& streamFile) {
+        startSlot();
+        switch (prog_.SubKind) {
+            case 0:
+            case 1: interlaced(); break;
+            case 2:
+                progressive();
+                if (slotNo_ == 0 && sub_.obj[1].partPos[0] != 0) {
+                    // The second window's object, at its own position.
+                    PixelData second;
+                    loadSlot(streamFile, sub_.obj[1], second);
+                    data_ = &second;
+                    slotNo_ = 1;
+                    startSlot();
+                    progressive();
+                    data_ = nullptr;
+                }
+                break;
+            default: break;
+        }
+        return painted_;
+    }
+
+private:
+    // --- Bit reader: `window_` holds the next unread bits at its top. ---
+    uint8_t byteAt(int64_t pos) const {
+        // The spare zero bytes cover the look-ahead; anything beyond them reads as zero too.
+        return pos >= 0 && pos < static_cast<int64_t>(data_->bytes.size()) ? data_->bytes[static_cast<size_t>(pos)] : 0;
+    }
+    void loadWindow() {
+        usedBits_ = 0;
+        window_ = 0;
+        for (int k = 0; k < 4; ++k) window_ = (window_ << 8) | byteAt(readPos_ + k);
+        readPos_ += 4;
+    }
+    void nextByte() {
+        usedBits_ -= 8;
+        window_ += byteAt(readPos_);
+        ++readPos_;
+    }
+    void skipBits(int n) {
+        if (usedBits_ > 0) {
+            const int rest = 8 - usedBits_ % 8;
+            if (n > rest) {
+                window_ <<= rest;
+                usedBits_ += rest;
+                n -= rest;
+                nextByte();
+            }
+        }
+        while (usedBits_ > 0 && usedBits_ % 8 == 0) nextByte();
+        while (usedBits_ == 0 && n > 8) {
+            window_ <<= 8;
+            usedBits_ = 8;
+            nextByte();
+            n -= 8;
+        }
+        window_ <<= n;
+        usedBits_ += n;
+        if (usedBits_ == 8) nextByte();
+    }
+    // The next k bits after the first `skip` unread ones.
+    uint32_t peek(int skip, int k) const { return (window_ << skip) >> (32 - k); }
+
+    void startSlot() {
+        readPos_ = 0;
+        curX_ = 0;
+        curY_ = 0;
+        loadWindow();
+    }
+
+    // --- Run writer ---
+    void putRun(uint8_t c, int n) {
+        const TSUPObject& o = sub_.obj[static_cast<size_t>(slotNo_)];
+        const int64_t lastX = static_cast<int64_t>(o.x2) - o.x1;   // x2 - x1
+        const int64_t length = n != 0 ? n : lastX + 1 - curX_;
+        if (length > 0) paint(o, c, length);
+        curX_ += length;
+        if (n != 0 && curX_ <= lastX) return;
+        curX_ = 0;
+        curY_ += prog_.SubKind == 2 ? 1 : 2;
+        if (usedBits_ > 0) skipBits(8 - usedBits_);
+    }
+
+    void paint(const TSUPObject& o, uint8_t c, int64_t length) {
+        // Ink plane, relative to the slot's top-left corner.
+        if (ink_[c] && curY_ >= 0 && curY_ < kScreenHeight) {
+            const int64_t a = std::max<int64_t>(curX_, 0);
+            const int64_t b = std::min<int64_t>(curX_ + length, kScreenWidth);
+            if (a < b)
+                std::memset(pics_.inkPlane.data() + curY_ * kScreenWidth + a, 1, static_cast<size_t>(b - a));
+        }
+        const int64_t row = o.y1 + curY_;
+        const int64_t col = o.x1 + curX_;
+        if (drawOverlay_) {
+            OverlayImage& ov = pics_.Overlay;
+            if (row < ov.height) {
+                const int64_t a = std::max<int64_t>(col, 0);
+                const int64_t b = std::min<int64_t>(col + length, ov.width);
+                if (a < b) {
+                    const size_t at = static_cast<size_t>(row * ov.width + a);
+                    const auto count = static_cast<size_t>(b - a);
+                    std::fill_n(ov.color.begin() + static_cast<ptrdiff_t>(at), count, pen_[c]);
+                    std::memset(ov.alpha.data() + at, alpha_[c], count);
+                    painted_.add(static_cast<int>(a), static_cast<int>(row), static_cast<int>(b),
+                                 static_cast<int>(row + 1));
+                }
+            }
+        }
+        IndexedImage& ii = pics_.IndexImage;
+        if (row < ii.height) {
+            const int64_t a = std::max<int64_t>(col, 0);
+            const int64_t b = std::min<int64_t>(col + length, ii.width);
+            if (a < b)
+                std::memset(ii.pixels.data() + row * ii.width + a, index_[c], static_cast<size_t>(b - a));
+        }
+    }
+
+    // --- Blu-ray: byte codes, explicit line ends, progressive rows. ---
+    void progressive() {
+        while (readPos_ <= data_->dataLen + 3) {
+            const auto k = static_cast<uint8_t>(peek(0, 8));
+            if (k != 0) {                       // KKKKKKKK: one pixel
+                skipBits(8);
+                putRun(k, 1);
+                continue;
+            }
+            const uint32_t b1 = peek(8, 8);
+            const int flags = static_cast<int>(b1 >> 6);
+            const int l6 = static_cast<int>(b1 & 0x3F);
+            if (b1 == 0) {                      // 00 00: end of line
+                skipBits(16);
+                curX_ = 0;
+                curY_ += 1;
+            } else if (flags == 0) {            // 00 00LLLLLL
+                skipBits(16);
+                putRun(0, l6);
+            } else if (flags == 1) {            // 00 01LLLLLL LLLLLLLL
+                const int l14 = (l6 << 8) | static_cast<int>(peek(16, 8));
+                skipBits(24);
+                putRun(0, l14);
+            } else if (flags == 2) {            // 00 10LLLLLL KKKKKKKK
+                const auto color = static_cast<uint8_t>(peek(16, 8));
+                skipBits(24);
+                putRun(color, l6);
+            } else {                            // 00 11LLLLLL LLLLLLLL KKKKKKKK
+                const int l14 = (l6 << 8) | static_cast<int>(peek(16, 8));
+                const auto color = static_cast<uint8_t>(peek(24, 8));
+                skipBits(32);
+                putRun(color, l14);
+            }
+        }
+    }
+
+    // --- HD DVD and DVD-style: bit codes, two fields of alternate rows. ---
+    void interlaced() {
+        const TSUPObject& first = sub_.obj[0];
+        const int64_t limit = first.partLen[0];
+        // A bottom field that the record places before the top field, or past the data,
+        // starts at the nearest end of the loaded data instead.
+        const int64_t bottom = std::clamp<int64_t>(static_cast<int64_t>(first.partPos[1]) - first.partPos[0], 0,
+                                                   data_->dataLen);
+        while (readPos_ <= limit + 3) {
+            if (prog_.SubKind == 1) hdDvdCode();
+            else dvdCode();
+            if (readPos_ > bottom + 3 && curY_ % 2 == 0) {
+                curX_ = 0;
+                curY_ = 1;
+                readPos_ = bottom;
+                loadWindow();
+            }
+        }
+    }
+
+    void hdDvdCode() {
+        switch (peek(0, 2)) {
+            case 0: {                                  // 00 cc
+                const auto c = static_cast<uint8_t>(peek(2, 2));
+                skipBits(4);
+                putRun(c, 1);
+                break;
+            }
+            case 1: {                                  // 01 KKKKKKKK
+                const auto c = static_cast<uint8_t>(peek(2, 8));
+                skipBits(10);
+                putRun(c, 1);
+                break;
+            }
+            case 2: {                                  // 10 cc 0 nnn / 10 cc 1 nnnnnnn
+                const auto c = static_cast<uint8_t>(peek(2, 2));
+                if (peek(4, 1) == 0) {
+                    const int n = static_cast<int>(peek(5, 3));
+                    skipBits(8);
+                    putRun(c, n + 2);
+                } else {
+                    const int n = static_cast<int>(peek(5, 7));
+                    skipBits(12);
+                    putRun(c, n == 0 ? 0 : n + 9);
+                }
+                break;
+            }
+            default: {                                 // 11 KKKKKKKK 0 nnn / 11 KKKKKKKK 1 nnnnnnn
+                const auto c = static_cast<uint8_t>(peek(2, 8));
+                if (peek(10, 1) == 0) {
+                    const int n = static_cast<int>(peek(11, 3));
+                    skipBits(14);
+                    putRun(c, n + 2);
+                } else {
+                    const int n = static_cast<int>(peek(11, 7));
+                    skipBits(18);
+                    putRun(c, n == 0 ? 0 : n + 9);
+                }
+                break;
+            }
+        }
+    }
+
+    void dvdCode() {
+        if (peek(0, 14) == 0) {                        // 00000000000000 cc: to the end of the line
+            const auto c = static_cast<uint8_t>(peek(14, 2));
+            skipBits(16);
+            putRun(c, 0);
+        } else if (peek(0, 6) == 0) {                  // 000000 nnnnnnnn cc
+            const int n = static_cast<int>(peek(6, 8));
+            const auto c = static_cast<uint8_t>(peek(14, 2));
+            skipBits(16);
+            putRun(c, n);
+        } else if (peek(0, 4) == 0) {                  // 0000 nnnnnn cc
+            const int n = static_cast<int>(peek(4, 6));
+            const auto c = static_cast<uint8_t>(peek(10, 2));
+            skipBits(12);
+            putRun(c, n);
+        } else if (peek(0, 2) == 0) {                  // 00 nnnn cc
+            const int n = static_cast<int>(peek(2, 4));
+            const auto c = static_cast<uint8_t>(peek(6, 2));
+            skipBits(8);
+            putRun(c, n);
+        } else {                                       // nn cc
+            const int n = static_cast<int>(peek(0, 2));
+            const auto c = static_cast<uint8_t>(peek(2, 2));
+            skipBits(4);
+            putRun(c, n);
+        }
+    }
+
+    Program& prog_;
+    const TSUP& sub_;
+    PixelData* data_;
+    int slotNo_;
+    Pictures& pics_;
+    bool drawOverlay_ = true;
+    std::array<bool, 256> ink_{};
+    std::array<Color, 256> pen_{};
+    std::array<uint8_t, 256> alpha_{};
+    std::array<uint8_t, 256> index_{};
+
+    uint32_t window_ = 0;
+    int usedBits_ = 0;
+    int64_t readPos_ = 0;
+    int64_t curX_ = 0;
+    int64_t curY_ = 0;
+    PixelRect painted_;
+};
+
+}  // namespace
+
+PixelRect decodeSubtitle(Context& ctx, int32_t index, int slotNo, PixelData& data) {
+    Program& prog = ctx.prog;
+    if (index < 0 || static_cast<size_t>(index) >= prog.Subs.size() || prog.SubKind > 2) return {};
+    if (slotNo < 0 || slotNo >= kSlots) return {};
+    const TSUP& sub = prog.Subs[static_cast<size_t>(index)];
+    return RunDecoder(ctx, sub, slotNo, data).run(prog.streamFile);
+}
+
+}  // namespace vantrel
