@@ -1,8 +1,179 @@
-// Glyph atlas text. (Placeholder until the atlas and its metrics land.)
+// Glyph-atlas text: the atlas loader, line positions, and measuring and drawing text lines.
 #include "text/atlas.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/files.h"
+#include "platform/image_io.h"
 
 namespace vantrel {
 
-int16_t DrawLine(Context&, std::string_view, uint8_t, uint16_t, bool) { return 0; }
+namespace {
+
+constexpr uint8_t kAtlasBackground = 1;
+
+bool startsWith(std::string_view text, size_t pos, std::string_view tag) {
+    return text.size() - pos >= tag.size() && text.compare(pos, tag.size(), tag) == 0;
+}
+
+GlyphAtlas fromDecoded(DecodedPng&& png) {
+    if (!png.indexed) throw PlatformError("The glyph atlas is not a paletted picture");
+    if (png.width != kAtlasWidth || png.height != kAtlasHeight)
+        throw PlatformError("The glyph atlas is not 1677x365 pixels");
+    GlyphAtlas atlas;
+    atlas.width = png.width;
+    atlas.height = png.height;
+    atlas.pixels = std::move(png.pixels);
+    atlas.colors = png.colors;
+    return atlas;
+}
+
+}  // namespace
+
+std::string_view letterSetFileName(int coLetters) { return coLetters == 0 ? "abc.png" : ""; }
+
+const GlyphTable& glyphTable(int /*coLetters*/, bool italic) { return italic ? kItalicGlyphs : kUprightGlyphs; }
+
+GlyphAtlas decodeAtlas(const uint8_t* data, size_t size) { return fromDecoded(decodePng(data, size)); }
+
+GlyphAtlas loadAtlasFile(const std::string& path) {
+    DecodedPng png = readPngFile(path);
+    try {
+        return fromDecoded(std::move(png));
+    } catch (const PlatformError& e) {
+        throw PlatformError("Cannot read picture \"" + path + "\". " + e.what());
+    }
+}
+
+const GlyphAtlas& builtinAtlas() {
+    static const GlyphAtlas atlas = decodeAtlas(kAtlasPng, kAtlasPngSize);
+    return atlas;
+}
+
+void fillLineY(Program& prog, const Options& opt) {
+    for (size_t i = 0; i < prog.lineY.size(); ++i) {
+        const int64_t y = static_cast<int64_t>(opt.ieLastLine) - static_cast<int64_t>(i) * opt.ieLineSpc;
+        prog.lineY[i] = static_cast<uint16_t>(static_cast<uint64_t>(y) & 0xFFFF);
+    }
+}
+
+bool lineBaseline(const Program& prog, int lineNo, int32_t& baseline) {
+    if (lineNo < 1 || lineNo > static_cast<int>(prog.lineY.size())) return false;
+    baseline = static_cast<int16_t>(prog.lineY[static_cast<size_t>(lineNo - 1)]);
+    return true;
+}
+
+void DrawGlyph(Context& ctx, int32_t x, int32_t baseline, const GlyphMetrics& g, uint16_t sub) {
+    if (g.width < 1 || g.row < 1 || g.row > kAtlasBands) return;
+    Program& prog = ctx.prog;
+    const Options& opt = ctx.opt;
+    const PaletteState& pal = prog.pal;
+    Pictures& pics = prog.pics;
+    const GlyphAtlas& atlas = builtinAtlas();
+
+    const size_t band = static_cast<size_t>(g.row - 1);
+    const int32_t top = rowTop[band], base = rowBase[band], bottom = rowBottom[band];
+    const int maxColor = std::clamp(opt.ieMaxColor, 0, 255);
+
+    const bool exporting = prog.ExportingBD || prog.ExportingHD;
+    const bool saving = prog.SavingPics;
+    const bool toIndex = exporting || (saving && opt.cbPNG);
+    // Two-tone indexes belong to the saved pictures only: an exported stream keeps the
+    // grey ramp whatever the OCR option says.
+    const bool twoTone = saving && opt.cbOCR;
+    const bool toDisplay = saving && opt.cbBMP;
+    const bool toOverlay = !saving;
+
+    // Only the part of the box that lies on the atlas and on the screen is visited.
+    const int64_t uFirst = std::max<int64_t>({g.x, 0, static_cast<int64_t>(g.x) - x});
+    const int64_t uLast = std::min<int64_t>({static_cast<int64_t>(g.x) + g.width, atlas.width - 1,
+                                             static_cast<int64_t>(g.x) - x + kScreenWidth - 1});
+    const int64_t aFirst = std::max<int64_t>({top, 0, static_cast<int64_t>(base) - baseline});
+    const int64_t aLast = std::min<int64_t>({bottom, atlas.height - 1,
+                                             static_cast<int64_t>(base) - baseline + kScreenHeight - 1});
+
+    int32_t minRow = kScreenHeight - 1, maxRow = 0;
+    bool inked = false;
+    for (int64_t a = aFirst; a <= aLast; ++a) {
+        const int y = static_cast<int>(baseline + a - base);
+        for (int64_t u = uFirst; u <= uLast; ++u) {
+            const int t = static_cast<int>(x + u - g.x);
+            const uint8_t v = atlas.at(static_cast<int>(u), static_cast<int>(a));
+            // The box's background is left alone: the composer filled the pictures with it,
+            // and writing it again would cut the ink of a neighbour whose box overlaps.
+            if (v == kAtlasBackground) continue;
+            const uint8_t index = pal.GreyMap[v];
+            if (toIndex && pics.IndexImage.contains(t, y)) {
+                uint8_t out = index;
+                if (twoTone) out = pal.Palette[index] >= pal.cutThreshold ? pal.BrightIdx : pal.DarkIdx;
+                pics.IndexImage.at(t, y) = out;
+            }
+            minRow = std::min(minRow, y);
+            maxRow = std::max(maxRow, y);
+            inked = true;
+            const uint32_t grey = (atlas.colors[v] & 0xFF) * static_cast<uint32_t>(maxColor) / 255;
+            const Color colour = grey * 0x010101u;
+            if (toDisplay && pics.display.contains(t, y)) pics.display.at(t, y) = colour;
+            if (toOverlay && pics.Overlay.contains(t, y)) {
+                const size_t i = static_cast<size_t>(y) * static_cast<size_t>(pics.Overlay.width) + static_cast<size_t>(t);
+                pics.Overlay.color[i] = colour;
+                pics.Overlay.alpha[i] = pal.Alpha[index];
+            }
+        }
+    }
+    if (!inked || exporting || sub >= prog.Subs.size()) return;
+    TSUPObject& slot = prog.Subs[sub].obj[0];
+    slot.y1 = static_cast<uint16_t>(std::min<int32_t>(slot.y1, minRow));
+    slot.y2 = static_cast<uint16_t>(std::max<int32_t>(slot.y2, maxRow));
+}
+
+int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, uint16_t sub, bool draw) {
+    Program& prog = ctx.prog;
+    int32_t baseline = 0;
+    if (draw && (sub >= prog.Subs.size() || !lineBaseline(prog, lineNo, baseline))) draw = false;
+
+    int64_t pen = 0;
+    if (draw) {
+        prog.pics.ensureAllocated();
+        const TSUPObject& slot = prog.Subs[sub].obj[0];
+        pen = (static_cast<int64_t>(prog.pics.display.width) - (static_cast<int64_t>(slot.x2) - slot.x1)) / 2;
+    }
+    int64_t width = 0;
+    bool first = true;
+    size_t pos = 0;
+    while (true) {
+        // Tags produce no glyph; several in a row are all taken.
+        while (true) {
+            if (startsWith(line, pos, "<i>")) {
+                prog.italicOn = true;
+                pos += 3;
+            } else if (startsWith(line, pos, "</i>")) {
+                prog.italicOn = false;
+                pos += 4;
+            } else {
+                break;
+            }
+        }
+        if (pos >= line.size()) break;
+        const auto c = static_cast<uint8_t>(line[pos]);
+        const GlyphMetrics& g = glyphTable(ctx.opt.coLetters, prog.italicOn)[c];
+        if (!first) pen -= g.kernBefore;
+        first = false;
+        // A glyph this far off the screen cannot reach it (the atlas is narrower).
+        if (draw && c != ' ' && pen > -2 * kAtlasWidth && pen < kScreenWidth + kAtlasWidth)
+            DrawGlyph(ctx, static_cast<int32_t>(pen), baseline, g, sub);
+        pen += g.width;
+        width = pen;
+        pen += ctx.opt.ieSpacing - g.kernAfter;
+        ++pos;
+        const uint8_t next = pos < line.size() ? static_cast<uint8_t>(line[pos]) : 0;
+        if ((c == 'K' || c == 'R') && (next & 0x20)) pen -= 2;
+        if (c == 'T' && (next & 0x20)) pen -= 3;
+        if (c == 'g' && next == 'j') pen += 1;
+    }
+    return static_cast<int16_t>(std::clamp<int64_t>(width, std::numeric_limits<int16_t>::min(),
+                                                    std::numeric_limits<int16_t>::max()));
+}
 
 }  // namespace vantrel
