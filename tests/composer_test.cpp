@@ -1,0 +1,362 @@
+// DrawSub: the composed pictures, the modes, the side panel and the saving step.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/image_io.h"
+#include "render/composer.h"
+#include "stream/load.h"
+#include "support/render_support.h"
+
+using namespace vantrel;
+using namespace vantrel::testing;
+
+namespace {
+
+constexpr Color kDark = 0x313233;
+constexpr Color kBlue = 0xFF0000;
+constexpr Color kMarker = 0x0A0B0C;
+
+// An 8x4 object: index 0 transparent, 1 white, 2 opaque black, 3 grey at opacity 128.
+const IndexPicture kObject{8, 4, {
+    0, 1, 1, 1, 1, 1, 1, 0,
+    2, 1, 3, 3, 3, 3, 1, 2,
+    2, 1, 3, 0, 0, 3, 1, 2,
+    0, 2, 2, 2, 2, 2, 2, 0,
+}};
+const std::vector<PgsBuilder::Entry> kPalette{
+    {0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 128}};
+const Color kColors[4] = {0x000000, 0xFFFFFF, 0x000000, 0x828282};
+const int kAlphas[4] = {0, 255, 255, 128};
+
+// One display set showing kObject in window 0 at (100, 900) from 1 s to 2 s.
+Bytes oneObjectStream() {
+    PgsBuilder b;
+    b.pcs(90000, {{0, 0, 100, 900}});
+    b.wds(90000, {{0, 100, 900, 8, 4}});
+    b.pds(90000, kPalette);
+    b.ods(90000, 0, true, true, bluRayRle(kObject), 8, 4);
+    b.end(90000);
+    b.pcs(180000, {});
+    b.wds(180000, {{0, 100, 900, 8, 4}});
+    b.end(180000);
+    return b.bytes();
+}
+
+struct Composer : RenderSession {
+    explicit Composer(const Bytes& stream) {
+        prog.eSUPfile = writeTempFile("compose.sup", stream);
+        Load(ctx);
+    }
+    Color display(int x, int y) const { return prog.pics.display.at(x, y); }
+    uint8_t index(int x, int y) const { return prog.pics.IndexImage.at(x, y); }
+};
+
+uint32_t blend(Color p, Color o, int a) {
+    Color out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const auto pc = static_cast<int>((p >> shift) & 0xFF);
+        const auto oc = static_cast<int>((o >> shift) & 0xFF);
+        out |= static_cast<Color>((pc * (255 - a) + oc * a + 127) / 255) << shift;
+    }
+    return out;
+}
+
+// Where two pictures of the same size first differ, and how many pixels do.
+template <typename T>
+std::string firstDifference(const std::vector<T>& got, const std::vector<T>& expected, int width) {
+    size_t count = 0;
+    std::string first;
+    for (size_t i = 0; i < got.size() && i < expected.size(); ++i) {
+        if (got[i] == expected[i]) continue;
+        if (count++ == 0)
+            first = "(" + std::to_string(i % static_cast<size_t>(width)) + ", " +
+                    std::to_string(i / static_cast<size_t>(width)) + "): " + std::to_string(got[i]) +
+                    " instead of " + std::to_string(expected[i]);
+    }
+    return count == 0 ? std::string() : std::to_string(count) + " pixels differ, first " + first;
+}
+
+}  // namespace
+
+TEST(DrawSub, ComposesTheDisplayPictureIndexImageAndInkPlane) {
+    Composer c(oneObjectStream());
+    c.opt.cbBorders = true;
+    DrawSub(c.ctx, 1);
+
+    // Dark fill, blue guide lines 10 pixels past the corners, then the object blended over
+    // them in its palette colours at its palette opacities.
+    std::vector<Color> display(static_cast<size_t>(kScreenWidth) * kScreenHeight, kDark);
+    auto put = [&](int x, int y, Color v) { display[static_cast<size_t>(y * kScreenWidth + x)] = v; };
+    for (int x = 90; x <= 117; ++x) {
+        put(x, 900, kBlue);
+        put(x, 903, kBlue);
+    }
+    for (int y = 890; y <= 913; ++y) {
+        put(107, y, kBlue);
+        put(100, y, kBlue);
+    }
+    std::vector<uint8_t> index(static_cast<size_t>(kScreenWidth) * kScreenHeight, 0);
+    std::vector<uint8_t> ink(static_cast<size_t>(kScreenWidth) * kScreenHeight, 0);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const uint8_t v = kObject.at(x, y);
+            const size_t at = static_cast<size_t>((900 + y) * kScreenWidth + 100 + x);
+            display[at] = blend(display[at], kColors[v], kAlphas[v]);
+            index[at] = v;
+            ink[static_cast<size_t>(y * kScreenWidth + x)] = v == 1;
+        }
+    }
+    EXPECT_EQ(firstDifference(c.prog.pics.display.pixels, display, kScreenWidth), "");
+    EXPECT_EQ(firstDifference(c.prog.pics.IndexImage.pixels, index, kScreenWidth), "");
+    EXPECT_EQ(firstDifference(c.prog.pics.inkPlane, ink, kScreenWidth), "");
+    EXPECT_EQ(c.prog.pics.IndexImage.colors[1], 0xFFFFFFu);
+    EXPECT_EQ(c.prog.pics.IndexImage.transparency[3], 128);
+
+    const SidePanel& p = c.prog.panel;
+    EXPECT_EQ(p.lStartEnd, "00:00:01,000 - 00:00:02,000");
+    EXPECT_EQ(p.lArea, "(100, 900) - (108, 904)  8x4");
+    EXPECT_EQ(p.lMaxline, "/ 1");
+    EXPECT_EQ(p.lArea2, "");
+    EXPECT_EQ(p.scrollY, 890);
+    EXPECT_EQ(p.editorLines, std::vector<std::string>{"line 1"});
+    EXPECT_TRUE(p.ieSubsEnabled && p.mSubtextEnabled && p.bOCREnabled);
+    EXPECT_FALSE(p.rgFontEnabled);   // font mode 4: not decided, controls left alone
+    EXPECT_EQ(p.rgFont, 1);
+    EXPECT_EQ(c.prog.CurSub, 0);
+
+    // Without "FS" (cbFull) no guide lines.
+    DrawSub(c.ctx, 1, DrawSubView{false, {}});
+    EXPECT_EQ(c.display(90, 900), kDark);
+}
+
+TEST(DrawSub, NoSubtitleClearsThePanelAndStillSaves) {
+    Composer c(oneObjectStream());
+    DrawSub(c.ctx, 1);
+    for (int n : {0, -3, 2}) {
+        SCOPED_TRACE(n);
+        c.prog.SavingPics = true;
+        std::vector<int> saved;
+        DrawSub(c.ctx, n, DrawSubView{true, [&](Context&, int32_t k) { saved.push_back(k); }});
+        EXPECT_EQ(saved, std::vector<int>{n});
+        const SidePanel& p = c.prog.panel;
+        EXPECT_EQ(p.lStartEnd, "");
+        EXPECT_TRUE(p.editorLines.empty());
+        EXPECT_FALSE(p.ieSubsEnabled || p.mSubtextEnabled || p.rgFontEnabled || p.bOCREnabled);
+        EXPECT_EQ(c.prog.CurSub, n < 1 ? n - 1 : -1);
+        EXPECT_EQ(c.display(104, 901), 0u);
+        EXPECT_EQ(c.display(0, 0), 0u);
+    }
+}
+
+TEST(DrawSub, Modes) {
+    struct Case {
+        const char* name;
+        bool ocr, saving, exportBD, cbOCR;
+        Color background, white, grey;   // display at (0, 0), at a white and a grey pixel
+        int indexBackground, indexWhite, indexGrey;
+        bool saved;
+    };
+    const Color greyOverDark = blend(kDark, 0x828282, 128);
+    const Case cases[] = {
+        {"normal", false, false, false, false, kDark, 0xFFFFFF, greyOverDark, 0, 1, 3, false},
+        // Every index opaque in its own colours; the paletted background is the dark index.
+        {"normal, cbOCR", false, false, false, true, kDark, 0xFFFFFF, 0x828282, 2, 1, 3, false},
+        // Two-tone on black; grey is below the cut level.
+        {"ocr", true, false, false, false, 0, 0xCCCCCC, 0, 0, 1, 3, false},
+        {"saving", false, true, false, false, 0, 0xFFFFFF, blend(0, 0x828282, 128), 0, 1, 3, true},
+        {"saving, cbOCR", false, true, false, true, 0, 0xCCCCCC, 0, 2, 1, 2, true},
+        // Only the paletted picture: the display keeps what it had.
+        {"export", false, false, true, true, kMarker, kMarker, kMarker, 0, 1, 3, false},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        Composer c(oneObjectStream());
+        c.prog.pics.ensureAllocated();
+        std::fill(c.prog.pics.display.pixels.begin(), c.prog.pics.display.pixels.end(), kMarker);
+        c.prog.panel.lArea = "before";
+        c.opt.cbOCR = k.cbOCR;
+        c.opt.cbBorders = true;
+        c.opt.cbPalette = true;
+        c.prog.ocrRunning = k.ocr;
+        c.prog.SavingPics = k.saving;
+        c.prog.ExportingBD = k.exportBD;
+        bool saved = false;
+        DrawSub(c.ctx, 1, DrawSubView{true, [&](Context&, int32_t) { saved = true; }});
+        EXPECT_EQ(c.display(0, 0), k.background);
+        EXPECT_EQ(c.display(101, 900), k.white);
+        EXPECT_EQ(c.display(102, 901), k.grey);
+        EXPECT_EQ(c.index(0, 0), k.indexBackground);
+        EXPECT_EQ(c.index(101, 900), k.indexWhite);
+        EXPECT_EQ(c.index(102, 901), k.indexGrey);
+        EXPECT_EQ(saved, k.saved);
+        EXPECT_EQ(c.prog.panel.lArea == "before", k.exportBD);
+        // Guide lines and the palette strip belong to the normal display only.
+        const bool normal = !k.ocr && !k.saving && !k.exportBD;
+        EXPECT_EQ(c.display(90, 900) == kBlue, normal);
+        EXPECT_EQ(c.display(22, 12) == 0xFFFFFF, normal);
+    }
+}
+
+TEST(DrawSub, PaletteStripOnTheDisplayAndTheOverlay) {
+    Composer c(oneObjectStream());
+    c.opt.cbPalette = true;
+    DrawSub(c.ctx, 1);
+    // Index 1 (row 0, column 1) on the display: a black 9x9 cell without corners at (20, 10)
+    // holding a white 7x7 cell without corners.
+    EXPECT_EQ(c.display(20, 10), kDark);     // corner
+    EXPECT_EQ(c.display(21, 10), 0u);
+    EXPECT_EQ(c.display(21, 11), 0u);        // corner of the inner cell
+    EXPECT_EQ(c.display(22, 12), 0xFFFFFFu);
+    EXPECT_EQ(c.display(10 + 30 + 4, 14), 0x828282u);   // index 3
+    // On the overlay 170 columns further right, white at each index's opacity, blended twice.
+    EXPECT_EQ(c.display(210, 10), kDark);
+    EXPECT_EQ(c.display(211, 11), 0u);
+    EXPECT_EQ(c.display(212, 12), blend(blend(kDark, 0xFFFFFF, 128), 0xFFFFFF, 128));
+    EXPECT_EQ(c.display(192, 12), 0xFFFFFFu);   // index 1, opaque
+    EXPECT_EQ(c.display(182, 12), kDark);       // index 0, transparent: the black cell is covered
+    EXPECT_EQ(c.display(181, 10), 0u);
+}
+
+TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
+    // Object 1 in window 0 at (100, 100), object 2 in window 1 at (300, 800).
+    PgsBuilder b;
+    b.pcs(90000, {{1, 0, 0, 0}, {2, 1, 0, 0}});
+    b.wds(90000, {{0, 100, 100, 8, 4}, {1, 300, 800, 8, 4}});
+    b.pds(90000, kPalette);
+    b.ods(90000, 1, true, true, bluRayRle(kObject), 8, 4);
+    b.ods(90000, 2, true, true, bluRayRle(kObject), 8, 4);
+    b.end(90000);
+    Composer c(b.bytes());
+    c.opt.cbBorders = true;
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.prog.panel.lArea2, "(300, 800) - (308, 804)");
+    EXPECT_EQ(c.index(101, 100), 1);
+    EXPECT_EQ(c.index(301, 800), 1);
+    EXPECT_EQ(c.display(90, 100), kBlue);
+    EXPECT_EQ(c.display(290, 800), kBlue);
+    EXPECT_EQ(c.display(317, 803), kBlue);
+
+    // Only window 1 gets an object: it is decoded at window 1's place, while the texts and
+    // the scroll position still use window 0.
+    PgsBuilder one;
+    one.pcs(90000, {{2, 1, 0, 0}});
+    one.wds(90000, {{0, 100, 100, 8, 4}, {1, 300, 800, 8, 4}});
+    one.pds(90000, kPalette);
+    one.ods(90000, 2, true, true, bluRayRle(kObject), 8, 4);
+    one.end(90000);
+    Composer s(one.bytes());
+    DrawSub(s.ctx, 1);
+    EXPECT_EQ(s.index(101, 100), 0);
+    EXPECT_EQ(s.index(301, 800), 1);
+    EXPECT_EQ(s.prog.pics.inkPlane[1], 1);   // relative to window 1's corner
+    EXPECT_EQ(s.prog.panel.lArea, "(100, 100) - (108, 104)  8x4");
+    EXPECT_EQ(s.prog.panel.scrollY, 90);
+}
+
+TEST(DrawSub, DvdStyleDrawsOnA720x576Picture) {
+    // Top field: "11 01" 3 pixels of 1, "01 10" 1 pixel of 2; bottom field "11 11" "01 11":
+    // 4 pixels of 3. Display area (100, 500) - (103, 501).
+    SpBuilder b;
+    Bytes first = SpBuilder::staDsp();
+    for (const Bytes& cmd : {SpBuilder::setDarea(false, 100, 103, 500, 501), SpBuilder::setDspxa(false, 4, 5),
+                             SpBuilder::cmdEnd()})
+        first.insert(first.end(), cmd.begin(), cmd.end());
+    b.packet(90000, false, {0xD6, 0xF7}, {{0, first}, {100, {0x02, 0xFF}, true}});
+    Composer c(b.bytes());
+    ASSERT_EQ(c.prog.SubKind, 0);
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.display(719, 575), kDark);
+    EXPECT_EQ(c.display(720, 0), 0u);
+    EXPECT_EQ(c.display(0, 576), 0u);
+    EXPECT_EQ(c.display(100, 500), 0xFFFFFFu);
+    EXPECT_EQ(c.display(103, 500), 0u);
+    EXPECT_EQ(c.display(100, 501), 0xCCCCCCu);
+    EXPECT_EQ(c.index(103, 501), 3);
+    EXPECT_EQ(c.prog.panel.lArea, "(100, 500) - (103, 501)  3x1");
+    EXPECT_FALSE(c.prog.panel.bOCREnabled);   // never enabled for DVD-style tables
+}
+
+TEST(DrawSub, BackgroundPicture) {
+    const std::vector<Color> picture{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    const auto dir = std::filesystem::path(writeTempFile("x", {})).parent_path();
+    const std::string bmp = (dir / "back.bmp").string();
+    writeBmp(bmp, 4, 3, picture.data(), 4);
+    Composer c(oneObjectStream());
+    c.opt.cbBack = true;
+    c.opt.cbBorders = true;
+    c.opt.eBackground = bmp;
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.display(0, 0), 1u);
+    EXPECT_EQ(c.display(3, 2), 12u);
+    EXPECT_EQ(c.display(4, 0), 0u);   // padded with black
+    EXPECT_EQ(c.display(0, 3), 0u);
+    EXPECT_EQ(c.display(90, 900), 0u);   // guide lines fall outside the 4x3 picture
+    EXPECT_EQ(c.display(101, 900), 0xFFFFFFu);
+
+    // A background that cannot be read fails after the side panel is filled.
+    c.opt.eBackground = (dir / "missing.bmp").string();
+    c.prog.panel.lStartEnd.clear();
+    EXPECT_THROW(DrawSub(c.ctx, 1), PlatformError);
+    EXPECT_EQ(c.prog.panel.lStartEnd, "00:00:01,000 - 00:00:02,000");
+}
+
+TEST(DrawSub, ReadsTheStreamTheTableCameFrom) {
+    Composer c(oneObjectStream());
+    const std::string loaded = c.prog.streamFile;
+    c.prog.eSUPfile = "/nonexistent/typed-later.sup";
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.index(101, 900), 1);
+
+    std::filesystem::remove(loaded);
+    try {
+        DrawSub(c.ctx, 1);
+        FAIL() << "no error";
+    } catch (const PlatformError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + loaded + "\". ", 0), 0u) << e.what();
+    }
+}
+
+TEST(DrawSub, FontAndLockControls) {
+    Composer c(oneObjectStream());
+    c.prog.Subs[0].font = 2;
+    c.prog.Subs[0].locked = 1;
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.prog.panel.rgFont, 2);
+    EXPECT_TRUE(c.prog.panel.rgFontEnabled);
+    EXPECT_TRUE(c.prog.panel.cbLock);
+    EXPECT_FALSE(c.prog.uiUpdating);
+
+    // While the program itself fills the controls, the font mode is left alone.
+    c.prog.panel.rgFont = 0;
+    c.prog.uiUpdating = true;
+    c.prog.Subs[0].locked = 0;
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.prog.panel.rgFont, 0);
+    EXPECT_FALSE(c.prog.panel.cbLock);
+    EXPECT_TRUE(c.prog.uiUpdating);
+}
+
+TEST(DrawSub, TextSubtitleResetsItsRowsUnlessExporting) {
+    for (bool exporting : {false, true}) {
+        SCOPED_TRACE(exporting);
+        RenderSession s;
+        s.prog.SubKind = 3;
+        s.prog.Subs.resize(1);
+        TSUP& t = s.prog.Subs[0];
+        t.text = "   |  ";   // spaces are never drawn
+        t.lineCount = 2;
+        t.obj[0] = TSUPObject{};
+        t.obj[0].x1 = 800;
+        t.obj[0].x2 = 1100;
+        t.obj[0].y1 = 500;
+        t.obj[0].y2 = 600;
+        s.prog.ExportingHD = exporting;
+        DrawSub(s.ctx, 1);
+        EXPECT_EQ(t.obj[0].y1, exporting ? 500 : 1079);
+        EXPECT_EQ(t.obj[0].y2, exporting ? 600 : 0);
+        EXPECT_EQ(t.obj[0].x1, 800);
+        EXPECT_EQ(s.prog.pics.IndexImage.at(0, 0), 1);   // TranspIdx of the grey ramp
+    }
+}
