@@ -1,0 +1,218 @@
+// The viewer: fitting, hit test, moving a subtitle by drag and double-click, in picture pixels.
+#include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "app/image_view.h"
+#include "app/int_edit.h"
+#include "app/main_window.h"
+#include "app/viewer_math.h"
+#include "app/widgets.h"
+#include "support/qt_app.h"
+#include "support/stream_builder.h"
+
+using namespace vantrel;
+using namespace vantrel::app;
+using namespace vantrel::testing;
+
+namespace {
+
+TSUPObject slot(uint16_t x1, uint16_t y1, uint16_t x2, uint16_t y2) {
+    TSUPObject o;
+    o.x1 = x1;
+    o.y1 = y1;
+    o.x2 = x2;
+    o.y2 = y2;
+    return o;
+}
+
+}  // namespace
+
+TEST(ViewerMath, FitImageKeepsTheAspectAndCentres) {
+    struct Case {
+        int boxW, boxH;
+        FitRect expected;
+    };
+    const Case cases[] = {
+        {962, 1002, {1, 231, 960, 540}},   // narrow box: full width, centred vertically
+        {2002, 542, {521, 1, 960, 540}},   // wide box: full height, centred horizontally
+        {1922, 1082, {1, 1, 1920, 1080}},  // exact
+        {1, 1, {1, 1, 0, 0}},              // smaller than its border
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.boxW);
+        const FitRect r = FitImage(1920, 1080, c.boxW, c.boxH, true);
+        EXPECT_EQ(r.left, c.expected.left);
+        EXPECT_EQ(r.top, c.expected.top);
+        EXPECT_EQ(r.width, c.expected.width);
+        EXPECT_EQ(r.height, c.expected.height);
+    }
+    const FitRect plain = FitImage(0, 0, 100, 50, true);   // no picture: the whole box
+    EXPECT_EQ(plain.width, 98);
+    EXPECT_EQ(plain.height, 48);
+}
+
+TEST(ViewerMath, HitTestExcludesBordersAndPrefersSlotOne) {
+    TSUP s;
+    s.obj[0] = slot(100, 900, 700, 980);
+    s.obj[1] = slot(600, 950, 800, 1000);
+    EXPECT_EQ(hitTest(s, 100, 950), 0);   // border column x1
+    EXPECT_EQ(hitTest(s, 101, 950), 1);
+    EXPECT_EQ(hitTest(s, 650, 960), 2);   // both hold: slot 1
+    EXPECT_EQ(hitTest(s, 50, 50), 0);
+}
+
+TEST(ViewerMath, MovesStopAtTheScreenEdgesAndKeepTheSize) {
+    struct Case {
+        const char* name;
+        int dx, dy;
+        int x1, y1, x2, y2;
+    };
+    const Case cases[] = {
+        {"right", 5000, 0, 1619, 900, 1919, 980},
+        {"left", -5000, 0, 0, 900, 300, 980},
+        {"up", 0, -5000, 100, 0, 400, 80},
+        {"down", 0, 5000, 100, 999, 400, 1079},
+        {"inside", 10, -20, 110, 880, 410, 960},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TSUPObject o = slot(100, 900, 400, 980);
+        moveSlot(o, c.dx, c.dy);
+        EXPECT_EQ(o.x1, c.x1);
+        EXPECT_EQ(o.y1, c.y1);
+        EXPECT_EQ(o.x2, c.x2);
+        EXPECT_EQ(o.y2, c.y2);
+    }
+    // A rectangle wider than the screen never wraps below 0.
+    TSUPObject wide = slot(0, 0, 1920, 1080);
+    moveSlot(wide, -3, -3);
+    EXPECT_EQ(wide.x1, 0);
+    EXPECT_EQ(wide.x2, 1920);
+}
+
+TEST(ViewerMath, DoubleClickCentresOnTheLastLine) {
+    TSUPObject o = slot(10, 20, 10 + 1081, 120);
+    centreSlot(o, 1010);
+    EXPECT_EQ(o.x1, 420);
+    EXPECT_EQ(o.x2, 1501);
+    EXPECT_EQ(o.y1, 910);
+    EXPECT_EQ(o.y2, 1010);
+    EXPECT_EQ(areaText(o), "(420, 910) - (1501, 1010)  1081x100");
+
+    TSUPObject tall = slot(0, 0, 400, 1050);
+    centreSlot(tall, 1010);
+    EXPECT_EQ(tall.y1, 0);   // would lie above row 0
+    EXPECT_EQ(tall.y2, 1010);
+}
+
+namespace {
+
+Bytes oneSubtitle() {
+    PgsBuilder b;
+    b.pcs(90000, {{0, 0, 100, 900}});
+    b.wds(90000, {{0, 100, 900, 600, 80}});
+    b.pds(90000, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
+    b.ods(90000, 0, true, true, Bytes(20, 0x01), 600, 80);
+    b.end(90000);
+    return b.bytes();
+}
+
+void mouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent e(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &e);
+}
+
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qtApp();
+        w = std::make_unique<TfMain>();
+        w->programFolder = dir.path();
+        const QString ini = QDir(dir.path()).filePath("Quillon.ini");
+        w->settingsStore = [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
+        w->show();
+        w->startUp({QString::fromStdString(writeTempFile("one.sup", oneSubtitle()))});
+        w->resize(900, 760);
+        w->PageControl->setCurrentIndex(2);
+        settle();
+    }
+    void TearDown() override {
+        w->close();
+        w.reset();
+    }
+    // The widget position that shows picture pixel (x, y).
+    QPoint at(int x, int y) const {
+        return QPoint(x * w->Image->width() / 1920 + 1, y * w->Image->height() / 1080 + 1);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TfMain> w;
+};
+
+}  // namespace
+
+TEST_F(ViewerTest, DragInFitViewMovesByPicturePixelsAndStopsAtTheEdges) {
+    ASSERT_TRUE(w->cbFull->isChecked());
+    ASSERT_LT(w->Image->width(), 1920);   // scaled down
+    const TSUPObject start = w->prog.Subs[0].obj[0];
+    ASSERT_EQ(start.x1, 100);
+    ASSERT_EQ(start.y1, 900);
+
+    const QPoint press = at(300, 940);
+    mouse(w->Image, QEvent::MouseButtonPress, press, Qt::LeftButton, Qt::LeftButton);
+    ASSERT_TRUE(w->dragging);
+    const QPoint moved = press + QPoint(50, -20);
+    mouse(w->Image, QEvent::MouseMove, moved, Qt::NoButton, Qt::LeftButton);
+    const TSUPObject& o = w->prog.Subs[0].obj[0];
+    const int dx = w->Image->toPicture(QPointF(moved)).x() - w->Image->toPicture(QPointF(press)).x();
+    const int dy = w->Image->toPicture(QPointF(moved)).y() - w->Image->toPicture(QPointF(press)).y();
+    EXPECT_GT(dx, 50);   // picture pixels, more than the widget moved
+    EXPECT_EQ(o.x1, start.x1 + dx);
+    EXPECT_EQ(o.y1, start.y1 + dy);
+    EXPECT_EQ(o.x2 - o.x1, 600);
+    EXPECT_EQ(w->lArea->text().toStdString(), areaText(o));
+
+    // Far beyond the right and top edges.
+    mouse(w->Image, QEvent::MouseMove, moved + QPoint(3000, -3000), Qt::NoButton, Qt::LeftButton);
+    mouse(w->Image, QEvent::MouseButtonRelease, moved + QPoint(3000, -3000), Qt::LeftButton, Qt::NoButton);
+    EXPECT_FALSE(w->dragging);
+    EXPECT_EQ(o.x2, 1919);
+    EXPECT_EQ(o.x1, 1319);
+    EXPECT_EQ(o.y1, 0);
+    EXPECT_EQ(o.y2, 80);
+}
+
+TEST_F(ViewerTest, MouseAndDoubleClickDoNothingWithoutASubtitle) {
+    w->prog.Subs.clear();
+    mouse(w->Image, QEvent::MouseButtonPress, at(300, 940), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_FALSE(w->dragging);
+    w->ImageDblClick(at(300, 940));
+    w->prog.CurSub = 5;
+    w->ImageMouseMove(at(300, 940));
+    SUCCEED();
+}
+
+TEST_F(ViewerTest, DoubleClickPutsTheSubtitleOnTheLastLine) {
+    w->ieLastLine->setValue(1000);
+    w->ImageDblClick(at(300, 940));
+    const TSUPObject& o = w->prog.Subs[0].obj[0];
+    EXPECT_EQ(o.x1, 660);
+    EXPECT_EQ(o.x2, 1260);
+    EXPECT_EQ(o.y1, 920);
+    EXPECT_EQ(o.y2, 1000);
+}
+
+TEST_F(ViewerTest, FullViewShowsThePictureAtItsSize) {
+    w->cbFull->click();
+    settle();
+    EXPECT_EQ(w->Image->size(), QSize(1920, 1080));
+    // A press at picture coordinates is the same as the widget position now.
+    EXPECT_EQ(w->Image->toPicture(QPointF(150, 950)), QPoint(150, 950));
+    w->cbFull->click();
+    settle();
+    EXPECT_LT(w->Image->width(), 1920);
+}

@@ -1,0 +1,415 @@
+// The main window on the offscreen platform: start-up, loading and its control states, the
+// log pane's formats, closing and cancelling, long jobs, drops.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "app/image_view.h"
+#include "app/int_edit.h"
+#include "app/log_pane.h"
+#include "app/main_window.h"
+#include "app/widgets.h"
+#include "platform/files.h"
+#include "support/qt_app.h"
+#include "support/stream_builder.h"
+
+using namespace vantrel;
+using namespace vantrel::app;
+using namespace vantrel::testing;
+
+// Fontconfig keeps a few allocations of its own until the process ends.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
+namespace {
+
+// A window whose dialogs, questions and warning sounds are scripted and recorded.
+class TestWindow : public TfMain {
+public:
+    explicit TestWindow(const QString& folder) {
+        programFolder = folder;
+        const QString ini = QDir(folder).filePath(QStringLiteral("Quillon.ini"));
+        settingsStore = [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
+    }
+    bool confirm(std::string_view q) override {
+        questions.emplace_back(q);
+        return answer;
+    }
+    void showError(const QString& m) override { errors << m; }
+    QString chooseOpenFile(const QString& title, std::string_view filter, const QString&) override {
+        dialogTitle = title;
+        dialogFilter = std::string(filter);
+        return nextFile;
+    }
+    void beep() override { ++beeps; }
+    void pumpMessages() override {
+        TfMain::pumpMessages();
+        if (onPump) {
+            auto f = std::move(onPump);
+            onPump = nullptr;
+            f();
+        }
+    }
+    QStringList lines() const {
+        QStringList out;
+        for (int i = 0; i < reMessage->lineCount(); ++i) out << reMessage->lineText(i);
+        return out;
+    }
+
+    std::vector<std::string> questions;
+    bool answer = true;
+    QStringList errors;
+    QString nextFile;
+    QString dialogTitle;
+    std::string dialogFilter;
+    int beeps = 0;
+    std::function<void()> onPump;
+};
+
+const Bytes kRle(20, 0x01);
+
+// Two display sets with one object each, each followed by a clearing set.
+Bytes twoSubtitles() {
+    PgsBuilder b;
+    for (uint32_t start : {90000u, 450000u}) {
+        b.pcs(start, {{0, 0, 100, 900}});
+        b.wds(start, {{0, 100, 900, 600, 80}});
+        b.pds(start, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
+        b.ods(start, 0, true, true, kRle, 600, 80);
+        b.end(start);
+        b.pcs(start + 90000, {});
+        b.wds(start + 90000, {{0, 100, 900, 600, 80}});
+        b.end(start + 90000);
+    }
+    return b.bytes();
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qtApp();
+        w = std::make_unique<TestWindow>(dir.path());
+        w->show();
+    }
+    void TearDown() override {
+        w->prog.Busy = false;
+        w->close();
+        w.reset();
+        settle();
+    }
+    void addAtlas() const {
+        QFile f(dir.filePath(QStringLiteral("abc.png")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    std::string stream(const char* name = "movie.en.sup") const { return writeTempFile(name, twoSubtitles()); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TestWindow> w;
+};
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TEST_F(WindowTest, StartUpWithoutArguments) {
+    w->startUp({});
+    EXPECT_EQ(w->windowTitle(), "Vantrel v0.53b2");
+    EXPECT_EQ(w->applicationTitle(), "Vantrel");
+    EXPECT_EQ(w->PageControl->currentIndex(), 0);
+    EXPECT_TRUE(w->PageControl->isEnabled());
+    EXPECT_TRUE(w->bbSUP->isEnabled());
+    EXPECT_FALSE(w->bReadSUP->isEnabled());
+    for (QPushButton* b : {w->bSaveBMP, w->bOCRall, w->bExport, w->bCancel, w->bOpenSRT}) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        EXPECT_FALSE(b->isEnabled());
+    }
+    // No glyph atlas beside the program: two lines and SRT import disabled.
+    const QString atlas = QDir::toNativeSeparators(QDir(dir.path()).filePath("abc.png"));
+    EXPECT_EQ(w->lines(), QStringList({atlas + " not found!", "You cannot import .srt files without it.", ""}));
+    EXPECT_EQ(w->PageControl->tabText(0), "S&tatus");
+    EXPECT_EQ(w->PageControl->tabText(4), "&About");
+}
+
+TEST_F(WindowTest, StartUpWithAtlasEnablesSrtImport) {
+    addAtlas();
+    w->startUp({});
+    EXPECT_TRUE(w->lines().isEmpty());
+    EXPECT_TRUE(w->bOpenSRT->isEnabled());
+}
+
+TEST_F(WindowTest, StartUpLoadsTheFileNamedOnTheCommandLineBeforeTheAtlasCheck) {
+    const std::string file = stream();
+    w->startUp({q(file)});
+    const QStringList lines = w->lines();
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[0], q(file) + " loading");
+    EXPECT_EQ(lines[1], "Blu-ray presentation graphics found.");
+    EXPECT_EQ(lines[2], "2 subtitles loaded.");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_TRUE(lines[4].endsWith(" not found!"));
+    EXPECT_EQ(w->prog.Subs.size(), 2u);
+    EXPECT_EQ(w->prog.BaseName, "movie.en");
+    EXPECT_TRUE(w->bReadSUP->isEnabled());
+    EXPECT_TRUE(w->bSaveBMP->isEnabled());
+    EXPECT_TRUE(w->bExport->isEnabled());
+    EXPECT_TRUE(w->bOCRall->isEnabled());
+    EXPECT_FALSE(w->bCancel->isEnabled());
+    EXPECT_FALSE(w->ProgressBar->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->WebLink->isVisibleTo(w.get()));
+    EXPECT_EQ(w->ieSubs->value(), 1);
+    EXPECT_EQ(w->prog.CurSub, 0);
+    EXPECT_EQ(w->udSubs->maximum(), 2);
+    EXPECT_EQ(w->applicationTitle(), "Vantrel");
+}
+
+TEST_F(WindowTest, StartUpWithTwoArgumentsLoadsNothing) {
+    addAtlas();
+    w->startUp({q(stream()), q(stream())});
+    EXPECT_TRUE(w->prog.Subs.empty());
+    EXPECT_TRUE(w->lines().isEmpty());
+    EXPECT_FALSE(w->bReadSUP->isEnabled());
+}
+
+TEST_F(WindowTest, ControlStatesAfterALoadWithoutSubtitles) {
+    addAtlas();
+    w->startUp({q(stream())});
+    w->eSUPfile->setText(q(writeTempFile("junk.sup", Bytes{'X', 'Y', 0, 0})));
+    w->bReadSUPClick();
+    EXPECT_TRUE(w->prog.Subs.empty());
+    EXPECT_EQ(w->ieSubs->value(), 0);
+    EXPECT_FALSE(w->bSaveBMP->isEnabled());
+    EXPECT_FALSE(w->bExport->isEnabled());
+    EXPECT_TRUE(w->bOCRall->isEnabled());   // left as it was
+    EXPECT_TRUE(w->statusPanels->bar().errorBadge);
+    EXPECT_TRUE(w->lines().contains("Unsupported file format."));
+    EXPECT_EQ(w->beeps, 1);
+}
+
+namespace {
+
+// Formats of the characters of a log line, one entry per character.
+struct CharFormat {
+    QChar ch;
+    QTextCharFormat format;
+};
+std::vector<CharFormat> formatsOf(const LogPane& pane, int line) {
+    std::vector<CharFormat> out;
+    const QTextBlock block = pane.document()->findBlockByNumber(line);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment f = it.fragment();
+        for (QChar c : f.text()) out.push_back({c, f.charFormat()});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, LogLinesCarryTheirFormats) {
+    w->msg.log("first line");
+    w->msg.log("[re]Unsupported file format.[/re]");
+    w->msg.log("a [b]b[/b] c");
+    w->msg.log("x [1,2] - [3,4]");
+    w->msg.log("[s2][u]Big[/u][/s2]");
+    EXPECT_EQ(w->lines(), QStringList({"first line", "Unsupported file format.", "a b c", "x  - ", "Big"}));
+
+    for (const CharFormat& c : formatsOf(*w->reMessage, 1)) EXPECT_EQ(c.format.foreground().color(), QColor(255, 0, 0));
+    const auto bold = formatsOf(*w->reMessage, 2);
+    ASSERT_EQ(bold.size(), 5u);
+    for (size_t i = 0; i < bold.size(); ++i) EXPECT_EQ(bold[i].format.fontWeight() == QFont::Bold, i == 2) << i;
+    // Tags do not nest: the outer size tag covers "[u]Big" as text, which is cut to "Big".
+    for (const CharFormat& c : formatsOf(*w->reMessage, 4)) EXPECT_EQ(c.format.fontPointSize(), 12);
+
+    // slog2 with an empty text empties panel 1 and the last line.
+    w->msg.slog2("Ready", "");
+    EXPECT_EQ(w->statusPanels->bar().panel[1].text, " ");
+    EXPECT_EQ(w->lines().last(), "");
+    EXPECT_EQ(w->lines().size(), 5);
+    w->bClearClick();
+    EXPECT_EQ(w->reMessage->lineCount(), 0);
+}
+
+TEST_F(WindowTest, CloseIsRefusedWhileBusy) {
+    w->startUp({});
+    w->msg.log("working");
+    w->prog.Busy = true;
+    w->answer = false;
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_EQ(w->questions.size(), 1u);
+    EXPECT_EQ(w->questions[0], "Are you sure to stop?");
+    EXPECT_FALSE(w->prog.Cancel);
+
+    w->answer = true;
+    w->close();
+    EXPECT_TRUE(w->isVisible());   // refused even after Yes
+    EXPECT_TRUE(w->prog.Cancel);
+    EXPECT_EQ(w->lines().mid(w->lines().size() - 2), QStringList({"Cancelled.", ""}));
+
+    // Not busy: bCancel only sets Cancel, and closing works.
+    w->prog.Busy = false;
+    w->prog.Cancel = false;
+    w->bCancelClick();
+    EXPECT_TRUE(w->prog.Cancel);
+    EXPECT_EQ(w->questions.size(), 2u);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(WindowTest, CloseDuringALoadWaitsForTheLoadToEnd) {
+    addAtlas();
+    w->startUp({});
+    w->eSUPfile->setText(q(stream()));
+    // The first pump comes after the first END segment: a second load, a drop and a close
+    // arrive there.
+    w->onPump = [this] {
+        w->bReadSUPClick();
+        w->dropFiles({q(stream("other.sup"))});
+        w->close();
+        EXPECT_TRUE(w->isVisible());
+    };
+    w->bReadSUPClick();
+    EXPECT_EQ(w->beeps, 2);
+    EXPECT_FALSE(w->isVisible());
+    // The load stopped at the END segment during which the close came.
+    EXPECT_EQ(w->prog.Subs.size(), 1u);
+    EXPECT_FALSE(w->prog.Loading);
+}
+
+TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
+    addAtlas();
+    w->startUp({q(stream())});
+    const ControlStates before = w->prog.controls;
+    TfMain::JobSpec spec;
+    spec.mode = &Program::SavingPics;
+    spec.hideViewer = true;
+
+    TfMain::JobEnd nested = TfMain::JobEnd::Completed;
+    const auto failed = w->runJob(spec, [&] {
+        EXPECT_TRUE(w->prog.Busy && w->prog.SavingPics);
+        EXPECT_TRUE(w->bCancel->isEnabled());
+        EXPECT_FALSE(w->bReadSUP->isEnabled());
+        EXPECT_FALSE(w->PageControl->isEnabled());
+        nested = w->runJob({}, [] {});
+        w->prog.controls.bSaveBMP = false;
+        w->prog.uiUpdating = true;
+        throw PlatformError("Cannot create file \"x.bmp\". Permission denied");
+    });
+    EXPECT_EQ(failed, TfMain::JobEnd::Failed);
+    EXPECT_EQ(nested, TfMain::JobEnd::Refused);
+    EXPECT_EQ(w->errors, QStringList({"Cannot create file \"x.bmp\". Permission denied"}));
+    EXPECT_FALSE(w->prog.Busy || w->prog.Cancel || w->prog.SavingPics || w->prog.uiUpdating);
+    EXPECT_EQ(w->prog.controls.bSaveBMP, before.bSaveBMP);
+    EXPECT_TRUE(w->bSaveBMP->isEnabled());
+    EXPECT_FALSE(w->bCancel->isEnabled());
+    EXPECT_TRUE(w->PageControl->isEnabled());
+    EXPECT_FALSE(w->ProgressBar->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->Image->isHidden());
+    EXPECT_EQ(w->applicationTitle(), "Vantrel");
+
+    EXPECT_EQ(w->runJob(spec, [&] { w->prog.Cancel = true; }), TfMain::JobEnd::Cancelled);
+    EXPECT_FALSE(w->prog.Cancel);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(WindowTest, DroppingAStreamWithoutAutoReadKeepsTheLoadedOne) {
+    w->startUp({});
+    w->cbAutoRead->setChecked(false);
+    const std::string first = stream();
+    w->eSUPfile->setText(q(first));
+    w->bReadSUPClick();
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+
+    const std::string other = writeTempFile("other.SUP", Bytes{'P', 'G'});
+    w->dropFiles({q(other), q(first)});
+    EXPECT_EQ(w->eSUPfile->text(), q(other));
+    EXPECT_EQ(w->prog.eSUPfile, other);
+    EXPECT_EQ(w->prog.streamFile, first);
+    EXPECT_EQ(w->prog.Subs.size(), 2u);
+    EXPECT_TRUE(w->bReadSUP->isEnabled());
+
+    // An SRT file while the glyph atlas is missing: refused with the start-up lines.
+    w->cbAutoRead->setChecked(true);
+    const int before = w->reMessage->lineCount();
+    w->dropFiles({q(writeTempFile("film.srt", Bytes{'1'}))});
+    EXPECT_EQ(w->reMessage->lineCount(), before + 3);
+    EXPECT_TRUE(w->lines()[before].endsWith(" not found!"));
+    EXPECT_EQ(w->prog.BaseName, "movie.en");
+}
+
+TEST_F(WindowTest, ChoosingAStreamEnablesReadOnlyWhenItExists) {
+    w->startUp({});
+    w->cbAutoRead->setChecked(false);
+    w->nextFile = QDir(dir.path()).filePath("missing.SUP");
+    w->bbSUPClick();
+    EXPECT_EQ(w->dialogTitle, "Open subtitle stream (SUP)");
+    EXPECT_EQ(w->dialogFilter,
+              "All supported format (SUP, SRT)|*.sup; *.srt|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|All|*.*");
+    EXPECT_EQ(w->eSUPfile->text(), w->nextFile);
+    EXPECT_FALSE(w->bReadSUP->isEnabled());
+
+    w->nextFile = q(stream());
+    w->cbAutoRead->setChecked(true);
+    w->bbSUPClick();
+    EXPECT_TRUE(w->bReadSUP->isEnabled());
+    EXPECT_EQ(w->prog.Subs.size(), 2u);
+}
+
+TEST_F(WindowTest, OptionsPersistThroughTheWindow) {
+    w->startUp({});
+    w->cbAutoRead->setChecked(false);
+    w->ieCutLevel->setText("300");   // set back to 255
+    w->ieDIV->setText("0");          // set back to 1
+    w->rgFrame->item(3)->click();
+    w->coLang->setCurrentIndex(1);
+    w->eWorkDir->setText("/tmp/out");
+    EXPECT_EQ(w->ieCutLevel->text(), "255");
+    EXPECT_EQ(w->opt.ieDIV, 1);
+    EXPECT_EQ(w->prog.pal.cutThreshold, 255u * 0x010101u);
+    w->showMaximized();
+    settle();
+    w->close();
+
+    auto again = std::make_unique<TestWindow>(dir.path());
+    again->show();
+    again->startUp({});
+    settle();
+    EXPECT_FALSE(again->cbAutoRead->isChecked());
+    EXPECT_EQ(again->ieCutLevel->value(), 255);
+    EXPECT_EQ(again->rgFrame->itemIndex(), 3);
+    EXPECT_EQ(again->opt.rgFrame, 3);
+    EXPECT_EQ(again->coLang->currentIndex(), 1);
+    EXPECT_EQ(again->eWorkDir->text(), "/tmp/out");
+    EXPECT_TRUE(again->isMaximized());
+    again->close();
+}
+
+TEST(IntEdit, AcceptsDigitsAndSignsOnly) {
+    qtApp();
+    TIntEdit e;
+    EXPECT_EQ(e.text(), "0");
+    e.clear();
+    for (const char* key : {"1", "a", "2", " ", "-"}) {
+        QKeyEvent press(QEvent::KeyPress, key[0] == '-' ? Qt::Key_Minus : Qt::Key_A, Qt::NoModifier,
+                        QString::fromLatin1(key));
+        QApplication::sendEvent(&e, &press);
+    }
+    EXPECT_EQ(e.text(), "12-");
+    struct Case {
+        const char* text;
+        int value;
+    };
+    for (const Case& c : {Case{"12", 12}, Case{"+5", 5}, Case{"-7", -7}, Case{"-", 0}, Case{"", 0},
+                          Case{"1a", 0}, Case{" 3", 0}, Case{"99999999999", 0}}) {
+        SCOPED_TRACE(c.text);
+        e.setText(c.text);
+        EXPECT_EQ(e.value(), c.value);
+    }
+}
