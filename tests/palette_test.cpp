@@ -95,12 +95,13 @@ TEST(SetpalBluRay, TrackersPreferTheFirstAndOnlyOpaqueEntries) {
     PaletteRig r(2);
     r.pal().BrightIdx = 99;
     r.pal().DarkIdx = 98;
-    // 3: white at 254 (never bright), 4 and 6: white, 7 and 8: black, 9: grey at 10.
-    r.bluRay({kWhite(3, 254), kWhite(4), kWhite(6), kBlack(7), kBlack(8), {9, 128, 128, 128, 10}});
+    // 3: white at 254 (never bright), 4 and 6: white, 7 and 8: black, 9: grey at 0, which
+    // is the background although the unlisted 0..2 are as transparent.
+    r.bluRay({kWhite(3, 254), kWhite(4), kWhite(6), kBlack(7), kBlack(8), {9, 128, 128, 128, 0}});
     r.run();
     EXPECT_EQ(r.pal().BrightIdx, 4);
     EXPECT_EQ(r.pal().DarkIdx, 7);
-    EXPECT_EQ(r.pal().TranspIdx, 9);   // only listed entries count
+    EXPECT_EQ(r.pal().TranspIdx, 9);
 
     // Only opaque black: no bright entry, the previous one stays.
     PaletteRig b(2);
@@ -109,7 +110,20 @@ TEST(SetpalBluRay, TrackersPreferTheFirstAndOnlyOpaqueEntries) {
     b.run();
     EXPECT_EQ(b.pal().BrightIdx, 99);
     EXPECT_EQ(b.pal().DarkIdx, 5);
-    EXPECT_EQ(b.pal().TranspIdx, 6);
+}
+
+TEST(SetpalBluRay, BackgroundIsAnUnlistedIndexWhenEveryListedOneIsMoreOpaque) {
+    // Every listed entry opaque or nearly, the pictures' transparent pixels use an unlisted
+    // index: the background is the first unlisted index, not an opaque entry. During a
+    // Blu-ray export unlisted entries are opaque, and the listed minimum stands.
+    for (bool exporting : {false, true}) {
+        SCOPED_TRACE(exporting);
+        PaletteRig r(2);
+        r.prog.ExportingBD = exporting;
+        r.bluRay({kBlack(0), kWhite(1), kWhite(2, 200), kBlack(3)});
+        r.run();
+        EXPECT_EQ(r.pal().TranspIdx, exporting ? 2 : 4);
+    }
 }
 
 TEST(SetpalBluRay, WithoutPaletteKeepsTheOneDrawnBefore) {

@@ -82,6 +82,11 @@ void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, bool exportin
         pal.Palette[index] = YCrCbToRGB(entries[e + 1], entries[e + 2], entries[e + 3]);
         t.update(pal, index);
     }
+    // Streams may leave their transparent colour out of the segment and use an unlisted
+    // (transparent) index for it. The background index must not then be an opaque listed
+    // entry, or every picture made from IndexImage would get an opaque background.
+    const auto least = std::min_element(pal.Alpha.begin(), pal.Alpha.end());
+    if (*least < pal.Alpha[pal.TranspIdx]) pal.TranspIdx = static_cast<uint8_t>(least - pal.Alpha.begin());
 }
 
 void dvdPalette(PaletteState& pal) {
