@@ -1,0 +1,133 @@
+// The Scenarist script, the BDN XML description and their timecodes.
+#include "pictures/scripts.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "core/encoding.h"
+#include "export/writers.h"
+
+namespace vantrel {
+namespace {
+
+// Frames counted per second, and whether the rate runs at 1000/1001 of it.
+struct Rate {
+    uint32_t fps;
+    bool ntsc;
+};
+
+Rate rateOf(int rgFrame) {
+    static constexpr Rate rates[6] = {{24, true}, {24, false}, {25, false}, {30, true}, {50, false}, {60, true}};
+    return rates[rgFrame >= 0 && rgFrame <= 5 ? rgFrame : 0];
+}
+
+int frameItem(int rgFrame) { return rgFrame >= 0 && rgFrame <= 5 ? rgFrame : 0; }
+
+}  // namespace
+
+std::string ptsToTC(uint32_t ticks, int rgFrame) {
+    const Rate r = rateOf(rgFrame);
+    // The frame count is exact: ticks x fps / 90000, scaled by 1000/1001 for the NTSC rates.
+    // A frame of 23.976 or 59.94 does not start on a whole tick (3753.75 and 1501.5 ticks
+    // long), so a stream stores its start rounded either way; one tick of tolerance puts such
+    // a time on its own frame instead of the one before.
+    const uint64_t scaled = (static_cast<uint64_t>(ticks) + 1) * r.fps * 1000;
+    const uint64_t frames = scaled / (90000ull * (r.ntsc ? 1001 : 1000));
+    const uint64_t seconds = frames / r.fps;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u:%02u", static_cast<unsigned>(seconds / 3600 % 24),
+                  static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60),
+                  static_cast<unsigned>(frames % r.fps));
+    return buf;
+}
+
+std::string xmlAttribute(std::string_view text) {
+    const std::string utf8 = looksLikeUtf8(text) ? std::string(text) : cp1252ToUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            case '\t': out += "&#9;"; break;
+            case '\n': out += "&#10;"; break;
+            case '\r': out += "&#13;"; break;
+            default:
+                // Other control characters cannot appear in an XML document at all.
+                out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> scenaristHead(const ScriptInfo& info) {
+    return {
+        "St_Format 4",
+        "Display_Area  (0 2 1919 1079)",
+        "TV_Type NTSC",
+        "SubTitle " + info.subtitleName,
+        "##########################",
+        "SP_NUMBER START END FILE_NAME",
+    };
+}
+
+std::string scenaristEntry(int32_t num, uint32_t in, uint32_t out, int rgFrame, std::string_view picture) {
+    return std::to_string(num) + " " + ptsToTC(in, rgFrame) + " " + ptsToTC(out, rgFrame) + " " + std::string(picture);
+}
+
+std::vector<std::string> bdnHead(const ScriptInfo& info) {
+    const std::string rate = FrameRateName(frameRateCode(frameItem(info.rgFrame)));
+    return {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+        "<BDN Version=\"0.93\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:noNamespaceSchemaLocation=\"BD-03-006-0093b BDN File Format.xsd\">",
+        "  <Description>",
+        "    <Name Title=\"" + xmlAttribute(info.title) + "\" Content=\"\"/>",
+        "    <Language Code=\"eng\"/>",
+        std::string("    <Format VideoFormat=\"") + (info.hd720 ? "720" : "1080") + "p\" FrameRate=\"" + rate +
+            "\" DropFrame=\"False\"/>",
+        "    <Events Type=\"Graphic\" FirstEventInTC=\"" + ptsToTC(info.firstIn, info.rgFrame) + "\" LastEventOutTC=\"" +
+            ptsToTC(info.lastOut, info.rgFrame) + "\" NumberofEvents=\"" + std::to_string(info.count) + "\"/>",
+        "  </Description>",
+        "  <Events>",
+    };
+}
+
+std::vector<std::string> bdnEntry(uint32_t in, uint32_t out, const ScriptInfo& info, std::string_view picture) {
+    return {
+        "    <Event InTC=\"" + ptsToTC(in, info.rgFrame) + "\" OutTC=\"" + ptsToTC(out, info.rgFrame) +
+            "\" forced=\"False\">",
+        std::string("      <Graphic Width=\"") + (info.hd720 ? "1280" : "1920") + "\" Height=\"" +
+            (info.hd720 ? "720" : "1080") + "\" X=\"0\" Y=\"0\">" + std::string(picture) + "</Graphic>",
+        "    </Event>",
+    };
+}
+
+std::vector<std::string> bdnTail() { return {"  </Events>", "</BDN>"}; }
+
+AuthoringScripts::AuthoringScripts(const std::string& folder, ScriptInfo info)
+    : info_(std::move(info)), scn_(folder + kScenaristFile), bdn_(folder + kBdnFile) {
+    for (const auto& line : scenaristHead(info_)) writeLine(scn_, line);
+    for (const auto& line : bdnHead(info_)) writeLine(bdn_, line);
+}
+
+void AuthoringScripts::add(int32_t num, uint32_t in, uint32_t out, std::string_view picture) {
+    writeLine(scn_, scenaristEntry(num, in, out, info_.rgFrame, picture));
+    for (const auto& line : bdnEntry(in, out, info_, picture)) writeLine(bdn_, line);
+}
+
+void AuthoringScripts::close() {
+    for (const auto& line : bdnTail()) writeLine(bdn_, line);
+    scn_.close();
+    bdn_.close();
+}
+
+void AuthoringScripts::writeLine(OutputFile& file, std::string_view line) {
+    file.write(line);
+    file.write("\r\n", 2);
+}
+
+}  // namespace vantrel
