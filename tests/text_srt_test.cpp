@@ -4,6 +4,7 @@
 #include "core/context.h"
 #include "platform/files.h"
 #include "support/stream_builder.h"
+#include "text/srt_reader.h"
 #include "text/srt_writer.h"
 
 using namespace vantrel;
@@ -48,4 +49,147 @@ TEST(SrtWriter, WritesCuesWithEffectiveEnds) {
     EXPECT_EQ(text.substr(0, 44), "1\r\n00:00:00,000 --> 00:00:00,001\r\nOne\r\nTwo\r\n");
     EXPECT_NE(text.find("caf\xE9\r\n\r\n"), std::string::npos);   // single-byte, no conversion
     EXPECT_EQ(host.lines.back().text, path + " subtitle saved.");
+}
+
+namespace {
+
+struct Importer {
+    RecordingHost host;
+    MessageLog msg{host};
+    Program prog;
+    Options opt;
+    Context ctx{prog, opt, msg};
+
+    int import(const std::string& content) {
+        const std::string path =
+            vantrel::testing::writeTempFile("subs.srt", std::vector<uint8_t>(content.begin(), content.end()));
+        prog.BaseName = path;
+        return ReadSRT(ctx, path);
+    }
+};
+
+}  // namespace
+
+TEST(SrtReader, NumbersAndTimes) {
+    struct Case {
+        const char* text;
+        int32_t value;
+    };
+    const Case numbers[] = {{"12", 12}, {"  7abc", 7}, {"-5", -5}, {"-5x", 5}, {"$1F", 31}, {"0x10", 16}, {"x", 0}, {"", 0}};
+    for (const auto& c : numbers) EXPECT_EQ(leadingNumber(c.text), c.value) << c.text;
+    EXPECT_EQ(txt2ptm("00:01:02,500"), 5625000u);
+    EXPECT_EQ(txt2ptm("00:01:04,000"), 5760000u);
+    EXPECT_EQ(txt2ptm("01:00:00"), 324000000u);   // missing milliseconds count as 0
+    EXPECT_EQ(txt2ptm(""), 0u);
+}
+
+TEST(SrtReader, ImportsCuesWithRectangles) {
+    Importer im;
+    const int n = im.import(
+        "\xEF\xBB\xBF"
+        "1\r\n00:01:02,500 --> 00:01:04,000\r\nOne line\r\n\r\n\r\n"
+        "2\r\n00:01:05,000 --> 00:01:06,000\r\n<i>Two</i>\r\nlines\r\n\r\n"
+        "3\r\n00:01:07,000 --> 00:01:08,000\r\na\r\nb\r\nc\r\n\r\n"
+        "4\r\n00:01:09,000 --> 00:01:10,000\r\na\r\nb\r\nc\r\nd\r\n\r\n"
+        "5\r\n00:01:11,000 --> 00:01:12,000\r\na\r\nb\r\nc\r\nd\r\ne\r\n");
+    ASSERT_EQ(n, 5);
+    const auto& subs = im.prog.Subs;
+    EXPECT_EQ(im.prog.SubKind, 3);
+    EXPECT_EQ(subs[0].num, 1);
+    EXPECT_EQ(subs[0].startPTS, 5625000u);
+    EXPECT_EQ(subs[0].endPTS, 5760000u);
+    EXPECT_EQ(subs[0].startTime, "00:01:02,500");
+    EXPECT_EQ(subs[0].endTime, "00:01:04,000");
+    EXPECT_EQ(subs[0].text, "One line");
+    EXPECT_EQ(subs[1].text, "<i>Two</i>|lines");
+    EXPECT_EQ(subs[0].palCount, 256);
+    EXPECT_EQ(subs[0].ocrOK, 1);
+    const int expectedTop[] = {1010 - 57, 1010 - 90 - 57, 1010 - 180 - 57, 1010 - 270 - 58, 1010 - 360 - 58};
+    for (size_t k = 0; k < 5; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(subs[k].lineCount, static_cast<int>(k) + 1);
+        EXPECT_EQ(subs[k].obj[0].y1, expectedTop[k]);
+        EXPECT_EQ(subs[k].obj[0].y2, 1025);
+        // Centred: as much room on the left as on the right.
+        const TSUPObject& o = subs[k].obj[0];
+        EXPECT_GT(o.x2, o.x1);
+        EXPECT_LE(std::abs((1920 - o.x2) - o.x1), 1);
+    }
+    // The mark is gone from the number line; the last text line without a blank after it
+    // leaves the preview.
+    EXPECT_EQ(im.prog.mSRT.front(), "1");
+    EXPECT_EQ(im.prog.mSRT.back(), "d");
+    EXPECT_TRUE(im.prog.controls.bExport);
+    EXPECT_FALSE(im.prog.controls.bOCRall);
+    EXPECT_FALSE(im.prog.Busy);
+    EXPECT_EQ(im.host.lines.at(im.host.lines.size() - 3).text, "5 subtitles loaded.");
+}
+
+TEST(SrtReader, OddCues) {
+    struct Case {
+        const char* name;
+        std::string content;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {"number with trailing blanks", "12 \n00:00:01,000 --> 00:00:02,000\nText\n\n", {"Text"}},
+        {"no blank line between cues", "1\n00:00:01,000 --> 00:00:02,000\nA\n2\n00:00:03,000 --> 00:00:04,000\nB\n\n",
+         {"A|2|00:00:03,000 --> 00:00:04,000|B"}},
+        {"cue number on the last line", "1\n00:00:01,000 --> 00:00:02,000\nA\n\n2", {"A"}},
+        {"cue without text", "1\n00:00:01,000 --> 00:00:02,000\n\n2\n00:00:03,000 --> 00:00:04,000\nB\n", {"", "B"}},
+        {"empty file", "", {}},
+        {"junk only", "\xFF\xFE" "a\0b\0", {}},
+        {"short file", "1\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Importer im;
+        EXPECT_EQ(im.import(c.content), static_cast<int>(c.texts.size()));
+        ASSERT_EQ(im.prog.Subs.size(), c.texts.size());
+        for (size_t k = 0; k < c.texts.size(); ++k) EXPECT_EQ(im.prog.Subs[k].text, c.texts[k]);
+        EXPECT_EQ(im.prog.controls.bExport, !c.texts.empty());
+        EXPECT_EQ(im.prog.controls.bSaveBMP, !c.texts.empty());
+        for (const auto& s : im.prog.Subs) EXPECT_LE(s.obj[0].y1, s.obj[0].y2);
+    }
+}
+
+TEST(SrtReader, EncodingsAndWideLines) {
+    Importer utf8;
+    ASSERT_EQ(utf8.import("1\n00:00:01,000 --> 00:00:02,000\ncaf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD\n"), 1);
+    EXPECT_EQ(utf8.prog.Subs[0].text, "caf\xE9 \x80 ?");
+    Importer ansi;
+    ASSERT_EQ(ansi.import("1\n00:00:01,000 --> 00:00:02,000\ncaf\xE9\n"), 1);
+    EXPECT_EQ(ansi.prog.Subs[0].text, "caf\xE9");
+    // A line wider than the picture keeps the rectangle on it.
+    Importer wide;
+    ASSERT_EQ(wide.import("1\n00:00:01,000 --> 00:00:02,000\n" + std::string(200, 'W') + "\n"), 1);
+    EXPECT_EQ(wide.prog.Subs[0].obj[0].x1, 0);
+    EXPECT_EQ(wide.prog.Subs[0].obj[0].x2, 1920);
+}
+
+TEST(SrtReader, EditingLocksAndRecentres) {
+    Importer im;
+    ASSERT_EQ(im.import("1\n00:00:01,000 --> 00:00:02,000\nShort\n"), 1);
+    im.prog.CurSub = 0;
+    const uint16_t before = im.prog.Subs[0].obj[0].x1;
+    mSubtextChange(im.ctx, {"", "A much longer line of text"});
+    // A leading empty editor line does not reach the text, nor the line count.
+    EXPECT_EQ(im.prog.Subs[0].text, "A much longer line of text");
+    EXPECT_EQ(im.prog.Subs[0].lineCount, 1);
+    EXPECT_EQ(im.prog.Subs[0].locked, 1);
+    EXPECT_TRUE(im.prog.panel.cbLock);
+    EXPECT_TRUE(im.prog.srtDirty);
+    mSubtextExit(im.ctx, {"", "A much longer line of text"});
+    EXPECT_LT(im.prog.Subs[0].obj[0].x1, before);
+    cbLockClick(im.ctx, false);
+    EXPECT_EQ(im.prog.Subs[0].locked, 0);
+    // Nothing happens without a current subtitle, or while the program fills the editor.
+    im.prog.CurSub = 5;
+    mSubtextChange(im.ctx, {"x"});
+    cbLockClick(im.ctx, true);
+    im.prog.CurSub = 0;
+    im.prog.uiUpdating = true;
+    mSubtextChange(im.ctx, {"y"});
+    EXPECT_EQ(im.prog.Subs[0].text, "A much longer line of text");
+    EXPECT_EQ(im.prog.Subs[0].locked, 0);
 }

@@ -43,6 +43,7 @@ struct Program {
     bool ExportingHD = false;
     ControlStates controls;
     std::vector<std::string> mSRT;          // the SRT preview, one entry per line
+    std::string lSRTfile;                   // the SRT file imported last, as shown
 
     // Drawing state: the palette of the subtitle drawn last, the pictures, the side panel.
     PaletteState pal;

@@ -1,0 +1,62 @@
+// Exporting a 2,000-subtitle Blu-ray stream to Blu-ray and to HD DVD.
+#include <benchmark/benchmark.h>
+
+#include "core/context.h"
+#include "export/encoder.h"
+#include "export/writers.h"
+#include "stream/load.h"
+#include "support/stream_builder.h"
+
+using namespace vantrel;
+using namespace vantrel::testing;
+
+namespace {
+
+// Subtitles of two text-like lines: a 1200 x 110 window with strokes of four colours.
+std::string sourceStream(int subtitles) {
+    IndexedImage img;
+    img.reset(1200, 110);
+    for (int y = 0; y < 110; ++y)
+        for (int x = 0; x < 1200; ++x)
+            if ((y % 55) > 10 && (y % 55) < 50 && (x % 23) < 6) img.at(x, y) = static_cast<uint8_t>(1 + (x + y) % 3);
+    TSUPObject o;
+    o.x2 = 1200;
+    o.y2 = 110;
+    const Bytes rle = encodeBDObject(img, o);
+    PgsBuilder b;
+    for (int i = 0; i < subtitles; ++i) {
+        const uint32_t t = 90000u + 270000u * static_cast<uint32_t>(i);
+        b.pcs(t, {{0, 0, 360, 900}});
+        b.wds(t, {{0, 360, 900, 1200, 110}});
+        b.pds(t, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 255}});
+        b.ods(t, 0, true, true, rle, 1200, 110, static_cast<uint32_t>(rle.size() + 4));
+        b.end(t);
+        b.pcs(t + 180000, {});
+        b.end(t + 180000);
+    }
+    return writeTempFile("export-bench.sup", b.bytes());
+}
+
+void exportAs(benchmark::State& state, int format) {
+    static const std::string path = sourceStream(2000);
+    RecordingHost host;
+    MessageLog msg(host);
+    Program prog;
+    Options opt;
+    opt.rgFormat = format;
+    Context ctx{prog, opt, msg};
+    prog.eSUPfile = path;
+    Load(ctx);
+    const std::string out = writeTempFile("export-bench-out.sup", {});
+    for (auto _ : state) {
+        exportStream(ctx, out);
+        host.lines.clear();
+    }
+}
+
+void BM_Export2000ToBluRay(benchmark::State& state) { exportAs(state, 0); }
+void BM_Export2000ToHdDvd(benchmark::State& state) { exportAs(state, 1); }
+BENCHMARK(BM_Export2000ToBluRay)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Export2000ToHdDvd)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace

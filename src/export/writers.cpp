@@ -1,0 +1,352 @@
+// Stream writers: every subtitle becomes a showing and a clearing display set (Blu-ray) or
+// one packet with a start and a stop sequence (HD DVD).
+#include "export/writers.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include <unistd.h>
+
+#include "export/encoder.h"
+#include "export/out_buffer.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "render/composer.h"
+
+namespace vantrel {
+namespace {
+
+constexpr uint32_t kDecodeLead = 5832;   // ticks the decoder gets before an object shows
+constexpr size_t kFirstFragment = 65508;
+constexpr size_t kLaterFragment = 65515;
+constexpr size_t kWholeObject = 65519;
+
+// a - b, or 0 where the difference would fall below zero.
+uint32_t minusClamped(uint32_t a, uint32_t b) { return a > b ? a - b : 0; }
+
+std::string progressText(size_t i, size_t count, Clock::time_point start) {
+    const int64_t remaining =
+        remainingSeconds(Clock::now() - start, static_cast<int64_t>(i) + 1, static_cast<int64_t>(count));
+    return "Subtitle: " + std::to_string(i + 1) + "/" + std::to_string(count) +
+           " Remaining time: " + formatHMS(remaining);
+}
+
+// The end time the writers use; says so in the log when it had to be supplied.
+uint32_t endTimeFor(Context& ctx, size_t i) {
+    const uint32_t end = effectiveEnd(ctx.prog.Subs, i);
+    if (endSupplied(ctx.prog.Subs, i)) ctx.msg.log(endSuppliedMessage(ctx.prog.Subs[i], end));
+    return end;
+}
+
+// Number of palette entries a picture needs: the stored count, or more when the picture uses
+// an index past it (palette ids need not be contiguous, and four-colour sources store none).
+int paletteEntries(const TSUP& s, const IndexedImage& img) {
+    const TSUPObject& o = s.obj[0];
+    int highest = -1;
+    const int right = std::min<int>(o.x2, img.width);
+    const int bottom = std::min<int>(o.y2 + 1, img.height);
+    for (int y = o.y1; y < bottom; ++y)
+        for (int x = o.x1; x < right; ++x) highest = std::max<int>(highest, img.at(x, y));
+    return std::clamp(std::max(s.palCount, highest + 1), 0, 256);
+}
+
+class PgsWriter {
+public:
+    PgsWriter(OutputFile& file, uint8_t frameCode) : file_(file), frameCode_(frameCode) {}
+
+    void segment(uint32_t pts, uint32_t dts, uint8_t type, const OutBuffer& payload) {
+        OutBuffer h;
+        h.putByte('P');
+        h.putByte('G');
+        h.putDWord(pts);
+        h.putDWord(dts);
+        h.putByte(type);
+        h.putWord(static_cast<uint16_t>(payload.outLen()));
+        file_.write(h.data(), h.outLen());
+        file_.write(payload.data(), payload.outLen());
+    }
+
+    // u16 width, u16 height, u8 frameRate<<4, u16 number, u8 state, u8 paletteUpdate,
+    // u8 paletteId, u8 objects; the object: u16 id, u8 window, u8 flags, u16 x, u16 y.
+    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const TSUPObject* object) {
+        OutBuffer p;
+        p.putWord(1920);
+        p.putWord(1080);
+        p.putByte(static_cast<uint8_t>(frameCode_ * 16));
+        p.putWord(composition_++);
+        p.putByte(state);
+        p.putByte(0);
+        p.putByte(0);
+        p.putByte(object ? 1 : 0);
+        if (object) {
+            p.putWord(0);
+            p.putByte(0);
+            p.putByte(0);
+            p.putWord(object->x1);
+            p.putWord(object->y1);
+        }
+        segment(pts, dts, 0x16, p);
+    }
+
+    // u8 windows = 1; u8 id, u16 x, u16 y, u16 width, u16 height
+    void wds(uint32_t pts, uint32_t dts, const TSUPObject& o) {
+        OutBuffer p;
+        p.putByte(1);
+        p.putByte(0);
+        p.putWord(o.x1);
+        p.putWord(o.y1);
+        p.putWord(static_cast<uint16_t>(o.x2 - o.x1));
+        p.putWord(static_cast<uint16_t>(o.y2 - o.y1));
+        segment(pts, dts, 0x17, p);
+    }
+
+    // u8 id, u8 version, then per entry: u8 index, Y, Cr, Cb, alpha
+    void pds(uint32_t pts, uint32_t dts, const PaletteState& pal, int entries) {
+        OutBuffer p;
+        p.putByte(0);
+        p.putByte(0);
+        for (int j = 0; j < entries; ++j) {
+            const YCrCb c = RGBToYCrCb(pal.Palette[static_cast<size_t>(j)]);
+            p.putByte(static_cast<uint8_t>(j));
+            p.putByte(c.y);
+            p.putByte(c.cr);
+            p.putByte(c.cb);
+            p.putByte(pal.Alpha[static_cast<size_t>(j)]);
+        }
+        segment(pts, dts, 0x14, p);
+    }
+
+    // u16 id, u8 version, u8 flags; the first fragment adds u24 dataLength (the run-length
+    // bytes plus the 4 bytes of width and height), u16 width, u16 height.
+    void ods(uint32_t pts, uint32_t dts, const TSUPObject& o, const std::vector<uint8_t>& data) {
+        const size_t total = data.size();
+        size_t index = 0;
+        while (index < total) {
+            const size_t rest = total - index;
+            const size_t length = rest > kWholeObject ? (index == 0 ? kFirstFragment : kLaterFragment) : rest;
+            const bool first = index == 0;
+            const bool last = index + length == total;
+            OutBuffer p;
+            p.putWord(0);
+            p.putByte(0);
+            p.putByte(static_cast<uint8_t>((first ? 0x80 : 0) | (last ? 0x40 : 0)));
+            if (first) {
+                p.put24(static_cast<uint32_t>(total + 4));
+                p.putWord(static_cast<uint16_t>(o.x2 - o.x1));
+                p.putWord(static_cast<uint16_t>(o.y2 - o.y1));
+            }
+            p.putBytes(data.data() + index, length);
+            segment(pts, dts, 0x15, p);
+            index += length;
+        }
+    }
+
+    void end(uint32_t pts) { segment(pts, 0, 0x80, OutBuffer{}); }
+
+private:
+    OutputFile& file_;
+    uint8_t frameCode_;
+    uint16_t composition_ = 0;
+};
+
+// Area bytes of SET_DAREA2: 11-bit left, right, top and bottom, packed in pairs.
+void putArea(OutBuffer& out, uint32_t left, uint32_t right, uint32_t top, uint32_t bottom) {
+    out.putByte(static_cast<uint8_t>((left >> 4) & 0x7F));
+    out.putByte(static_cast<uint8_t>(((left & 0x0F) << 4) + ((right >> 8) & 0x07)));
+    out.putByte(static_cast<uint8_t>(right & 0xFF));
+    out.putByte(static_cast<uint8_t>((top >> 4) & 0x7F));
+    out.putByte(static_cast<uint8_t>(((top & 0x0F) << 4) + ((bottom >> 8) & 0x07)));
+    out.putByte(static_cast<uint8_t>(bottom & 0xFF));
+}
+
+void logSkipped(Context& ctx, const TSUP& s) {
+    ctx.msg.log("Subtitle " + std::to_string(s.num) + " has an empty area and was not written.");
+}
+
+}  // namespace
+
+YCrCb RGBToYCrCb(uint32_t color) {
+    const int r = static_cast<int>(color & 0xFF);
+    const int g = static_cast<int>((color >> 8) & 0xFF);
+    const int b = static_cast<int>((color >> 16) & 0xFF);
+    return {static_cast<uint8_t>((257 * r + 504 * g + 98 * b + 500) / 1000 + 16),
+            static_cast<uint8_t>((439 * r - 368 * g - 71 * b + 500) / 1000 + 128),
+            static_cast<uint8_t>((-148 * r - 291 * g + 439 * b + 500) / 1000 + 128)};
+}
+
+uint8_t frameRateCode(int rgFrame) {
+    static constexpr uint8_t codes[] = {1, 2, 3, 4, 6, 7};
+    return codes[rgFrame >= 0 && rgFrame <= 5 ? rgFrame : 0];
+}
+
+const char* FrameRateName(int code) {
+    static const char* const names[16] = {"reserved", "23.976", "24",       "25",       "29.97",    "reserved",
+                                          "50",       "59.94",  "reserved", "reserved", "reserved", "reserved",
+                                          "reserved", "reserved", "reserved", "reserved"};
+    return names[code & 15];
+}
+
+void expBD(Context& ctx, const std::string& fileName) {
+    Program& p = ctx.prog;
+    OutputFile file(fileName);
+    PgsWriter w(file, frameRateCode(ctx.opt.rgFrame));
+    const auto start = Clock::now();
+    const size_t count = p.Subs.size();
+    for (size_t i = 0; i < count; ++i) {
+        const TSUPObject before = p.Subs[i].obj[0];
+        const int32_t area = (before.x2 - before.x1) * (before.y2 - before.y1);
+        const auto W = static_cast<uint32_t>((area + 175) / 350);
+        const auto D = static_cast<uint32_t>(9 * area / 1600 + 1);
+        ctx.msg.pslog(progressText(i, count, start), static_cast<int>(i), static_cast<int>(count));
+        ctx.host().pumpMessages();
+        DrawSub(ctx, static_cast<int32_t>(i + 1));
+        const TSUP& s = p.Subs[i];
+        const TSUPObject& o = s.obj[0];
+        const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, o);
+        if (object.empty()) {
+            logSkipped(ctx, s);
+        } else {
+            const uint32_t S = s.startPTS;
+            const uint32_t T = minusClamped(S, W + kDecodeLead);
+            w.pcs(S, T, 0x80, &o);
+            w.wds(minusClamped(S, W), T, o);
+            w.pds(T, 0, p.pal, paletteEntries(s, p.pics.IndexImage));
+            w.ods(T + D, T, o, object);
+            w.end(T + D);
+            const uint32_t E = endTimeFor(ctx, i);
+            w.pcs(E, minusClamped(E, W), 0x00, nullptr);
+            w.wds(minusClamped(E, W) + 1, minusClamped(E, W), o);
+            w.end(minusClamped(E, W) + 1);
+        }
+        if (p.Cancel) break;
+    }
+    file.close();
+}
+
+void expHD(Context& ctx, const std::string& fileName) {
+    Program& p = ctx.prog;
+    OutputFile file(fileName);
+    OutBuffer out;
+    const auto start = Clock::now();
+    const size_t count = p.Subs.size();
+    for (size_t i = 0; i < count; ++i) {
+        ctx.msg.slog(progressText(i, count, start), 1);
+        ctx.host().pumpMessages();
+        out.reset();
+        // "SP", u32le PTS, u32 0, u16 0, u32 spuSize, u32 controlOffset (both patched below)
+        out.putByte('S');
+        out.putByte('P');
+        out.putDWordLE(p.Subs[i].startPTS);
+        out.putDWord(0);
+        out.putWord(0);
+        out.putDWord(0);
+        out.putDWord(0);
+        DrawSub(ctx, static_cast<int32_t>(i + 1));
+        TSUP& s = p.Subs[i];
+        const TSUPObject& o = s.obj[0];
+        if (o.x2 <= o.x1 || o.y2 < o.y1) {
+            logSkipped(ctx, s);
+            if (p.Cancel) break;
+            continue;
+        }
+        encodeHDField(out, p.pics.IndexImage, o, 0);
+        const size_t p1 = out.outLen();
+        encodeHDField(out, p.pics.IndexImage, o, 1);
+
+        out.putWord(0);
+        const size_t n1 = out.outLen();
+        out.putDWord(0);
+        out.putByte(0x01);   // STA_DSP
+        out.putByte(0x83);   // SET_COLOR2
+        for (size_t j = 0; j < 256; ++j) {
+            const YCrCb c = RGBToYCrCb(p.pal.Palette[j]);
+            out.putByte(c.y);
+            out.putByte(c.cr);
+            out.putByte(c.cb);
+        }
+        out.putByte(0x84);   // SET_CONTR2
+        for (size_t j = 0; j < 256; ++j) out.putByte(static_cast<uint8_t>(255 - p.pal.Alpha[j]));
+        // The display area starts on an even line; the table keeps the moved top.
+        if (s.obj[0].y1 & 1) --s.obj[0].y1;
+        out.putByte(0x85);   // SET_DAREA2
+        putArea(out, o.x1, o.x2, o.y1, o.y2);
+        out.putByte(0x86);   // SET_DSPXA2
+        out.putDWord(10);
+        out.putDWord(static_cast<uint32_t>(p1 - 10));
+        out.putByte(0xFF);   // CMD_END
+
+        const uint32_t end = endTimeFor(ctx, i);
+        out.putWord(static_cast<uint16_t>((end - s.startPTS) >> 10));
+        const size_t n2 = out.outLen();
+        out.putDWord(0);
+        out.putByte(0x02);   // STP_DSP
+        out.putByte(0xFF);   // CMD_END
+        out.patch24(n1 + 1, static_cast<uint32_t>(out.outLen() - 18));
+        if (out.outLen() & 1) out.putByte(0xFF);
+        out.patch24(13, static_cast<uint32_t>(out.outLen() - 10));
+        // Both sequences point to the second one.
+        const auto& b = out.bytes();
+        out.patch24(n2 + 1, (static_cast<uint32_t>(b[n1 + 1]) << 16) | (b[n1 + 2] << 8) | b[n1 + 3]);
+        file.write(out.data(), out.outLen());
+        if (p.Cancel) break;
+    }
+    file.close();
+}
+
+std::string exportFileName(const std::string& baseName, int rgFormat, int rgFrame) {
+    return CutExt(fileNameOnly(baseName)) + "." + (rgFormat == 0 ? "BD" : "HDDVD") + "." +
+           FrameRateName(frameRateCode(rgFrame)) + ".sup";
+}
+
+ExportResult exportStream(Context& ctx, const std::string& fileName) {
+    Program& p = ctx.prog;
+    if (p.Busy || p.Loading) return ExportResult::Refused;
+    const bool bd = ctx.opt.rgFormat == 0;
+
+    // The temporary file lies beside the target, so the final rename stays on one file system.
+    const std::string temp = fileName + ".part" + std::to_string(getpid());
+    p.ExportingBD = bd;
+    p.ExportingHD = !bd;
+    ctx.msg.log2("Exporting subtitle stream: " + fileName);
+    ctx.msg.slog("Exporting...", 0);
+    p.Cancel = false;
+    p.Busy = true;
+    p.controls.bCancel = true;
+    p.controls.ProgressBar = true;
+    p.controls.WebLink = false;
+    ctx.host().setProgress(0, static_cast<int>(p.Subs.size()));
+    ctx.host().controlsChanged(p.controls);
+
+    auto restore = [&] {
+        p.controls.ProgressBar = false;
+        p.controls.WebLink = true;
+        p.controls.bCancel = false;
+        p.Busy = false;
+        p.ExportingBD = false;
+        p.ExportingHD = false;
+        ctx.host().controlsChanged(p.controls);
+        ctx.host().setTitle("Vantrel");
+    };
+    try {
+        if (bd) expBD(ctx, temp);
+        else expHD(ctx, temp);
+        std::error_code ec;
+        std::filesystem::rename(temp, fileName, ec);
+        if (ec) throw PlatformError("Cannot create file \"" + fileName + "\". " + ec.message());
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+        restore();
+        throw;
+    }
+    const bool cancelled = p.Cancel;
+    restore();
+    ctx.host().displaySubtitle(1);
+    ctx.msg.slog2("Ready", "");
+    if (!cancelled) ctx.msg.logn("Done.");
+    ctx.msg.log("");
+    return cancelled ? ExportResult::Cancelled : ExportResult::Done;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,38 @@
+// The Blu-ray and HD DVD stream writers and the export around them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/context.h"
+
+namespace vantrel {
+
+struct YCrCb {
+    uint8_t y, cr, cb;
+};
+YCrCb RGBToYCrCb(uint32_t color);
+
+// Frame-rate code of an rgFrame item (0..5 -> 1, 2, 3, 4, 6, 7); items outside 0..5 count as 0.
+uint8_t frameRateCode(int rgFrame);
+// Names of the 16 frame-rate codes ("23.976", "reserved", ...).
+const char* FrameRateName(int code);
+
+// Writes the whole table as a Blu-ray presentation graphics stream / HD DVD subpicture
+// stream to `fileName`. Stops after the subtitle during which Cancel was set.
+void expBD(Context& ctx, const std::string& fileName);
+void expHD(Context& ctx, const std::string& fileName);
+
+// "<name>.<BD|HDDVD>.<rate>.sup" from BaseName, the format and the frame rate.
+std::string exportFileName(const std::string& baseName, int rgFormat, int rgFrame);
+
+enum class ExportResult { Done, Cancelled, Refused };
+
+// The export command: runs the chosen writer into `fileName` with the busy state, progress
+// and log lines around it. The stream goes to a temporary file beside the target that takes
+// the target's name at the end, so a failure never leaves a half-written file or destroys an
+// older one; a cancelled export keeps what was written. Refused while another job runs.
+// Errors propagate after the state is restored.
+ExportResult exportStream(Context& ctx, const std::string& fileName);
+
+}  // namespace vantrel

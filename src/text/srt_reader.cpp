@@ -1,0 +1,267 @@
+// SubRip import: cue numbers, timing lines and text lines become text subtitles whose
+// rectangles come from measuring their lines with the glyph atlas.
+#include "text/srt_reader.h"
+
+#include <algorithm>
+
+#include "core/encoding.h"
+#include "ocr/correction.h"
+#include "platform/files.h"
+#include "text/atlas.h"
+
+namespace vantrel {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Spaces and control characters at both ends removed.
+std::string trimmed(std::string_view s) {
+    size_t a = 0, b = s.size();
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    return std::string(s.substr(a, b - a));
+}
+
+// The number of lines a stored text has.
+int32_t linesOf(const std::string& text) {
+    return static_cast<int32_t>(std::count(text.begin(), text.end(), '|')) + 1;
+}
+
+// Rows above the baseline that the first of k lines takes: from the letter metrics of a
+// subtitle of k lines, and for subtitles of more than five lines the tallest of them.
+int32_t topAboveBaseline(int k) {
+    if (k >= 1 && k <= 5) return rowBase[static_cast<size_t>(k - 1)] - rowTop[static_cast<size_t>(k - 1)];
+    return rowBase[4] - rowTop[4];
+}
+
+// The horizontal place of a subtitle of `widest` pixels, centred and kept on the picture.
+void centre(TSUPObject& slot, int pictureWidth, int widest) {
+    const int x1 = std::max(0, (pictureWidth - widest) / 2);
+    slot.x1 = static_cast<uint16_t>(x1);
+    slot.x2 = static_cast<uint16_t>(std::min(pictureWidth, x1 + widest));
+}
+
+int pictureWidth(const Program& p) { return p.pics.display.width > 0 ? p.pics.display.width : kScreenWidth; }
+
+TSUP* current(Program& p) {
+    if (p.CurSub < 0 || static_cast<size_t>(p.CurSub) >= p.Subs.size()) return nullptr;
+    return &p.Subs[static_cast<size_t>(p.CurSub)];
+}
+
+}  // namespace
+
+int32_t leadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    uint32_t value = 0;
+    bool whole = i < text.size();
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int d = -1;
+        if (isDigit(c)) d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (d < 0) {
+            whole = false;
+            break;
+        }
+        value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
+    }
+    if (negative && whole) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+uint32_t txt2ptm(std::string_view text) {
+    auto part = [&](size_t from, size_t count) {
+        return from < text.size() ? static_cast<uint32_t>(leadingNumber(text.substr(from, count))) : 0u;
+    };
+    return part(0, 2) * 324000000u + part(3, 2) * 5400000u + part(6, 2) * 90000u + part(9, 3) * 90u;
+}
+
+std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes) {
+    std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::string text;
+    const bool bom = raw.substr(0, 3) == "\xEF\xBB\xBF";
+    if (bom) raw.remove_prefix(3);
+    if (bom || looksLikeUtf8(raw)) text = utf8ToCp1252(raw);
+    else text = std::string(raw);
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+int ReadSRT(Context& ctx, const std::string& path) {
+    Program& p = ctx.prog;
+    std::vector<std::string> lines = srtLines(readWholeFile(path));
+    ControlStates& c = p.controls;
+    p.eSUPfile.clear();
+    p.lSRTfile = path;
+    c.mSRT = false;
+    ctx.msg.log2("Loading " + fileNameOnly(path));
+    ctx.msg.slog("Loading...", 0);
+    p.SubKind = 3;
+    const size_t estimated = lines.size() / 4;
+
+    ctx.host().setProgress(0, 100);
+    c.ProgressBar = true;
+    c.WebLink = false;
+    p.Busy = true;
+    p.Cancel = false;
+    c.bCancel = true;
+    c.bOCRall = false;
+    c.bReadSUP = false;
+    c.bSaveBMP = false;
+    c.bExport = false;
+    ctx.host().controlsChanged(c);
+
+    auto restore = [&](int count) {
+        c.udSubsMax = count;
+        c.mSRT = true;
+        c.ProgressBar = false;
+        c.WebLink = true;
+        p.Busy = false;
+        c.bCancel = false;
+        p.Cancel = false;
+        c.bReadSUP = true;
+        c.bExport = count > 0;
+        c.bSaveBMP = count > 0;
+        c.ieSubs = count > 0 ? 1 : 0;
+        ctx.host().controlsChanged(c);
+    };
+
+    int r = -1;
+    size_t i = 0;
+    try {
+        p.Subs.clear();
+        p.streamFile.clear();
+        while (i < lines.size() && !p.Cancel) {
+            ctx.host().pumpMessages();
+            std::string& line = lines[i];
+            if (line.empty() || line.size() >= 8) {
+                ++i;
+                continue;
+            }
+            // Junk in front of the number (a byte-order mark, say) goes, as do blanks after it.
+            std::string number = line;
+            while (!number.empty() && (number.back() == ' ' || number.back() == '\t')) number.pop_back();
+            size_t lastOther = std::string::npos;
+            for (size_t k = 0; k < number.size(); ++k)
+                if (!isDigit(number[k])) lastOther = k;
+            if (lastOther != std::string::npos) number.erase(0, lastOther + 1);
+            line = number;
+            const int32_t cue = leadingNumber(number);
+            // A cue needs its timing line; a number on the last line ends the import.
+            if (cue < 1 || i + 1 >= lines.size()) {
+                ++i;
+                continue;
+            }
+            ++r;
+            TSUP& s = p.Subs.emplace_back();
+            s.num = cue;
+            s.palCount = 256;
+            s.ocrOK = 1;
+            ctx.msg.slog("Subtitle: " + std::to_string(r + 1), 1);
+            if (i % 10 == 0 && estimated > 0)
+                ctx.host().setProgress(static_cast<int>(static_cast<size_t>(r) * 100 / estimated), 100);
+
+            const std::string& timing = lines[i + 1];
+            s.startTime = timing.substr(0, 12);
+            s.startPTS = txt2ptm(s.startTime);
+            s.endTime = timing.size() > 17 ? timing.substr(17, 12) : std::string();
+            s.endPTS = txt2ptm(s.endTime);
+
+            i += 2;
+            int j = 0;
+            int widest = 0;
+            while (i < lines.size()) {
+                const std::string text = trimmed(lines[i]);
+                ++i;
+                if (text.empty()) break;
+                if (!s.text.empty()) s.text += '|';
+                s.text += text;
+                widest = std::max<int>(widest, DrawLine(ctx, text, static_cast<uint8_t>(j), static_cast<uint16_t>(r), false));
+                ++j;
+            }
+            s.lineCount = j;
+            TSUPObject& o = s.obj[0];
+            centre(o, pictureWidth(p), widest);
+            // A cue without text gets the place of a one-line subtitle.
+            const int k = std::max(j, 1);
+            const int32_t baseline = ctx.opt.ieLastLine - (k - 1) * ctx.opt.ieLineSpc;
+            o.y1 = static_cast<uint16_t>(std::clamp(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
+            o.y2 = static_cast<uint16_t>(
+                std::clamp(rowBottom[0] + ctx.opt.ieLastLine - rowBase[0], 0, kScreenHeight - 1));
+        }
+    } catch (...) {
+        restore(static_cast<int>(p.Subs.size()));
+        throw;
+    }
+
+    // The line after the last one read goes from the preview (normally the blank line that
+    // closed the last cue; after a cancel the unread rest with it).
+    if (!lines.empty() && lines.size() + 1 > i) {
+        const size_t remove = std::min(lines.size(), lines.size() + 1 - i);
+        lines.resize(lines.size() - remove);
+    }
+    p.mSRT = std::move(lines);
+    const int count = r + 1;
+    ctx.msg.slog2("Ready.", "");
+    ctx.msg.logn(std::to_string(count) + " subtitles loaded.");
+    ctx.msg.log2("");
+    restore(count);
+    ctx.host().displaySubtitle(count > 0 ? 1 : 0);
+    return count;
+}
+
+void mSubtextChange(Context& ctx, const std::vector<std::string>& editorLines) {
+    Program& p = ctx.prog;
+    TSUP* s = current(p);
+    if (p.uiUpdating || !s) return;
+    s->text = LinesToTxt(editorLines);
+    s->lineCount = linesOf(s->text);
+    s->locked = 1;
+    p.panel.cbLock = true;
+    p.srtDirty = true;
+}
+
+void mSubtextExit(Context& ctx, const std::vector<std::string>& editorLines) {
+    Program& p = ctx.prog;
+    TSUP* s = current(p);
+    if (p.SubKind != 3 || !s) return;
+    s->text = LinesToTxt(editorLines);
+    s->lineCount = linesOf(s->text);
+    const std::vector<std::string> lines = TxtToLines(s->text);
+    int widest = 0;
+    for (size_t k = 0; k < lines.size(); ++k)
+        widest = std::max<int>(widest, DrawLine(ctx, trimmed(lines[k]), static_cast<uint8_t>(k),
+                                                static_cast<uint16_t>(p.CurSub), false));
+    centre(s->obj[0], pictureWidth(p), widest);
+    ctx.host().displaySubtitle(p.CurSub + 1);
+}
+
+void cbLockClick(Context& ctx, bool checked) {
+    if (TSUP* s = current(ctx.prog)) s->locked = checked ? 1 : 0;
+}
+
+}  // namespace vantrel

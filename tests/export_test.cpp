@@ -1,0 +1,392 @@
+// Stream export: encoders, the two writers, file names, and round trips through the readers.
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "core/context.h"
+#include "export/encoder.h"
+#include "export/writers.h"
+#include "platform/files.h"
+#include "render/composer.h"
+#include "stream/load.h"
+#include "support/run_command.h"
+#include "support/stream_builder.h"
+
+using namespace vantrel;
+using vantrel::testing::Bytes;
+using vantrel::testing::PgsBuilder;
+using vantrel::testing::writeTempFile;
+
+namespace {
+
+IndexedImage picture(int w, int h) {
+    IndexedImage img;
+    img.reset(w, h);
+    return img;
+}
+
+TSUPObject rect(uint16_t x1, uint16_t y1, uint16_t x2, uint16_t y2) {
+    TSUPObject o;
+    o.x1 = x1;
+    o.y1 = y1;
+    o.x2 = x2;
+    o.y2 = y2;
+    return o;
+}
+
+}  // namespace
+
+TEST(BluRayEncoder, RunForms) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> line;
+        Bytes expected;
+    };
+    const Case cases[] = {
+        {"mixed line", {5, 5, 0, 7, 7, 7}, {0x05, 0x05, 0x00, 0x01, 0x00, 0x83, 0x07, 0x00, 0x00}},
+        {"colour 0 once", {0, 9}, {0x00, 0x01, 0x09, 0x00, 0x00}},
+        {"long colour run", std::vector<uint8_t>(300, 4), {0x00, 0xC1, 0x2C, 0x04, 0x00, 0x00}},
+        {"long colour 0 run", std::vector<uint8_t>(64, 0), {0x00, 0x40, 0x40, 0x00, 0x00}},
+        {"63 pixels", std::vector<uint8_t>(63, 8), {0x00, 0xBF, 0x08, 0x00, 0x00}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        IndexedImage img = picture(1920, 4);
+        std::copy(c.line.begin(), c.line.end(), img.pixels.begin() + 1920);
+        EXPECT_EQ(encodeBDObject(img, rect(0, 1, static_cast<uint16_t>(c.line.size()), 2)), c.expected);
+    }
+    IndexedImage blank = picture(1920, 1);
+    EXPECT_EQ(encodeBDObject(blank, rect(0, 0, 1920, 1)), (Bytes{0x00, 0x47, 0x80, 0x00, 0x00}));
+    EXPECT_TRUE(encodeBDObject(blank, rect(5, 0, 5, 1)).empty());
+    // A rectangle past the picture reads colour 0 there instead of leaving the picture.
+    EXPECT_EQ(encodeBDObject(blank, rect(1900, 0, 2000, 2)), (Bytes{0x00, 0x40, 0x64, 0x00, 0x00, 0x00, 0x40, 0x64, 0x00, 0x00}));
+}
+
+TEST(HdDvdEncoder, RunFormsAndFields) {
+    {
+        IndexedImage img = picture(8, 1);
+        img.pixels[0] = 2;
+        OutBuffer out;
+        encodeHDField(out, img, rect(0, 0, 1, 0), 0);
+        EXPECT_EQ(out.bytes(), (Bytes{0xA8, 0x00}));
+    }
+    {
+        // 200 pixels of colour 9 and then one of colour 1: a 136-pixel code, a 64-pixel code,
+        // then the last pixel as a run to the end of the line.
+        IndexedImage img = picture(201, 1);
+        std::fill(img.pixels.begin(), img.pixels.begin() + 200, 9);
+        img.pixels[200] = 1;
+        OutBuffer out;
+        encodeHDField(out, img, rect(0, 0, 201, 0), 0);
+        OutBuffer expected;
+        expected.putBits(0b11, 2), expected.putBits(9, 8), expected.putBits(0x80 | 127, 8);
+        expected.putBits(0b11, 2), expected.putBits(9, 8), expected.putBits(0x80 | 55, 8);
+        expected.putBits(0b10, 2), expected.putBits(1, 2), expected.putBits(0x80, 8);
+        expected.alignByte();
+        EXPECT_EQ(out.bytes(), expected.bytes());
+    }
+    {
+        // Field 0 of lines 100..103 codes 100 and 102, field 1 codes 101 and 103.
+        IndexedImage img = picture(4, 110);
+        for (int y = 100; y <= 103; ++y) img.at(0, y) = static_cast<uint8_t>(y - 100);
+        OutBuffer out;
+        for (int k = 0; k < 20; ++k) out.putByte(0);
+        encodeHDField(out, img, rect(0, 100, 1, 103), 0);
+        EXPECT_EQ(out.outLen(), 24u);
+        EXPECT_EQ(out.bytes()[20], 0x88);   // colour 0 to the end of line 100
+        EXPECT_EQ(out.bytes()[22], 0xA8);   // colour 2 on line 102
+        encodeHDField(out, img, rect(0, 100, 1, 103), 1);
+        EXPECT_EQ(out.bytes()[24], 0x98);   // colour 1 on line 101
+        EXPECT_EQ(out.bytes()[26], 0xB8);   // colour 3 on line 103
+        EXPECT_EQ(out.bytes()[19], 28 - 10);   // control offset stored after field 1
+    }
+}
+
+TEST(Writers, ColourConversionAndNames) {
+    struct Case {
+        uint32_t color;
+        YCrCb expected;
+    };
+    const Case cases[] = {{0xFFFFFF, {235, 128, 128}}, {0x000000, {16, 128, 128}}, {0x0000FF, {82, 240, 91}}};
+    for (const auto& c : cases) {
+        const YCrCb got = RGBToYCrCb(c.color);
+        EXPECT_EQ(got.y, c.expected.y);
+        EXPECT_EQ(got.cr, c.expected.cr);
+        EXPECT_EQ(got.cb, c.expected.cb);
+    }
+    EXPECT_EQ(exportFileName("movie", 0, 0), "movie.BD.23.976.sup");
+    EXPECT_EQ(exportFileName("movie.eng", 1, 2), "movie.HDDVD.25.sup");
+    EXPECT_EQ(exportFileName("/some/folder/film.srt", 0, 5), "film.BD.59.94.sup");
+    EXPECT_EQ(exportFileName("film", 0, 3), "film.BD.29.97.sup");
+}
+
+namespace {
+
+struct Session {
+    RecordingHost host;
+    MessageLog msg{host};
+    Program prog;
+    Options opt;
+    Context ctx{prog, opt, msg};
+
+    void load(const std::string& path) {
+        prog.eSUPfile = path;
+        ASSERT_EQ(Load(ctx), LoadResult::Loaded);
+    }
+};
+
+// A segment as read back from a written stream.
+struct Seg {
+    uint32_t pts, dts;
+    uint8_t type;
+    Bytes payload;
+};
+
+std::vector<Seg> segments(const std::string& path) {
+    const auto b = readWholeFile(path);
+    std::vector<Seg> out;
+    for (size_t at = 0; at + 13 <= b.size();) {
+        auto be = [&](size_t k, int n) {
+            uint32_t v = 0;
+            for (int i = 0; i < n; ++i) v = (v << 8) | b[k + static_cast<size_t>(i)];
+            return v;
+        };
+        const uint32_t len = be(at + 11, 2);
+        out.push_back({be(at + 2, 4), be(at + 6, 4), b[at + 10], Bytes(b.begin() + static_cast<long>(at) + 13,
+                                                                           b.begin() + static_cast<long>(at + 13 + len))});
+        at += 13 + len;
+    }
+    return out;
+}
+
+// A Blu-ray source: subtitle k shows a w x h block of colours at (100, 900), from start
+// times 90000, 450000, ...; palette entries 0..3 plus entry 200.
+std::string sourceStream(int subtitles, uint16_t w, uint16_t h, bool clear = true) {
+    PgsBuilder b;
+    for (int k = 0; k < subtitles; ++k) {
+        const uint32_t t = 90000u + 360000u * static_cast<uint32_t>(k);
+        IndexedImage img = picture(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) img.at(x, y) = static_cast<uint8_t>((x / 7 + y / 5 + k) % 3 == 0 ? 200 : (x + y) % 4);
+        const Bytes rle = encodeBDObject(img, rect(0, 0, w, h));
+        b.pcs(t, {{0, 0, 100, 900}});
+        b.wds(t, {{0, 100, 900, w, h}});
+        b.pds(t, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 200},
+                  {200, 81, 240, 90, 255}});
+        b.ods(t, 0, true, true, rle, w, h, static_cast<uint32_t>(rle.size() + 4));
+        b.end(t);
+        if (clear) {
+            b.pcs(t + 180000, {});
+            b.wds(t + 180000, {{0, 100, 900, w, h}});
+            b.end(t + 180000);
+        }
+    }
+    return writeTempFile("source.sup", b.bytes());
+}
+
+// The palette indexes of subtitle n's rectangle as the composer leaves them.
+std::vector<uint8_t> indexesOf(Session& s, int n, int x1, int y1, int w, int h) {
+    DrawSub(s.ctx, n);
+    std::vector<uint8_t> out;
+    for (int y = y1; y < y1 + h; ++y)
+        for (int x = x1; x < x1 + w; ++x) out.push_back(s.prog.pics.IndexImage.at(x, y));
+    return out;
+}
+
+}  // namespace
+
+TEST(BluRayWriter, TimingCountersAndFragments) {
+    Session s;
+    s.load(sourceStream(2, 100, 50));
+    const std::string out = writeTempFile("out.sup", {});
+    s.prog.ExportingBD = true;
+    expBD(s.ctx, out);
+    s.prog.ExportingBD = false;
+    const auto segs = segments(out);
+    ASSERT_EQ(segs.size(), 16u);
+    // First display set at 90000 with W = 14, D = 29.
+    const std::vector<std::tuple<uint8_t, uint32_t, uint32_t>> first = {
+        {0x16, 90000, 84154}, {0x17, 89986, 84154}, {0x14, 84154, 0}, {0x15, 84183, 84154}, {0x80, 84183, 0},
+        {0x16, 270000, 269986}, {0x17, 269987, 269986}, {0x80, 269987, 0}};
+    for (size_t k = 0; k < first.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(segs[k].type, std::get<0>(first[k]));
+        EXPECT_EQ(segs[k].pts, std::get<1>(first[k]));
+        EXPECT_EQ(segs[k].dts, std::get<2>(first[k]));
+    }
+    // Composition numbers 0, 1, 2, 3; states epoch start then normal; frame code 1.
+    EXPECT_EQ(segs[0].payload.size(), 19u);
+    EXPECT_EQ(segs[0].payload[4], 0x10);
+    EXPECT_EQ(segs[0].payload[6], 0);
+    EXPECT_EQ(segs[0].payload[7], 0x80);
+    EXPECT_EQ(segs[5].payload.size(), 11u);
+    EXPECT_EQ(segs[5].payload[6], 1);
+    EXPECT_EQ(segs[5].payload[7], 0x00);
+    EXPECT_EQ(segs[8].payload[6], 2);
+    EXPECT_EQ(segs[13].payload[6], 3);
+    // The palette covers index 200 although the source stored 5 entries.
+    EXPECT_EQ(segs[2].payload.size(), 2u + 5u * 201u);
+    // ODS: one fragment with flags 0xC0 and a data length counting width and height.
+    const Bytes& ods = segs[3].payload;
+    EXPECT_EQ(ods[3], 0xC0);
+    const uint32_t dataLength = (ods[4] << 16) | (ods[5] << 8) | ods[6];
+    EXPECT_EQ(dataLength, ods.size() - 11 + 4);
+    EXPECT_EQ((ods[7] << 8) | ods[8], 100);
+    EXPECT_EQ((ods[9] << 8) | ods[10], 50);
+}
+
+TEST(BluRayWriter, LargeObjectsAreFragmented) {
+    Session s;
+    // A 1900 x 200 block of alternating colours codes to about 380,000 bytes.
+    PgsBuilder b;
+    IndexedImage img = picture(1900, 200);
+    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(1 + (i % 2));
+    const Bytes rle = encodeBDObject(img, rect(0, 0, 1900, 200));
+    b.pcs(0, {{0, 0, 0, 0}}).wds(0, {{0, 10, 800, 1900, 200}}).pds(0, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}});
+    size_t at = 0;
+    for (bool first = true; at < rle.size(); first = false) {
+        const size_t n = std::min<size_t>(60000, rle.size() - at);
+        b.ods(0, 0, first, at + n == rle.size(), Bytes(rle.begin() + static_cast<long>(at), rle.begin() + static_cast<long>(at + n)), 1900, 200,
+              static_cast<uint32_t>(rle.size() + 4));
+        at += n;
+    }
+    b.end(0);
+    s.load(writeTempFile("big.sup", b.bytes()));
+    const std::string out = writeTempFile("big-out.sup", {});
+    s.prog.ExportingBD = true;
+    expBD(s.ctx, out);
+    s.prog.ExportingBD = false;
+    std::vector<size_t> sizes;
+    std::vector<uint8_t> flags;
+    for (const auto& seg : segments(out)) {
+        if (seg.type != 0x15) continue;
+        sizes.push_back(seg.payload.size());
+        flags.push_back(seg.payload[3]);
+    }
+    ASSERT_GE(sizes.size(), 3u);
+    EXPECT_EQ(sizes.front(), 65508u + 11u);
+    EXPECT_EQ(sizes[1], 65515u + 4u);
+    EXPECT_EQ(flags.front(), 0x80);
+    EXPECT_EQ(flags[1], 0x00);
+    EXPECT_EQ(flags.back(), 0x40);
+    // The subtitle had no end: the clearing set uses start + 2 s, and the log says so.
+    const auto segs = segments(out);
+    EXPECT_EQ(segs[segs.size() - 3].pts, 180000u);
+    EXPECT_NE(s.host.logText().find("Subtitle 1 has no end time: 00:00:02,000 used."), std::string::npos);
+}
+
+TEST(HdDvdWriter, PacketLayout) {
+    Session s;
+    // Start at 90000 lasting exactly 2 s; rectangle 100..300 wide from the odd line 901.
+    PgsBuilder b;
+    IndexedImage img = picture(200, 21);
+    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(i % 5);
+    const Bytes rle = encodeBDObject(img, rect(0, 0, 200, 21));
+    b.pcs(90000, {{0, 0, 0, 0}}).wds(90000, {{0, 100, 901, 200, 21}}).pds(90000, {{1, 235, 128, 128, 255}});
+    b.ods(90000, 0, true, true, rle, 200, 21).end(90000).pcs(270000, {}).end(270000);
+    s.load(writeTempFile("hd-src.sup", b.bytes()));
+    const std::string out = writeTempFile("hd.sup", {});
+    s.prog.ExportingHD = true;
+    expHD(s.ctx, out);
+    s.prog.ExportingHD = false;
+    const auto p = readWholeFile(out);
+    ASSERT_GT(p.size(), 20u);
+    auto be = [&](size_t k, int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) v = (v << 8) | p[k + static_cast<size_t>(i)];
+        return v;
+    };
+    EXPECT_EQ(p.size() % 2, 0u);
+    EXPECT_EQ(be(12, 4), p.size() - 10);
+    const uint32_t c1 = be(16, 4) + 10;
+    const uint32_t next1 = be(c1 + 2, 4);
+    const uint32_t c2 = next1 + 10;
+    EXPECT_EQ(be(c2 + 2, 4), next1);   // both sequences point to the second
+    EXPECT_EQ(be(c2, 2), 175u);        // 180000 >> 10
+    // SET_DAREA2 after STA_DSP, SET_COLOR2 and SET_CONTR2: left 100, right 300, top 900.
+    const size_t area = c1 + 6 + 1 + 769 + 257;
+    EXPECT_EQ(p[area], 0x85);
+    EXPECT_EQ(p[area + 1], 0x06);
+    EXPECT_EQ(p[area + 2], 0x41);
+    EXPECT_EQ(p[area + 3], 0x2C);
+    EXPECT_EQ(((p[area + 4] & 0x7F) << 4) | (p[area + 5] >> 4), 900);
+    EXPECT_EQ(s.prog.Subs[0].obj[0].y1, 900);
+    EXPECT_EQ(p[area + 7], 0x86);
+    EXPECT_EQ(be(area + 8, 4), 10u);
+    // The packet ends with STP_DSP, CMD_END and, where that left an odd length, one fill byte.
+    const size_t n = p.size();
+    const bool plain = p[n - 2] == 0x02 && p[n - 1] == 0xFF;
+    const bool filled = p[n - 3] == 0x02 && p[n - 2] == 0xFF && p[n - 1] == 0xFF;
+    EXPECT_TRUE(plain || filled);
+}
+
+TEST(Writers, EmptyTableGivesEmptyFile) {
+    Session s;
+    for (bool bd : {true, false}) {
+        const std::string out = writeTempFile("empty.sup", {'x'});
+        if (bd) expBD(s.ctx, out);
+        else expHD(s.ctx, out);
+        EXPECT_EQ(std::filesystem::file_size(out), 0u);
+    }
+}
+
+TEST(Writers, RoundTripThroughBothFormats) {
+    for (int format : {0, 1}) {
+        SCOPED_TRACE(format == 0 ? "Blu-ray" : "HD DVD");
+        Session src;
+        src.load(sourceStream(3, 64, 20));
+        const auto folder = std::filesystem::path(writeTempFile("x", {})).parent_path();
+        const std::string out = (folder / exportFileName(src.prog.BaseName, format, 2)).string();
+        src.opt.rgFormat = format;
+        ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+        EXPECT_FALSE(src.prog.Busy);
+        EXPECT_FALSE(src.prog.ExportingBD || src.prog.ExportingHD);
+        EXPECT_EQ(src.host.lines.at(src.host.lines.size() - 2).text, "Done.");
+
+        Session back;
+        back.load(out);
+        ASSERT_EQ(back.prog.Subs.size(), 3u);
+        for (int k = 0; k < 3; ++k) {
+            SCOPED_TRACE(k);
+            const TSUP& a = src.prog.Subs[static_cast<size_t>(k)];
+            const TSUP& b = back.prog.Subs[static_cast<size_t>(k)];
+            EXPECT_EQ(b.startPTS, a.startPTS);
+            // HD DVD stop delays count in units of 1024 ticks.
+            EXPECT_EQ(b.endPTS, format == 0 ? a.endPTS : a.startPTS + ((a.endPTS - a.startPTS) & ~1023u));
+            EXPECT_EQ(b.obj[0].x1, a.obj[0].x1);
+            EXPECT_EQ(b.obj[0].y1, a.obj[0].y1);
+            EXPECT_EQ(indexesOf(back, k + 1, 100, 900, 64, 20), indexesOf(src, k + 1, 100, 900, 64, 20));
+        }
+    }
+}
+
+TEST(Writers, FailedExportKeepsTheOlderFile) {
+    Session s;
+    s.load(sourceStream(1, 10, 10));
+    const std::string out = writeTempFile("keep.sup", {'o', 'l', 'd'});
+    s.prog.streamFile = "/nonexistent/vanished.sup";   // the source is gone: the export fails
+    EXPECT_THROW(exportStream(s.ctx, out), PlatformError);
+    EXPECT_EQ(readWholeFile(out), (Bytes{'o', 'l', 'd'}));
+    EXPECT_FALSE(s.prog.Busy);
+    EXPECT_FALSE(s.prog.ExportingBD);
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(out).parent_path()))
+        EXPECT_EQ(entry.path().string(), out);
+    s.prog.Busy = true;
+    EXPECT_EQ(exportStream(s.ctx, out), ExportResult::Refused);
+}
+
+TEST(Writers, BluRayExportDecodesInFFmpeg) {
+    if (std::system("command -v ffprobe > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
+    Session s;
+    s.load(sourceStream(2, 120, 40));
+    const std::string out = writeTempFile("ff.sup", {});
+    ASSERT_EQ(exportStream(s.ctx, out), ExportResult::Done);
+    // ffprobe decodes every display set; an object it rejects shows no rectangle and an error.
+    const auto r = vantrel::testing::runCommand("/usr/bin/ffprobe", {"-v", "error", "-show_frames", "-of", "compact", out});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    size_t shown = 0;
+    for (size_t at = r.out.find("num_rects=1"); at != std::string::npos; at = r.out.find("num_rects=1", at + 1)) ++shown;
+    EXPECT_EQ(shown, 2u) << r.out;
+}
