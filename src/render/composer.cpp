@@ -54,23 +54,27 @@ private:
     int h_;
 };
 
+void fillColors(Color* p, size_t n, Color c) {
+    if (c == 0) std::memset(p, 0, n * sizeof(Color));   // the library's fill streams large areas
+    else std::fill_n(p, n, c);
+}
+
 // The display picture: `fill` over width x height at the top-left, black beyond.
 void fillDisplay(RgbImage& display, int width, int height, Color fill) {
     const int w = std::clamp(width, 0, display.width);
     const int h = std::clamp(height, 0, display.height);
     if (w == display.width && h == display.height) {
-        std::fill(display.pixels.begin(), display.pixels.end(), fill);
+        fillColors(display.pixels.data(), display.pixels.size(), fill);
         return;
     }
-    for (int y = 0; y < display.height; ++y) {
+    const auto stride = static_cast<size_t>(display.width);
+    for (int y = 0; y < h; ++y) {
         Color* row = &display.at(0, y);
-        if (y < h) {
-            std::fill_n(row, w, fill);
-            std::fill(row + w, row + display.width, Color{0});
-        } else {
-            std::fill_n(row, display.width, Color{0});
-        }
+        fillColors(row, static_cast<size_t>(w), fill);
+        fillColors(row + w, stride - static_cast<size_t>(w), 0);
     }
+    if (h < display.height)
+        fillColors(&display.at(0, h), stride * static_cast<size_t>(display.height - h), 0);
 }
 
 // Copies the background picture to the top-left; the rest of the display stays black.
@@ -170,8 +174,16 @@ void composite(RgbImage& display, const OverlayImage& overlay, PixelRect area) {
 }
 
 std::string areaText(const TSUPObject& o) {
-    return "(" + std::to_string(o.x1) + ", " + std::to_string(o.y1) + ") - (" + std::to_string(o.x2) + ", " +
-           std::to_string(o.y2) + ")";
+    std::string t = "(";
+    t += std::to_string(o.x1);
+    t += ", ";
+    t += std::to_string(o.y1);
+    t += ") - (";
+    t += std::to_string(o.x2);
+    t += ", ";
+    t += std::to_string(o.y2);
+    t += ')';
+    return t;
 }
 
 void ensurePictures(Pictures& pics) {

@@ -31,6 +31,34 @@ void PixelRect::add(int x0, int y0, int x1, int y1) {
 namespace {
 // Positions in the table are 32-bit file offsets.
 int64_t offset32(int32_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
+
+// Fills of one run. Most runs of subtitle text are a few pixels long, where a library call
+// costs more than the stores themselves.
+inline void fillBytes(uint8_t* p, uint8_t v, size_t n) {
+    if (n >= 16) {
+        std::memset(p, v, n);
+    } else if (n >= 8) {
+        const uint64_t w = 0x0101010101010101ull * v;
+        std::memcpy(p, &w, 8);
+        std::memcpy(p + n - 8, &w, 8);
+    } else if (n >= 4) {
+        const uint32_t w = 0x01010101u * v;
+        std::memcpy(p, &w, 4);
+        std::memcpy(p + n - 4, &w, 4);
+    } else if (n > 0) {
+        p[0] = v;
+        p[n / 2] = v;
+        p[n - 1] = v;
+    }
+}
+
+inline void fillColors(Color* p, Color v, size_t n) {
+    if (n >= 8) {
+        std::fill_n(p, n, v);
+        return;
+    }
+    for (size_t k = 0; k < n; ++k) p[k] = v;
+}
 }  // namespace
 
 void loadSlot(InputFile& file, const TSUPObject& slot, PixelData& data) {
@@ -67,6 +95,21 @@ public:
         const bool saveOcr = prog_.SavingPics && ctx.opt.cbOCR;
         const bool twoTone = prog_.ocrRunning || saveOcr;
         drawOverlay_ = !prog_.ExportingBD && !prog_.ExportingHD;
+        // A picture whose buffer does not hold its size is treated as empty.
+        const OverlayImage& ov = pics_.Overlay;
+        if (ov.color.size() >= static_cast<size_t>(ov.width) * static_cast<size_t>(ov.height) &&
+            ov.alpha.size() >= ov.color.size() && ov.width > 0 && ov.height > 0) {
+            overlayWidth_ = ov.width;
+            overlayHeight_ = ov.height;
+        }
+        const IndexedImage& ii = pics_.IndexImage;
+        if (ii.pixels.size() >= static_cast<size_t>(ii.width) * static_cast<size_t>(ii.height) && ii.width > 0 &&
+            ii.height > 0) {
+            indexWidth_ = ii.width;
+            indexHeight_ = ii.height;
+        }
+        if (pics_.inkPlane.size() < static_cast<size_t>(kScreenWidth) * kScreenHeight)
+            pics_.inkPlane.assign(static_cast<size_t>(kScreenWidth) * kScreenHeight, 0);
         for (size_t c = 0; c < 256; ++c) {
             const bool ink = pal.Palette[c] >= pal.cutThreshold;
             ink_[c] = ink;
@@ -77,6 +120,7 @@ public:
     }
 
     PixelRect run(const std::string& streamFile) {
+        ensureSpare(*data_);
         startSlot();
         switch (prog_.SubKind) {
             case 0:
@@ -87,6 +131,7 @@ public:
                     // The second window's object, at its own position.
                     PixelData second;
                     loadSlot(streamFile, sub_.obj[1], second);
+                    ensureSpare(second);
                     data_ = &second;
                     slotNo_ = 1;
                     startSlot();
@@ -96,10 +141,21 @@ public:
                 break;
             default: break;
         }
-        return painted_;
+        PixelRect painted;
+        if (top_ <= bottom_)
+            painted = {static_cast<int>(left_), static_cast<int>(top_), static_cast<int>(right_),
+                       static_cast<int>(bottom_ + 1)};
+        return painted;
     }
 
 private:
+    // Data handed over without its spare bytes gets them, so no code reads past the buffer.
+    static void ensureSpare(PixelData& d) {
+        d.dataLen = std::clamp<int64_t>(d.dataLen, 0, static_cast<int64_t>(d.bytes.size()));
+        d.bytes.resize(static_cast<size_t>(d.dataLen) + kPixelDataSpare);
+        std::fill(d.bytes.begin() + static_cast<ptrdiff_t>(d.dataLen), d.bytes.end(), uint8_t{0});
+    }
+
     // --- Bit reader: `window_` holds the next unread bits at its top. ---
     uint8_t byteAt(int64_t pos) const {
         // The spare zero bytes cover the look-ahead; anything beyond them reads as zero too.
@@ -162,72 +218,70 @@ private:
 
     void paint(const TSUPObject& o, uint8_t c, int64_t length) {
         // Ink plane, relative to the slot's top-left corner.
-        if (ink_[c] && curY_ >= 0 && curY_ < kScreenHeight) {
-            const int64_t a = std::max<int64_t>(curX_, 0);
+        if (ink_[c] && curY_ < kScreenHeight) {
             const int64_t b = std::min<int64_t>(curX_ + length, kScreenWidth);
-            if (a < b)
-                std::memset(pics_.inkPlane.data() + curY_ * kScreenWidth + a, 1, static_cast<size_t>(b - a));
+            if (curX_ < b)
+                fillBytes(pics_.inkPlane.data() + curY_ * kScreenWidth + curX_, 1, static_cast<size_t>(b - curX_));
         }
         const int64_t row = o.y1 + curY_;
         const int64_t col = o.x1 + curX_;
-        if (drawOverlay_) {
-            OverlayImage& ov = pics_.Overlay;
-            if (row < ov.height) {
-                const int64_t a = std::max<int64_t>(col, 0);
-                const int64_t b = std::min<int64_t>(col + length, ov.width);
-                if (a < b) {
-                    const size_t at = static_cast<size_t>(row * ov.width + a);
-                    const auto count = static_cast<size_t>(b - a);
-                    std::fill_n(ov.color.begin() + static_cast<ptrdiff_t>(at), count, pen_[c]);
-                    std::memset(ov.alpha.data() + at, alpha_[c], count);
-                    painted_.add(static_cast<int>(a), static_cast<int>(row), static_cast<int>(b),
-                                 static_cast<int>(row + 1));
-                }
-            }
+        if (drawOverlay_ && row < overlayHeight_ && col < overlayWidth_) {
+            const int64_t b = std::min<int64_t>(col + length, overlayWidth_);
+            const size_t at = static_cast<size_t>(row * overlayWidth_ + col);
+            const auto count = static_cast<size_t>(b - col);
+            fillColors(pics_.Overlay.color.data() + at, pen_[c], count);
+            fillBytes(pics_.Overlay.alpha.data() + at, alpha_[c], count);
+            top_ = std::min(top_, row);
+            bottom_ = std::max(bottom_, row);
+            left_ = std::min(left_, col);
+            right_ = std::max(right_, b);
         }
-        IndexedImage& ii = pics_.IndexImage;
-        if (row < ii.height) {
-            const int64_t a = std::max<int64_t>(col, 0);
-            const int64_t b = std::min<int64_t>(col + length, ii.width);
-            if (a < b)
-                std::memset(ii.pixels.data() + row * ii.width + a, index_[c], static_cast<size_t>(b - a));
+        if (row < indexHeight_ && col < indexWidth_) {
+            const int64_t b = std::min<int64_t>(col + length, indexWidth_);
+            fillBytes(pics_.IndexImage.pixels.data() + row * indexWidth_ + col, index_[c], static_cast<size_t>(b - col));
         }
     }
 
     // --- Blu-ray: byte codes, explicit line ends, progressive rows. ---
+    // Every code is whole bytes, so the bit window never leaves a byte boundary: the codes
+    // are read straight from the data, `pos` being the window's first byte.
     void progressive() {
-        while (readPos_ <= data_->dataLen + 3) {
-            const auto k = static_cast<uint8_t>(peek(0, 8));
+        const uint8_t* d = data_->bytes.data();
+        int64_t pos = readPos_ - 4;
+        const int64_t end = data_->dataLen;   // a code starts only inside the data
+        while (pos < end) {
+            const uint8_t k = d[pos];
             if (k != 0) {                       // KKKKKKKK: one pixel
-                skipBits(8);
+                ++pos;
                 putRun(k, 1);
                 continue;
             }
-            const uint32_t b1 = peek(8, 8);
-            const int flags = static_cast<int>(b1 >> 6);
-            const int l6 = static_cast<int>(b1 & 0x3F);
+            const uint8_t b1 = d[pos + 1];
+            const int flags = b1 >> 6;
+            const int l6 = b1 & 0x3F;
             if (b1 == 0) {                      // 00 00: end of line
-                skipBits(16);
+                pos += 2;
                 curX_ = 0;
                 curY_ += 1;
             } else if (flags == 0) {            // 00 00LLLLLL
-                skipBits(16);
+                pos += 2;
                 putRun(0, l6);
             } else if (flags == 1) {            // 00 01LLLLLL LLLLLLLL
-                const int l14 = (l6 << 8) | static_cast<int>(peek(16, 8));
-                skipBits(24);
+                const int l14 = (l6 << 8) | d[pos + 2];
+                pos += 3;
                 putRun(0, l14);
             } else if (flags == 2) {            // 00 10LLLLLL KKKKKKKK
-                const auto color = static_cast<uint8_t>(peek(16, 8));
-                skipBits(24);
+                const uint8_t color = d[pos + 2];
+                pos += 3;
                 putRun(color, l6);
             } else {                            // 00 11LLLLLL LLLLLLLL KKKKKKKK
-                const int l14 = (l6 << 8) | static_cast<int>(peek(16, 8));
-                const auto color = static_cast<uint8_t>(peek(24, 8));
-                skipBits(32);
+                const int l14 = (l6 << 8) | d[pos + 2];
+                const uint8_t color = d[pos + 3];
+                pos += 4;
                 putRun(color, l14);
             }
         }
+        readPos_ = pos + 4;
     }
 
     // --- HD DVD and DVD-style: bit codes, two fields of alternate rows. ---
@@ -337,7 +391,9 @@ private:
     int64_t readPos_ = 0;
     int64_t curX_ = 0;
     int64_t curY_ = 0;
-    PixelRect painted_;
+    // Picture sizes, and the bounds of what the overlay received.
+    int64_t overlayWidth_ = 0, overlayHeight_ = 0, indexWidth_ = 0, indexHeight_ = 0;
+    int64_t left_ = INT64_MAX, top_ = INT64_MAX, right_ = 0, bottom_ = -1;
 };
 
 }  // namespace
