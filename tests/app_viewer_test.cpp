@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -210,6 +211,11 @@ TEST_F(ViewerTest, FullViewShowsThePictureAtItsSize) {
     w->cbFull->click();
     settle();
     EXPECT_EQ(w->Image->size(), QSize(1920, 1080));
+    // Scrolled to the subtitle's top less 10 rows, as far as the bar goes.
+    const QScrollBar* bar = w->sbImage->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), std::min(bar->maximum(), 900 - 10));
+    EXPECT_EQ(w->Image->y(), -bar->value());
     // A press at picture coordinates is the same as the widget position now.
     EXPECT_EQ(w->Image->toPicture(QPointF(150, 950)), QPoint(150, 950));
     w->cbFull->click();

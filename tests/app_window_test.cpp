@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -164,8 +165,17 @@ TEST_F(WindowTest, StartUpLoadsTheFileNamedOnTheCommandLineBeforeTheAtlasCheck) 
     EXPECT_FALSE(w->ProgressBar->isVisibleTo(w.get()));
     EXPECT_TRUE(w->WebLink->isVisibleTo(w.get()));
     EXPECT_EQ(w->ieSubs->value(), 1);
+    // Subtitle 1 is drawn and its side panel shown.
     EXPECT_EQ(w->prog.CurSub, 0);
+    EXPECT_EQ(w->lStartEnd->text(), "00:00:01,000 - 00:00:02,000");
+    EXPECT_EQ(w->lMaxline->text(), "/ 2");
+    EXPECT_TRUE(w->ieSubs->isEnabled());
     EXPECT_EQ(w->udSubs->maximum(), 2);
+    w->udSubs->step(1);
+    EXPECT_EQ(w->prog.CurSub, 1);
+    EXPECT_EQ(w->lStartEnd->text(), "00:00:05,000 - 00:00:06,000");
+    w->udSubs->step(1);   // stops at the last subtitle
+    EXPECT_EQ(w->ieSubs->value(), 2);
     EXPECT_EQ(w->applicationTitle(), "Vantrel");
 }
 

@@ -74,6 +74,7 @@ void ImageView::mouseDoubleClickEvent(QMouseEvent* event) {
 ScrollBox::ScrollBox(QWidget* parent) : QAbstractScrollArea(parent) {
     QPalette pal = viewport()->palette();
     pal.setColor(QPalette::Window, QColor(0x3A, 0x6E, 0xA5));
+    pal.setColor(QPalette::Base, QColor(0x3A, 0x6E, 0xA5));
     viewport()->setPalette(pal);
     viewport()->setAutoFillBackground(true);
     setFrameShape(QFrame::NoFrame);

@@ -66,6 +66,10 @@ QLabel* label(const char* caption, QWidget* parent) { return new QLabel(QString:
 
 TfMain::TfMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("fMain"));
+    // The window is laid out for 8-point text, as the log's default.
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
     programFolder = QCoreApplication::applicationDirPath();
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -271,6 +275,7 @@ QWidget* TfMain::buildOptionsPage() {
     // Image: the viewer's background, guide lines and palette strip; what bitmaps are saved.
     auto* gImage = named(new QGroupBox(QStringLiteral("Image"), tsOptions), "gbImage");
     auto* gi = new QGridLayout(gImage);
+    gi->setVerticalSpacing(2);
     cbBack = check("cbBack", "Background image", gImage);
     eBackground = named(new QLineEdit(gImage), "eBackground");
     bbBackground = folderButton("bbBackground", gImage, "Open background image");
@@ -281,23 +286,24 @@ QWidget* TfMain::buildOptionsPage() {
     cbPNG = check("cbPNG", "PNG", gImage);
     cb720p = check("cb720p", "720p", gImage, "Reduce the resolution of the png output to 1280x720");
     cbBDN = check("cbBDN", "Scenarist exp", gImage, "Export BDN and SCN files to Scenarist");
-    gi->addWidget(cbBack, 0, 0, 1, 2);
     auto* back = new QHBoxLayout;
+    back->addWidget(cbBack);
     back->addWidget(eBackground, 1);
     back->addWidget(bbBackground);
-    gi->addLayout(back, 1, 0, 1, 4);
-    gi->addWidget(cbBorders, 2, 0, 1, 2);
-    gi->addWidget(cbPalette, 2, 2, 1, 2);
-    gi->addWidget(cbBMP, 3, 0);
-    gi->addWidget(cbPNG, 3, 1);
-    gi->addWidget(cb720p, 3, 2);
-    gi->addWidget(cbOCR, 3, 3);
-    gi->addWidget(cbBDN, 4, 0, 1, 2);
-    grid->addWidget(gImage, 0, 0);
+    gi->addLayout(back, 0, 0, 1, 4);
+    gi->addWidget(cbBorders, 1, 0, 1, 2);
+    gi->addWidget(cbPalette, 1, 2, 1, 2);
+    gi->addWidget(cbBMP, 2, 0);
+    gi->addWidget(cbPNG, 2, 1);
+    gi->addWidget(cb720p, 2, 2);
+    gi->addWidget(cbOCR, 2, 3);
+    gi->addWidget(cbBDN, 3, 0, 1, 2);
+    grid->addWidget(gImage, 0, 0, 1, 2);
 
     // General: loading and the output folder.
     auto* gGeneral = named(new QGroupBox(QStringLiteral("General"), tsOptions), "gbGeneral");
     auto* gg = new QGridLayout(gGeneral);
+    gg->setVerticalSpacing(2);
     cbAutoRead = check("cbAutoRead", "Auto read", gGeneral);
     cbDetails = check("cbDetails", "Detailed info", gGeneral);
     lWorkDir = named(label("Output folder", gGeneral), "lWorkDir");
@@ -307,72 +313,80 @@ QWidget* TfMain::buildOptionsPage() {
     cbForced->setVisible(false);
     gg->addWidget(cbAutoRead, 0, 0);
     gg->addWidget(cbDetails, 0, 1);
-    gg->addWidget(lWorkDir, 1, 0, 1, 2);
     auto* work = new QHBoxLayout;
+    work->addWidget(lWorkDir);
     work->addWidget(eWorkDir, 1);
     work->addWidget(bbWorkdir);
-    gg->addLayout(work, 2, 0, 1, 2);
-    grid->addWidget(gGeneral, 0, 1);
+    gg->addLayout(work, 1, 0, 1, 3);
+    gg->setColumnStretch(2, 1);
+    grid->addWidget(gGeneral, 1, 0, 1, 2);
 
     // OCR
     auto* gOcr = named(new QGroupBox(QStringLiteral("OCR"), tsOptions), "gbOCR");
     auto* go = new QGridLayout(gOcr);
-    ieCutLevel = intEdit("ieCutLevel", gOcr, "The cut level for OCRing");
-    ieMUL = intEdit("ieMUL", gOcr, "The multiplier for the letter skew of italic font style", 32);
-    ieDIV = intEdit("ieDIV", gOcr, "The divider for the letter skew of italic font style", 32);
-    ieSpaceWidth = intEdit("ieSpaceWidth", gOcr, "The normal space width in pixels", 32);
-    ieSpaceWmin = intEdit("ieSpaceWmin", gOcr, "The space width in pixels before 'j'", 32);
+    go->setVerticalSpacing(2);
+    ieCutLevel = intEdit("ieCutLevel", gOcr, "The cut level for OCRing", 40);
+    ieMUL = intEdit("ieMUL", gOcr, "The multiplier for the letter skew of italic font style", 30);
+    ieDIV = intEdit("ieDIV", gOcr, "The divider for the letter skew of italic font style", 30);
+    ieSpaceWidth = intEdit("ieSpaceWidth", gOcr, "The normal space width in pixels", 30);
+    ieSpaceWmin = intEdit("ieSpaceWmin", gOcr, "The space width in pixels before 'j'", 30);
     cbTags = check("cbTags", "Insert tags (<i></i>)", gOcr);
     coLang = named(new QComboBox(gOcr), "coLang");
     coLang->addItems({QStringLiteral("N/A"), QStringLiteral("English")});
+    auto pair = [gOcr](QWidget* a, const char* between, QWidget* b) {
+        auto* h = new QHBoxLayout;
+        h->setSpacing(3);
+        h->addWidget(a);
+        h->addWidget(label(between, gOcr));
+        h->addWidget(b);
+        h->addStretch(1);
+        return h;
+    };
     go->addWidget(label("Level", gOcr), 0, 0);
-    go->addWidget(ieCutLevel, 0, 1);
-    go->addWidget(label("Italic", gOcr), 0, 2);
-    auto* skew = new QHBoxLayout;
-    skew->addWidget(ieMUL);
-    skew->addWidget(label("/", gOcr));
-    skew->addWidget(ieDIV);
-    go->addLayout(skew, 0, 3);
-    go->addWidget(label("Space width", gOcr), 1, 0);
-    auto* space = new QHBoxLayout;
-    space->addWidget(ieSpaceWidth);
-    space->addWidget(ieSpaceWmin);
-    go->addLayout(space, 1, 1);
-    go->addWidget(label("Language", gOcr), 1, 2);
-    go->addWidget(coLang, 1, 3);
-    go->addWidget(cbTags, 2, 0, 1, 4);
-    grid->addWidget(gOcr, 1, 0);
+    go->addWidget(ieCutLevel, 0, 1, Qt::AlignLeft);
+    go->addWidget(label("Italic skew", gOcr), 1, 0);
+    go->addLayout(pair(ieMUL, "/", ieDIV), 1, 1);
+    go->addWidget(label("Space width", gOcr), 2, 0);
+    go->addLayout(pair(ieSpaceWidth, "j:", ieSpaceWmin), 2, 1);
+    go->addWidget(label("Language", gOcr), 3, 0);
+    go->addWidget(coLang, 3, 1, Qt::AlignLeft);
+    go->addWidget(cbTags, 4, 0, 1, 2);
+    go->setColumnStretch(1, 1);
+    grid->addWidget(gOcr, 2, 0);
+
+    // SRT: how imported text is placed and drawn.
+    auto* gSrt = named(new QGroupBox(QStringLiteral("SRT"), tsOptions), "gbSRT");
+    auto* gs = new QGridLayout(gSrt);
+    gs->setVerticalSpacing(2);
+    ieLastLine = intEdit("ieLastLine", gSrt, "The base of the last line (y coordinate from the top)", 40);
+    ieLineSpc = intEdit("ieLineSpc", gSrt, "Space between the lines", 40);
+    ieSpacing = intEdit("ieSpacing", gSrt, nullptr, 40);
+    ieMaxColor = intEdit("ieMaxColor", gSrt, "The brightness of the letters", 40);
+    coLetters = named(new QComboBox(gSrt), "coLetters");
+    coLetters->addItem(QStringLiteral("Default"));
+    gs->addWidget(label("Last line", gSrt), 0, 0);
+    gs->addWidget(ieLastLine, 0, 1, Qt::AlignLeft);
+    gs->addWidget(label("Line spacing", gSrt), 1, 0);
+    gs->addWidget(ieLineSpc, 1, 1, Qt::AlignLeft);
+    gs->addWidget(label("Spacing", gSrt), 2, 0);
+    gs->addWidget(ieSpacing, 2, 1, Qt::AlignLeft);
+    gs->addWidget(label("Color", gSrt), 3, 0);
+    gs->addWidget(ieMaxColor, 3, 1, Qt::AlignLeft);
+    gs->addWidget(label("Letters", gSrt), 4, 0);
+    gs->addWidget(coLetters, 4, 1, Qt::AlignLeft);
+    gs->setColumnStretch(1, 1);
+    grid->addWidget(gSrt, 2, 1);
 
     // Stream export
     rgFormat = named(new RadioGroup(QStringLiteral("Stream exp."), {QStringLiteral("Blu-ray"), QStringLiteral("HD DVD")},
                                     tsOptions),
                      "rgFormat");
-    grid->addWidget(rgFormat, 1, 1);
-
-    // SRT: how imported text is placed and drawn.
-    auto* gSrt = named(new QGroupBox(QStringLiteral("SRT"), tsOptions), "gbSRT");
-    auto* gs = new QGridLayout(gSrt);
-    ieLastLine = intEdit("ieLastLine", gSrt, "The base of the last line (y coordinate from the top)");
-    ieLineSpc = intEdit("ieLineSpc", gSrt, "Space between the lines");
-    ieSpacing = intEdit("ieSpacing", gSrt);
-    ieMaxColor = intEdit("ieMaxColor", gSrt, "The brightness of the letters");
-    coLetters = named(new QComboBox(gSrt), "coLetters");
-    coLetters->addItem(QStringLiteral("Default"));
-    gs->addWidget(label("Last line", gSrt), 0, 0);
-    gs->addWidget(ieLastLine, 0, 1);
-    gs->addWidget(label("Line spacing", gSrt), 0, 2);
-    gs->addWidget(ieLineSpc, 0, 3);
-    gs->addWidget(label("Spacing", gSrt), 1, 0);
-    gs->addWidget(ieSpacing, 1, 1);
-    gs->addWidget(label("Color", gSrt), 1, 2);
-    gs->addWidget(ieMaxColor, 1, 3);
-    gs->addWidget(label("Letters", gSrt), 2, 0);
-    gs->addWidget(coLetters, 2, 1, 1, 3);
-    grid->addWidget(gSrt, 2, 0);
+    grid->addWidget(rgFormat, 3, 0);
 
     // Frame rate and drop-frame choice
     auto* gFrame = named(new QGroupBox(QStringLiteral("Frame"), tsOptions), "gbFrame");
     auto* gf = new QHBoxLayout(gFrame);
+    gf->setContentsMargins(4, 4, 4, 4);
     rgFrame = named(new RadioGroup(QString(),
                                    {QStringLiteral("23.976"), QStringLiteral("24"), QStringLiteral("25"),
                                     QStringLiteral("29.97"), QStringLiteral("50"), QStringLiteral("59.94")},
@@ -382,11 +396,12 @@ QWidget* TfMain::buildOptionsPage() {
     rgDrop->setItemIndex(1);
     gf->addWidget(rgFrame);
     gf->addWidget(rgDrop);
-    grid->addWidget(gFrame, 2, 1);
+    gf->addStretch(1);
+    grid->addWidget(gFrame, 3, 1);
 
-    grid->setRowStretch(3, 1);
-    grid->setColumnStretch(0, 3);
-    grid->setColumnStretch(1, 2);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
     return tsOptions;
 }
 

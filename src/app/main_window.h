@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "core/context.h"
 #include "core/host.h"
+#include "render/composer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -42,7 +43,6 @@ class TfMain : public QMainWindow, public Host {
     Q_OBJECT
 public:
     static constexpr const char* kVersion = "0.53b2";
-    static constexpr const char* kAtlasFile = "abc.png";   // the "Default" letter set
 
     explicit TfMain(QWidget* parent = nullptr);
     ~TfMain() override;
@@ -58,6 +58,10 @@ public:
     uint8_t dragSlot = 0;
     int lastX = 0;
     int lastY = 0;
+
+    // What DrawSub takes from the window: the view mode (kept equal to cbFull) and the
+    // bitmap writer's step for saving mode.
+    DrawSubView drawView;
 
     // Where settings are kept; tests point it at a file of their own.
     std::function<std::unique_ptr<QSettings>()> settingsStore = openUserSettings;

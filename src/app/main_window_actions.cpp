@@ -28,6 +28,7 @@
 #include "app/widgets.h"
 #include "platform/files.h"
 #include "stream/load.h"
+#include "text/atlas.h"
 
 namespace vantrel::app {
 namespace {
@@ -74,8 +75,11 @@ void TfMain::startUp(const QStringList& args) {
         bReadSUPClick();
     }
 
+    // The glyph atlas file must lie beside the program; the "Default" letters themselves
+    // are built in.
     atlasFound_ = QFileInfo(atlasPath()).isFile();
-    if (!atlasFound_) logAtlasMissing();
+    if (atlasFound_) guarded([] { builtinAtlas(); });
+    else logAtlasMissing();
     applyControls();
 
     setTitle("Vantrel");
@@ -85,18 +89,19 @@ void TfMain::startUp(const QStringList& args) {
     lastX = lastY = 0;
 }
 
-QString TfMain::atlasPath() const { return QDir(programFolder).filePath(QString::fromLatin1(kAtlasFile)); }
+QString TfMain::atlasPath() const {
+    // Every index names the one letter set there is.
+    std::string_view name = letterSetFileName(opt.coLetters);
+    if (name.empty()) name = letterSetFileName(0);
+    return QDir(programFolder).filePath(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+}
 
 void TfMain::logAtlasMissing() {
     msg.log(fromQt(QDir::toNativeSeparators(atlasPath())) + " not found!");
     msg.log2("You cannot import .srt files without it.");
 }
 
-void TfMain::LineDataChange() {
-    // Baselines of text lines 1..10 counted from the bottom, in 16 bits.
-    for (int i = 1; i <= 10; ++i)
-        prog.lineY[static_cast<size_t>(i - 1)] = static_cast<uint16_t>(opt.ieLastLine - (i - 1) * opt.ieLineSpc);
-}
+void TfMain::LineDataChange() { fillLineY(prog, opt); }
 
 // ---- Loading ----
 

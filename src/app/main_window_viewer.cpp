@@ -12,11 +12,6 @@
 #include "app/viewer_math.h"
 #include "app/widgets.h"
 
-#if __has_include("render/composer.h")
-#include "render/composer.h"
-#define VANTREL_HAVE_COMPOSER 1
-#endif
-
 namespace vantrel::app {
 namespace {
 
@@ -31,18 +26,13 @@ TSUP* TfMain::currentRecord() {
 }
 
 void TfMain::drawSub(int n) {
-#ifdef VANTREL_HAVE_COMPOSER
+    drawView.cbFull = cbFull->isChecked();
     try {
-        DrawSub(ctx, n);
+        DrawSub(ctx, n, drawView);
     } catch (...) {
         showPanel();
         throw;
     }
-#else
-    prog.pics.ensureAllocated();
-    prog.pics.display.reset(kScreenWidth, kScreenHeight);
-    prog.CurSub = n - 1;
-#endif
     showPanel();
 }
 
@@ -85,9 +75,9 @@ void TfMain::displaySubtitle(int number) { showSubtitle(number); }
 void TfMain::ieSubsChange() {
     const int v = ieSubs->value();
     prog.controls.ieSubs = v;
-    // While a load builds the table, the navigator still counts the previous one.
+    // While a load builds the table, the navigator may still count the previous one.
     const int count = static_cast<int>(prog.Subs.size());
-    if (!prog.Loading && v > 0 && v <= udSubs->maximum() && v <= count) guarded([this, v] { drawSub(v); });
+    if (v > 0 && v <= udSubs->maximum() && v <= count) guarded([this, v] { drawSub(v); });
     if (prog.SubKind != 0) {
         bPrev->setEnabled(v > 1);
         bNext->setEnabled(v < count);
