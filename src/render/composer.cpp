@@ -54,9 +54,18 @@ private:
     int h_;
 };
 
+// Large fills: black through memset, which streams large areas; other colours by copying
+// a block of the colour that stays in the cache.
 void fillColors(Color* p, size_t n, Color c) {
-    if (c == 0) std::memset(p, 0, n * sizeof(Color));   // the library's fill streams large areas
-    else std::fill_n(p, n, c);
+    if (c == 0) {
+        std::memset(p, 0, n * sizeof(Color));
+        return;
+    }
+    constexpr size_t kBlock = 4096;
+    const size_t first = std::min(n, kBlock);
+    std::fill_n(p, first, c);
+    for (size_t done = first; done < n; done += kBlock)
+        std::memcpy(p + done, p, std::min(kBlock, n - done) * sizeof(Color));
 }
 
 // The display picture: `fill` over width x height at the top-left, black beyond.
