@@ -81,3 +81,16 @@ TEST(Cli, ExitStatuses) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
 }
+
+TEST(Cli, InfoImportsSrt) {
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nHi\n";
+    const auto r = cli({"info", writeTempFile("a.srt", Bytes(srt.begin(), srt.end())), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["SubKind"], 3);
+    EXPECT_EQ(j["Subs"][0]["palCount"], 256);
+    EXPECT_EQ(j["Subs"][0]["ocrOK"], 1);
+    EXPECT_EQ(j["Subs"][0]["endPTS"], 180000);
+    EXPECT_EQ(j["Subs"][0]["obj"][0]["y2"], 1025);
+    EXPECT_EQ(cli({"info", writeTempFile("empty.srt", {})}).status, 1);
+}

@@ -10,6 +10,8 @@
 #include "platform/files.h"
 #include "render/composer.h"
 #include "stream/load.h"
+#include "text/atlas.h"
+#include "text/srt_reader.h"
 #include "support/run_command.h"
 #include "support/stream_builder.h"
 
@@ -389,4 +391,43 @@ TEST(Writers, BluRayExportDecodesInFFmpeg) {
     size_t shown = 0;
     for (size_t at = r.out.find("num_rects=1"); at != std::string::npos; at = r.out.find("num_rects=1", at + 1)) ++shown;
     EXPECT_EQ(shown, 2u) << r.out;
+}
+
+TEST(Writers, SrtImportExportsAndLoadsBack) {
+    for (int format : {0, 1}) {
+        SCOPED_TRACE(format == 0 ? "Blu-ray" : "HD DVD");
+        Session src;
+        fillLineY(src.prog, src.opt);
+        const std::string srt = "1\n00:00:01,000 --> 00:00:03,000\nHello there\n\n"
+                                "2\n00:00:04,000 --> 00:00:06,500\n<i>Two</i>\nlines\n\n";
+        const std::string path = writeTempFile("film.srt", Bytes(srt.begin(), srt.end()));
+        src.prog.BaseName = path;
+        ASSERT_EQ(ReadSRT(src.ctx, path), 2);
+        src.opt.rgFormat = format;
+        const auto folder = std::filesystem::path(path).parent_path();
+        const std::string out = (folder / exportFileName(src.prog.BaseName, format, 5)).string();
+        EXPECT_EQ(std::filesystem::path(out).filename(), format == 0 ? "film.BD.59.94.sup" : "film.HDDVD.59.94.sup");
+        ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+
+        Session back;
+        back.load(out);
+        ASSERT_EQ(back.prog.Subs.size(), 2u);
+        for (size_t k = 0; k < 2; ++k) {
+            SCOPED_TRACE(k);
+            const TSUPObject& a = src.prog.Subs[k].obj[0];
+            const TSUPObject& b = back.prog.Subs[k].obj[0];
+            EXPECT_EQ(back.prog.Subs[k].startPTS, src.prog.Subs[k].startPTS);
+            EXPECT_EQ(b.x1, a.x1);
+            EXPECT_EQ(b.y1, a.y1);
+            // Blu-ray keeps the exclusive right edge; HD DVD carries it as written.
+            EXPECT_EQ(b.x2, a.x2);
+            // The text reached the picture: some pixel of the rectangle is not background.
+            DrawSub(back.ctx, static_cast<int32_t>(k + 1));
+            int ink = 0;
+            for (int y = a.y1; y < a.y2; ++y)
+                for (int x = a.x1; x < a.x2; ++x) ink += back.prog.pics.IndexImage.at(x, y) != back.prog.pal.TranspIdx;
+            EXPECT_GT(ink, 100);
+        }
+        EXPECT_EQ(back.prog.Subs[0].endPTS, format == 0 ? 270000u : 90000u + (180000u & ~1023u));
+    }
 }

@@ -1,4 +1,5 @@
 // The headless front end: argument parsing and subcommand dispatch.
+#include <cctype>
 #include <cstring>
 #include <iostream>
 
@@ -6,6 +7,8 @@
 #include "core/encoding.h"
 #include "platform/files.h"
 #include "stream/load.h"
+#include "text/atlas.h"
+#include "text/srt_reader.h"
 
 namespace vantrel::cli {
 
@@ -58,13 +61,21 @@ bool applySets(const Args& args, Options& opt) {
 }
 
 int loadInput(Session& s, const std::string& file) {
-    if (fileExt(file).size() == 4 && (fileExt(file) == ".srt" || fileExt(file) == ".SRT" ||
-                                      fileExt(file) == ".Srt")) {
-        std::cerr << "SRT import is not supported yet.\n";
-        return kFailed;
-    }
-    s.prog.eSUPfile = file;
+    fillLineY(s.prog, s.opt);
+    std::string ext = fileExt(file);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     try {
+        if (ext == ".SRT") {
+            s.prog.BaseName = file;
+            const int count = ReadSRT(s.ctx, file);
+            s.host.flush();
+            if (count < 1) {
+                std::cerr << "No subtitles found in " << file << ".\n";
+                return kFailed;
+            }
+            return kOk;
+        }
+        s.prog.eSUPfile = file;
         const LoadResult r = Load(s.ctx);
         s.host.flush();
         if (r == LoadResult::Unsupported || r == LoadResult::FormatError) return kFailed;
