@@ -366,6 +366,16 @@ TEST(LoadSlot, ConcatenatesFragmentsOfAnySize) {
     EXPECT_EQ(r.index(335, 312), 1 + (335 + 312) % 200);
     EXPECT_EQ(r.index(336, 312), kUnpainted);
 
+    // A subpicture slot: the bottom-field start is a fragment of no bytes, which may point
+    // anywhere, even past the end of the file.
+    TSUPObject fields;
+    fields.parts = 2;
+    fields.partPos[0] = slot.partPos[0];
+    fields.partLen[0] = 100;
+    fields.partPos[1] = static_cast<int32_t>(stream.size() + 1000);
+    loadSlot(path, fields, data);
+    EXPECT_EQ(data.dataLen, 100);
+
     // A fragment past the end of the file fails before anything is allocated for it.
     slot.partLen[9] = INT32_MAX;
     try {

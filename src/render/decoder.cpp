@@ -67,13 +67,16 @@ void loadSlot(InputFile& file, const TSUPObject& slot, PixelData& data) {
     for (int i = 0; i < parts; ++i) {
         const int64_t pos = offset32(slot.partPos[static_cast<size_t>(i)]);
         const int64_t len = std::max<int32_t>(slot.partLen[static_cast<size_t>(i)], 0);
-        if (pos > file.size() || len > file.size() - pos) throw streamReadError();
+        // A fragment of no bytes reads nothing, wherever it points (the bottom-field start of
+        // a subpicture is such a fragment).
+        if (len > 0 && (pos > file.size() || len > file.size() - pos)) throw streamReadError();
         total += len;
     }
     data.bytes.assign(static_cast<size_t>(total) + kPixelDataSpare, 0);
     data.dataLen = 0;
     for (int i = 0; i < parts; ++i) {
         const int64_t len = std::max<int32_t>(slot.partLen[static_cast<size_t>(i)], 0);
+        if (len == 0) continue;
         file.seek(offset32(slot.partPos[static_cast<size_t>(i)]));
         file.readExact(data.bytes.data() + data.dataLen, static_cast<size_t>(len));
         data.dataLen += len;
