@@ -132,5 +132,5 @@ TEST(DialogFilter, ConvertsPairsToQtFilters) {
     EXPECT_EQ(dialogFilter("All supported format (SUP, SRT)|*.sup; *.srt|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|All|*.*"),
               QStringLiteral("All supported format (SUP, SRT) (*.sup *.srt);;SUP (DVD/HD DVD/BD) (*.sup);;"
                              "SubRip SRT (*.srt);;All (*.*)"));
-    EXPECT_EQ(dialogFilter("BMP image (*.bmp)|*.bmp"), QStringLiteral("BMP image (*.bmp) (*.bmp)"));
+    EXPECT_EQ(dialogFilter("BMP image (*.bmp)|*.bmp"), QStringLiteral("BMP image (*.bmp)"));
 }

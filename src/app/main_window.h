@@ -191,6 +191,8 @@ public:
     void applyControls();
     // Runs fn; a PlatformError or other exception is shown in a message box. False on error.
     bool guarded(const std::function<void()>& fn);
+    // Shows the SRT text (prog.mSRT) and the imported file's name (prog.lSRTfile) on the SRT page.
+    void showSrtPage();
     // Imports an SRT file when no load or job runs and the glyph atlas is there.
     void importSrt(const QString& path);
     bool atlasFound() const { return atlasFound_; }

@@ -134,6 +134,7 @@ void TfMain::bbSUPClick() {
         prog.controls.bReadSUP = QFileInfo(file).isFile();
         applyControls();
         if (opt.cbAutoRead) bReadSUPClick();
+        prog.lSRTfile.clear();
         lSRTfile->clear();
     }
 }
@@ -170,6 +171,14 @@ void TfMain::dropFiles(const QStringList& paths) {
 }
 
 void TfMain::bClearClick() { msg.clear(); }
+
+void TfMain::showSrtPage() {
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(prog.mSRT.size()));
+    for (const std::string& line : prog.mSRT) lines << toQt(line);
+    mSRT->setPlainText(lines.join(QLatin1Char('\n')));
+    lSRTfile->setText(displayPath(prog.lSRTfile));
+}
 
 void TfMain::PageControlChange(int index) {
     if (index == 1 && prog.srtDirty) SUP2Srt(*this);

@@ -29,7 +29,9 @@ QString dialogFilter(std::string_view filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
         for (QString& p : patterns) p = p.trimmed();
-        entries << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        const QString list = QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        // A description that already ends with its patterns keeps them once.
+        entries << (parts[i].endsWith(list) ? parts[i] : parts[i] + QLatin1Char(' ') + list);
     }
     return entries.join(QStringLiteral(";;"));
 }
