@@ -1,0 +1,287 @@
+// OCR commands around the recogniser: one subtitle, all subtitles, error navigation, options.
+#include "ocr/ocr_batch.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "ocr/ocr.h"
+#include "platform/clock.h"
+#include "render/palette.h"
+
+namespace vantrel {
+namespace {
+
+// Sets ocrRunning for the lifetime of one draw-and-recognise pair and clears it however
+// the pair ends.
+class OcrRunning {
+public:
+    explicit OcrRunning(Program& prog) : prog_(prog) { prog_.ocrRunning = true; }
+    ~OcrRunning() { prog_.ocrRunning = false; }
+    OcrRunning(const OcrRunning&) = delete;
+    OcrRunning& operator=(const OcrRunning&) = delete;
+
+private:
+    Program& prog_;
+};
+
+void drawAndRecognise(Context& ctx, int32_t n, const OcrCommandView& view) {
+    OcrRunning running(ctx.prog);
+    DrawSub(ctx, n, view.draw);
+    ocr(ctx, n, OcrView{view.imageVisible});
+}
+
+bool validNumber(const Program& prog, int32_t n) {
+    return n >= 1 && static_cast<size_t>(n) <= prog.Subs.size();
+}
+
+int32_t jumpTo(Context& ctx, int32_t target, const OcrCommandView& view) {
+    if (target == 0) return 0;
+    ctx.prog.controls.ieSubs = target;
+    drawAndRecognise(ctx, target, view);
+    ctx.prog.srtDirty = true;
+    return target;
+}
+
+int64_t secondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+void bOCRClick(Context& ctx, int32_t n, const OcrCommandView& view) {
+    drawAndRecognise(ctx, n, view);
+    ctx.prog.srtDirty = true;
+}
+
+bool rgFontClick(Context& ctx, int32_t n, int index, const OcrCommandView& view) {
+    Program& prog = ctx.prog;
+    if (prog.uiUpdating || !validNumber(prog, n) || index < 0 || index > 2) return false;
+    prog.Subs[static_cast<size_t>(n - 1)].font = static_cast<uint8_t>(index);
+    if (prog.ocrRunning) return false;   // the OCR itself set the radio group
+    drawAndRecognise(ctx, n, view);
+    // The text may have changed: the SRT preview has to be rebuilt.
+    prog.srtDirty = true;
+    return true;
+}
+
+int32_t nextError(const std::vector<TSUP>& subs, int32_t n) {
+    const auto count = static_cast<int64_t>(subs.size());
+    for (int64_t i = std::max<int64_t>(int64_t{n} + 1, 1); i <= count; ++i)
+        if (subs[static_cast<size_t>(i - 1)].ocrOK == 0) return static_cast<int32_t>(i);
+    return 0;
+}
+
+int32_t prevError(const std::vector<TSUP>& subs, int32_t n) {
+    const auto count = static_cast<int64_t>(subs.size());
+    for (int64_t i = std::min<int64_t>(int64_t{n} - 1, count); i >= 1; --i)
+        if (subs[static_cast<size_t>(i - 1)].ocrOK == 0) return static_cast<int32_t>(i);
+    return 0;
+}
+
+int32_t bNextClick(Context& ctx, int32_t n, const OcrCommandView& view) {
+    return jumpTo(ctx, nextError(ctx.prog.Subs, n), view);
+}
+
+int32_t bPrevClick(Context& ctx, int32_t n, const OcrCommandView& view) {
+    return jumpTo(ctx, prevError(ctx.prog.Subs, n), view);
+}
+
+LetterCounts countLetters(const std::vector<TSUP>& subs) {
+    LetterCounts counts{};
+    for (const TSUP& s : subs) {
+        for (char c : s.text) {
+            if (c >= 'A' && c <= 'Z') ++counts[static_cast<size_t>(c - 'A')];
+            else if (c >= 'a' && c <= 'p') ++counts[static_cast<size_t>(c - 'a')];
+        }
+    }
+    return counts;
+}
+
+std::string topLetters(const LetterCounts& counts) {
+    std::string top;
+    for (int place = 0; place < 6; ++place) {
+        int best = -1;
+        for (int letter = 0; letter < 26; ++letter) {
+            const char c = static_cast<char>('A' + letter);
+            if (top.find(c) != std::string::npos || counts[static_cast<size_t>(letter)] <= 0) continue;
+            if (best < 0 || counts[static_cast<size_t>(letter)] > counts[static_cast<size_t>(best)]) best = letter;
+        }
+        top += best < 0 ? 'A' : static_cast<char>('A' + best);
+    }
+    return top;
+}
+
+LanguageGuess guessLanguage(const std::string& top) {
+    // An empty string is part of every text but names no language.
+    if (top.empty()) return LanguageGuess::None;
+    if (std::string_view("EOAINH EAONIH").find(top) != std::string_view::npos) return LanguageGuess::English;
+    if (std::string_view("EAINOL EAINOL").find(top) != std::string_view::npos) return LanguageGuess::French;
+    return LanguageGuess::None;
+}
+
+std::string percentText(int64_t count, int64_t total) {
+    if (total <= 0) return "0";
+    const int64_t permille = count * 1000 / total;
+    std::string text = std::to_string(permille / 10);
+    if (permille % 10 != 0) text += "." + std::to_string(std::abs(permille % 10));
+    return text;
+}
+
+std::string formatElapsed(int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return buf;
+}
+
+OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
+    Program& p = ctx.prog;
+    MessageLog& msg = ctx.msg;
+    Host& host = ctx.host();
+    OcrBatchResult result;
+    if (p.Busy || p.Loading) {
+        result.refused = true;
+        return result;
+    }
+
+    bool windowBusy = false;
+    auto restore = [&] {
+        p.ocrRunning = false;
+        p.uiUpdating = false;
+        p.Busy = false;
+        p.Cancel = false;
+        ControlStates& c = p.controls;
+        c.mSRT = true;
+        c.bCancel = false;
+        c.bSaveBMP = c.bExport = c.bReadSUP = c.bOCRall = true;
+        c.ProgressBar = false;
+        c.WebLink = true;
+        host.controlsChanged(c);
+        host.setTitle("Vantrel");
+        if (windowBusy && view.windowBusy) {
+            windowBusy = false;
+            view.windowBusy(false);
+        }
+    };
+
+    const auto count = static_cast<int32_t>(std::min<size_t>(p.Subs.size(), INT32_MAX));
+    const Clock::time_point start = Clock::now();
+    try {
+        p.ocrRunning = true;
+        p.srtDirty = true;
+        p.uiUpdating = true;
+        p.controls.ProgressBar = true;
+        p.controls.WebLink = false;
+        p.controls.mSRT = false;
+        p.controls.bCancel = true;
+        host.setProgress(0, count);
+        windowBusy = true;
+        if (view.windowBusy) view.windowBusy(true);
+        msg.log2("Converting bitmaps to text");
+        msg.slog("OCRing...", 0);
+
+        p.Cancel = false;
+        p.Busy = true;
+        p.controls.bSaveBMP = p.controls.bExport = p.controls.bReadSUP = p.controls.bOCRall = false;
+        host.controlsChanged(p.controls);
+
+        for (int32_t i = 1; i <= count; ++i) {
+            host.pumpMessages();
+            TSUP* sub = &p.Subs[static_cast<size_t>(i - 1)];
+            if (sub->font == 4) {
+                DrawSub(ctx, i, view.draw);
+                ocr(ctx, i, OcrView{false});
+                sub = &p.Subs[static_cast<size_t>(i - 1)];
+                ++result.recognised;
+                const int64_t remaining = remainingSeconds(Clock::now() - start, i, count);
+                msg.slog("Subtitle: " + std::to_string(i) + "/" + std::to_string(count) +
+                             " Remaining time: " + formatElapsed(remaining),
+                         1);
+                host.setProgress(i, count);
+                host.setTitle("Vantrel - OCRing " + std::to_string(int64_t{i} * 100 / count) + "%");
+            }
+            result.totalLines += sub->lineCount;
+            result.totalGlyphs += sub->charCount;
+            if (p.Cancel) break;
+        }
+        result.cancelled = p.Cancel;
+
+        msg.log(std::to_string(result.totalLines) + " lines, " + std::to_string(result.totalGlyphs) +
+                " characters recognized.");
+        msg.log("OCR time: " + formatElapsed(secondsSince(start)));
+        // The status update below replaces the last log line; an empty line takes that
+        // place so the OCR time stays readable.
+        msg.log("");
+        msg.slog2("Making statistic", "");
+        msg.log("Statistic:");
+        result.letters = countLetters(p.Subs);
+        if (result.totalGlyphs > 0) {
+            for (int letter = 0; letter < 26; ++letter) {
+                const int64_t n = result.letters[static_cast<size_t>(letter)];
+                msg.log(std::string(1, static_cast<char>('a' + letter)) + ": " + std::to_string(n) + " - " +
+                        percentText(n, result.totalGlyphs) + "%");
+            }
+            result.top = topLetters(result.letters);
+        }
+        msg.log2("Most important letters: " + result.top);
+        result.guess = guessLanguage(result.top);
+        if (result.guess == LanguageGuess::English) {
+            msg.log("It seems to be in English.");
+            ctx.opt.coLang = 1;   // chosen without applying the table to the texts now
+        } else if (result.guess == LanguageGuess::French) {
+            msg.log("It seems to be in French.");
+        }
+        // Likewise the verdict: "Ready" and "Done." below take the place of the last line.
+        if (result.guess != LanguageGuess::None) msg.log("");
+
+        p.ocrRunning = false;
+        p.uiUpdating = false;
+        p.controls.mSRT = true;
+        msg.slog2("Ready", "");
+        if (!result.cancelled) msg.logn("Done.");
+        msg.log("");
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    if (count >= 1) {
+        p.controls.ieSubs = 1;
+        host.displaySubtitle(1);
+    }
+    return result;
+}
+
+bool ieCutLevelChange(Context& ctx) {
+    int& level = ctx.opt.ieCutLevel;
+    const int clamped = std::clamp(level, 1, 255);
+    const bool changed = clamped != level;
+    level = clamped;
+    ctx.prog.pal.cutThreshold = cutThresholdFor(level);
+    return changed;
+}
+
+bool ieMULChange(Options& opt) {
+    if (opt.ieMUL >= 1) return false;
+    opt.ieMUL = 1;
+    return true;
+}
+
+bool ieDIVChange(Options& opt) {
+    if (opt.ieDIV >= 1) return false;
+    opt.ieDIV = 1;
+    return true;
+}
+
+bool ieMaxColorChange(Options& opt) {
+    const int clamped = std::clamp(opt.ieMaxColor, 0, 255);
+    const bool changed = clamped != opt.ieMaxColor;
+    opt.ieMaxColor = clamped;
+    return changed;
+}
+
+}  // namespace vantrel
