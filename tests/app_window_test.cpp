@@ -20,59 +20,14 @@
 #include "app/widgets.h"
 #include "platform/files.h"
 #include "support/qt_app.h"
+#include "support/test_window.h"
 #include "support/stream_builder.h"
 
 using namespace vantrel;
 using namespace vantrel::app;
 using namespace vantrel::testing;
 
-// Fontconfig keeps a few allocations of its own until the process ends.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
-
 namespace {
-
-// A window whose dialogs, questions and warning sounds are scripted and recorded.
-class TestWindow : public TfMain {
-public:
-    explicit TestWindow(const QString& folder) {
-        programFolder = folder;
-        const QString ini = QDir(folder).filePath(QStringLiteral("Quillon.ini"));
-        settingsStore = [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
-    }
-    bool confirm(std::string_view q) override {
-        questions.emplace_back(q);
-        return answer;
-    }
-    void showError(const QString& m) override { errors << m; }
-    QString chooseOpenFile(const QString& title, std::string_view filter, const QString&) override {
-        dialogTitle = title;
-        dialogFilter = std::string(filter);
-        return nextFile;
-    }
-    void beep() override { ++beeps; }
-    void pumpMessages() override {
-        TfMain::pumpMessages();
-        if (onPump) {
-            auto f = std::move(onPump);
-            onPump = nullptr;
-            f();
-        }
-    }
-    QStringList lines() const {
-        QStringList out;
-        for (int i = 0; i < reMessage->lineCount(); ++i) out << reMessage->lineText(i);
-        return out;
-    }
-
-    std::vector<std::string> questions;
-    bool answer = true;
-    QStringList errors;
-    QString nextFile;
-    QString dialogTitle;
-    std::string dialogFilter;
-    int beeps = 0;
-    std::function<void()> onPump;
-};
 
 const Bytes kRle(20, 0x01);
 

@@ -1,5 +1,6 @@
 // The Options page bound to the stored options, and the window geometry.
 #include <QCheckBox>
+#include <climits>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSplitter>
