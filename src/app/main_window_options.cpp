@@ -1,9 +1,9 @@
 // The Options page bound to the stored options, and the window geometry.
 #include <QCheckBox>
-#include <climits>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSplitter>
+#include <climits>
 
 #include "app/int_edit.h"
 #include "app/main_window.h"
