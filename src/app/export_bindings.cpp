@@ -1,10 +1,35 @@
 // The window's stream export command.
+#include <QPushButton>
+
 #include "app/bindings.h"
 #include "app/main_window.h"
+#include "export/writers.h"
 
 namespace vantrel::app {
+namespace {
 
-// bExport gets its handler here (run it through TfMain::runJob).
-void bindExport(TfMain&) {}
+void bExportClick(TfMain& w) {
+    Program& p = w.prog;
+    const std::string fileName = exportFileName(p.BaseName, w.opt.rgFormat, w.opt.rgFrame);
+    TfMain::JobSpec spec;
+    spec.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
+    const TfMain::JobEnd end = w.runJob(spec, [&] {
+        w.setProgress(0, static_cast<int>(p.Subs.size()));
+        w.msg.log2("Exporting subtitle stream: " + fileName);
+        w.msg.slog("Exporting...", 0);
+        writeStreamFile(w.ctx, fileName);
+    });
+    if (end == TfMain::JobEnd::Refused || end == TfMain::JobEnd::Failed) return;
+    w.showSubtitle(1);
+    w.msg.slog2("Ready", "");
+    if (end != TfMain::JobEnd::Cancelled) w.msg.logn("Done.");
+    w.msg.log("");
+}
+
+}  // namespace
+
+void bindExport(TfMain& w) {
+    QObject::connect(w.bExport, &QPushButton::clicked, &w, [&w] { bExportClick(w); });
+}
 
 }  // namespace vantrel::app

@@ -299,13 +299,26 @@ std::string exportFileName(const std::string& baseName, int rgFormat, int rgFram
            FrameRateName(frameRateCode(rgFrame)) + ".sup";
 }
 
+void writeStreamFile(Context& ctx, const std::string& fileName) {
+    // The temporary file lies beside the target, so the final rename stays on one file system.
+    const std::string temp = fileName + ".part" + std::to_string(getpid());
+    try {
+        if (ctx.opt.rgFormat == 0) expBD(ctx, temp);
+        else expHD(ctx, temp);
+        std::error_code ec;
+        std::filesystem::rename(temp, fileName, ec);
+        if (ec) throw PlatformError("Cannot create file \"" + fileName + "\". " + ec.message());
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+        throw;
+    }
+}
+
 ExportResult exportStream(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
     if (p.Busy || p.Loading) return ExportResult::Refused;
     const bool bd = ctx.opt.rgFormat == 0;
-
-    // The temporary file lies beside the target, so the final rename stays on one file system.
-    const std::string temp = fileName + ".part" + std::to_string(getpid());
     p.ExportingBD = bd;
     p.ExportingHD = !bd;
     ctx.msg.log2("Exporting subtitle stream: " + fileName);
@@ -329,14 +342,8 @@ ExportResult exportStream(Context& ctx, const std::string& fileName) {
         ctx.host().setTitle("Vantrel");
     };
     try {
-        if (bd) expBD(ctx, temp);
-        else expHD(ctx, temp);
-        std::error_code ec;
-        std::filesystem::rename(temp, fileName, ec);
-        if (ec) throw PlatformError("Cannot create file \"" + fileName + "\". " + ec.message());
+        writeStreamFile(ctx, fileName);
     } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
         restore();
         throw;
     }

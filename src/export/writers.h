@@ -28,6 +28,12 @@ std::string exportFileName(const std::string& baseName, int rgFormat, int rgFram
 
 enum class ExportResult { Done, Cancelled, Refused };
 
+// Runs the writer that rgFormat names into `fileName` through a temporary file beside it,
+// which takes the target's name at the end (also after a cancel, keeping what was written).
+// On an error the temporary file goes and an older file of that name stays untouched.
+// The caller owns the busy state and the export flag.
+void writeStreamFile(Context& ctx, const std::string& fileName);
+
 // The export command: runs the chosen writer into `fileName` with the busy state, progress
 // and log lines around it. The stream goes to a temporary file beside the target that takes
 // the target's name at the end, so a failure never leaves a half-written file or destroys an
