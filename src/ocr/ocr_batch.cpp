@@ -126,7 +126,10 @@ std::string percentText(int64_t count, int64_t total) {
     if (total <= 0) return "0";
     const int64_t permille = count * 1000 / total;
     std::string text = std::to_string(permille / 10);
-    if (permille % 10 != 0) text += "." + std::to_string(std::abs(permille % 10));
+    if (permille % 10 != 0) {
+        text += '.';
+        text += static_cast<char>('0' + std::abs(permille % 10));
+    }
     return text;
 }
 
