@@ -485,6 +485,23 @@ TEST(SaveBitmaps, NothingChosenStillComposesAndMakesTheFolder) {
     EXPECT_TRUE(folderExists(r.folder));
     EXPECT_TRUE(listFolder(r.folder).empty());
     EXPECT_EQ(s.prog.CurSub, 1);   // subtitle 2 was composed last
+
+    // An empty table: the scripts list no events and name no times of missing subtitles.
+    RecordingHost host;
+    MessageLog msg(host);
+    Program prog;
+    Options opt;
+    Context ctx{prog, opt, msg};
+    prog.SubKind = 2;
+    prog.streamFile = writeTempFile("empty.sup", {});
+    opt.eWorkDir = std::filesystem::path(prog.streamFile).parent_path().string();
+    opt.cbBDN = true;
+    const SaveBitmapsResult empty = bSaveBMPClick(ctx);
+    EXPECT_EQ(empty.saved, 0u);
+    const std::string bdn = readText(empty.folder + "subtitles.bdn.xml");
+    EXPECT_NE(bdn.find("FirstEventInTC=\"00:00:00:00\" LastEventOutTC=\"00:00:00:00\" NumberofEvents=\"0\""),
+              std::string::npos);
+    EXPECT_TRUE(bdn.ends_with("  <Events>\r\n  </Events>\r\n</BDN>\r\n"));
 }
 
 TEST(SaveBitmaps, ErrorsEndTheRunWithTheStateRestored) {

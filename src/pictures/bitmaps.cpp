@@ -2,6 +2,7 @@
 #include "pictures/bitmaps.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -17,9 +18,34 @@ namespace {
 constexpr int kReducedWidth = 1280;
 constexpr int kReducedHeight = 720;
 
+// Palette look-ups of one picture. A subtitle has few colours and its averages repeat, so
+// most look-ups are answered here instead of by a search of all 256 entries.
+class NearestColorCache {
+public:
+    explicit NearestColorCache(const PaletteState& pal) : pal_(pal) { keys_.fill(kEmpty); }
+
+    uint8_t operator()(int32_t r, int32_t g, int32_t b) {
+        if (r < 0 || g < 0 || b < 0 || r > 255 || g > 255 || b > 255) return NearestColor(pal_, r, g, b);
+        const auto key = static_cast<uint32_t>(r) | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b) << 16;
+        const uint32_t slot = (key * 2654435761u) >> (32 - kBits);
+        if (keys_[slot] != key) {
+            keys_[slot] = key;
+            values_[slot] = NearestColor(pal_, r, g, b);
+        }
+        return values_[slot];
+    }
+
+private:
+    static constexpr int kBits = 12;
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    const PaletteState& pal_;
+    std::array<uint32_t, 1u << kBits> keys_;
+    std::array<uint8_t, 1u << kBits> values_{};
+};
+
 // Reduces one rectangle (x1..x2 x y1..y2, both ends taken) into `out`.
 void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObject& o, uint8_t subKind,
-                bool testTransparent, IndexedImage& out) {
+                bool testTransparent, NearestColorCache& nearest, IndexedImage& out) {
     constexpr float s = 1.5f;                           // source pixels per target pixel
     constexpr float factor = (1.0f / s) * (1.0f / s);   // the area of one source pixel
     const uint8_t T = pal.TranspIdx;
@@ -27,9 +53,6 @@ void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObje
     const int tx1 = std::min(2 * o.x2 / 3, out.width - 1);
     const int ty0 = 2 * o.y1 / 3;
     const int ty1 = std::min(2 * o.y2 / 3, out.height - 1);
-    // The last palette look-up, reused while the average stays the same (most of a picture).
-    int32_t lastR = -1, lastG = -1, lastB = -1;
-    uint8_t lastIndex = T;
     for (int ty = ty0; ty <= ty1; ++ty) {
         const float sy0 = s * static_cast<float>(ty);
         const float sy1 = sy0 + s;
@@ -71,14 +94,7 @@ void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObje
                     const float step = std::trunc((R + 1) / 16) + 2;
                     index = static_cast<uint8_t>(std::clamp(step, 0.0f, 255.0f));
                 } else {
-                    const auto r = static_cast<int32_t>(R), g = static_cast<int32_t>(G), b = static_cast<int32_t>(B);
-                    if (r != lastR || g != lastG || b != lastB) {
-                        lastR = r;
-                        lastG = g;
-                        lastB = b;
-                        lastIndex = NearestColor(pal, r, g, b);
-                    }
-                    index = lastIndex;
+                    index = nearest(static_cast<int32_t>(R), static_cast<int32_t>(G), static_cast<int32_t>(B));
                 }
             }
             out.at(tx, ty) = index;
@@ -120,9 +136,10 @@ void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSU
     // With every index opaque nothing is more opaque than TranspIdx, and the test would
     // blank the whole picture.
     const bool testTransparent = pal.Alpha[pal.TranspIdx] != 255;
-    reduceRect(source, pal, sub.obj[0], subKind, testTransparent, out);
+    NearestColorCache nearest(pal);
+    reduceRect(source, pal, sub.obj[0], subKind, testTransparent, nearest, out);
     const TSUPObject& second = sub.obj[1];
-    if (second.x2 > second.x1) reduceRect(source, pal, second, subKind, testTransparent, out);
+    if (second.x2 > second.x1) reduceRect(source, pal, second, subKind, testTransparent, nearest, out);
 }
 
 void savePictureFiles(Context& ctx, const std::string& picBase, int32_t n) {
