@@ -1,15 +1,58 @@
 // SRT import and the text editor of the shown subtitle.
+#include <QCheckBox>
+#include <QEvent>
+#include <QPlainTextEdit>
+
 #include "app/bindings.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "text/srt_reader.h"
 
 namespace vantrel::app {
+namespace {
 
-// mSubtext (change and exit) and cbLock get their handlers here; TfMain::currentRecord()
-// is null while the table is empty, and they do nothing then.
-void bindSrt(TfMain&) {}
+std::vector<std::string> editorLines(const TfMain& w) {
+    std::vector<std::string> lines;
+    for (const QString& line : w.mSubtext->toPlainText().split(QLatin1Char('\n'))) lines.push_back(fromQt(line));
+    return lines;
+}
 
-// SRT import call point: the reader and its window side go here (run it through
-// TfMain::runJob). Until then a chosen or dropped ".srt" file is not imported.
-void ReadSRT(TfMain&, const std::string&) {}
+// Leaving the editor places an SRT-made subtitle again.
+class EditorExit : public QObject {
+public:
+    explicit EditorExit(TfMain& w) : QObject(&w), w_(w) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut && !w_.prog.Busy)
+            w_.guarded([this] { mSubtextExit(w_.ctx, editorLines(w_)); });
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TfMain& w_;
+};
+
+}  // namespace
+
+void bindSrt(TfMain& w) {
+    QObject::connect(w.mSubtext, &QPlainTextEdit::textChanged, &w, [&w] {
+        if (w.prog.uiUpdating || !w.currentRecord()) return;
+        mSubtextChange(w.ctx, editorLines(w));
+        const bool updating = w.prog.uiUpdating;
+        w.prog.uiUpdating = true;
+        w.cbLock->setChecked(w.prog.panel.cbLock);
+        w.prog.uiUpdating = updating;
+    });
+    w.mSubtext->installEventFilter(new EditorExit(w));
+    // Only a click by the user changes the record; the viewer sets the box without one.
+    QObject::connect(w.cbLock, &QCheckBox::clicked, &w, [&w](bool checked) { cbLockClick(w.ctx, checked); });
+}
+
+void ReadSRT(TfMain& w, const std::string& fileName) {
+    TfMain::JobSpec spec;
+    spec.hideViewer = true;
+    w.prog.BaseName = fileName;
+    w.runJob(spec, [&] { vantrel::ReadSRT(w.ctx, fileName); });
+    w.showSrtPage();
+}
 
 }  // namespace vantrel::app
