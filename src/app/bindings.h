@@ -1,6 +1,9 @@
 // Where each feature joins the window: its buttons' handlers and the window's calls into it.
 // TfMain calls every bind function once, at the end of its constructor; a feature fills in
 // the body of its own file and touches nothing else of the window.
+// The window fills the side panel after every drawing with prog.uiUpdating set: bind the
+// user's actions (clicked, RadioGroup::itemClicked) or check uiUpdating in change handlers.
+// Long jobs run through TfMain::runJob, which puts the window back on every way out.
 #pragma once
 
 #include <string>
