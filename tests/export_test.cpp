@@ -276,6 +276,11 @@ TEST(BluRayWriter, LargeObjectsAreFragmented) {
     const auto segs = segments(out);
     EXPECT_EQ(segs[segs.size() - 3].pts, 180000u);
     EXPECT_NE(s.host.logText().find("Subtitle 1 has no end time: 00:00:02,000 used."), std::string::npos);
+    // Through the export command the line survives the closing "Done.".
+    const std::string again = writeTempFile("big-again.sup", {});
+    ASSERT_EQ(exportStream(s.ctx, again), ExportResult::Done);
+    EXPECT_NE(s.host.logText().find("Subtitle 1 has no end time: 00:00:02,000 used.\nDone.\n\n"), std::string::npos)
+        << s.host.logText();
 }
 
 TEST(HdDvdWriter, PacketLayout) {

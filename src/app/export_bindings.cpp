@@ -13,14 +13,17 @@ void bExportClick(TfMain& w) {
     const std::string fileName = exportFileName(p.BaseName, w.opt.rgFormat, w.opt.rgFrame);
     TfMain::JobSpec spec;
     spec.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
+    int logged = 0;
     const TfMain::JobEnd end = w.runJob(spec, [&] {
         w.setProgress(0, static_cast<int>(p.Subs.size()));
         w.msg.log2("Exporting subtitle stream: " + fileName);
         w.msg.slog("Exporting...", 0);
-        writeStreamFile(w.ctx, fileName);
+        logged = writeStreamFile(w.ctx, fileName);
     });
     if (end == TfMain::JobEnd::Refused || end == TfMain::JobEnd::Failed) return;
     w.showSubtitle(1);
+    // "Ready" and "Done." take the place of the last log line: keep the writer's own lines.
+    if (logged > 0) w.msg.log("");
     w.msg.slog2("Ready", "");
     if (end != TfMain::JobEnd::Cancelled) w.msg.logn("Done.");
     w.msg.log("");

@@ -33,9 +33,12 @@ std::string progressText(size_t i, size_t count, Clock::time_point start) {
 }
 
 // The end time the writers use; says so in the log when it had to be supplied.
-uint32_t endTimeFor(Context& ctx, size_t i) {
+uint32_t endTimeFor(Context& ctx, size_t i, int& logged) {
     const uint32_t end = effectiveEnd(ctx.prog.Subs, i);
-    if (endSupplied(ctx.prog.Subs, i)) ctx.msg.log(endSuppliedMessage(ctx.prog.Subs[i], end));
+    if (endSupplied(ctx.prog.Subs, i)) {
+        ctx.msg.log(endSuppliedMessage(ctx.prog.Subs[i], end));
+        ++logged;
+    }
     return end;
 }
 
@@ -160,8 +163,9 @@ void putArea(OutBuffer& out, uint32_t left, uint32_t right, uint32_t top, uint32
     out.putByte(static_cast<uint8_t>(bottom & 0xFF));
 }
 
-void logSkipped(Context& ctx, const TSUP& s) {
+void logSkipped(Context& ctx, const TSUP& s, int& logged) {
     ctx.msg.log("Subtitle " + std::to_string(s.num) + " has an empty area and was not written.");
+    ++logged;
 }
 
 }  // namespace
@@ -187,8 +191,9 @@ const char* FrameRateName(int code) {
     return names[code & 15];
 }
 
-void expBD(Context& ctx, const std::string& fileName) {
+int expBD(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
+    int logged = 0;
     OutputFile file(fileName);
     PgsWriter w(file, frameRateCode(ctx.opt.rgFrame));
     const auto start = Clock::now();
@@ -205,7 +210,7 @@ void expBD(Context& ctx, const std::string& fileName) {
         const TSUPObject& o = s.obj[0];
         const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, o);
         if (object.empty()) {
-            logSkipped(ctx, s);
+            logSkipped(ctx, s, logged);
         } else {
             const uint32_t S = s.startPTS;
             const uint32_t T = minusClamped(S, W + kDecodeLead);
@@ -214,7 +219,7 @@ void expBD(Context& ctx, const std::string& fileName) {
             w.pds(T, 0, p.pal, paletteEntries(s, p.pics.IndexImage));
             w.ods(T + D, T, o, object);
             w.end(T + D);
-            const uint32_t E = endTimeFor(ctx, i);
+            const uint32_t E = endTimeFor(ctx, i, logged);
             w.pcs(E, minusClamped(E, W), 0x00, nullptr);
             w.wds(minusClamped(E, W) + 1, minusClamped(E, W), o);
             w.end(minusClamped(E, W) + 1);
@@ -222,10 +227,12 @@ void expBD(Context& ctx, const std::string& fileName) {
         if (p.Cancel) break;
     }
     file.close();
+    return logged;
 }
 
-void expHD(Context& ctx, const std::string& fileName) {
+int expHD(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
+    int logged = 0;
     OutputFile file(fileName);
     OutBuffer out;
     const auto start = Clock::now();
@@ -246,7 +253,7 @@ void expHD(Context& ctx, const std::string& fileName) {
         TSUP& s = p.Subs[i];
         const TSUPObject& o = s.obj[0];
         if (o.x2 <= o.x1 || o.y2 < o.y1) {
-            logSkipped(ctx, s);
+            logSkipped(ctx, s, logged);
             if (p.Cancel) break;
             continue;
         }
@@ -276,7 +283,7 @@ void expHD(Context& ctx, const std::string& fileName) {
         out.putDWord(static_cast<uint32_t>(p1 - 10));
         out.putByte(0xFF);   // CMD_END
 
-        const uint32_t end = endTimeFor(ctx, i);
+        const uint32_t end = endTimeFor(ctx, i, logged);
         out.putWord(static_cast<uint16_t>((end - s.startPTS) >> 10));
         const size_t n2 = out.outLen();
         out.putDWord(0);
@@ -292,6 +299,7 @@ void expHD(Context& ctx, const std::string& fileName) {
         if (p.Cancel) break;
     }
     file.close();
+    return logged;
 }
 
 std::string exportFileName(const std::string& baseName, int rgFormat, int rgFrame) {
@@ -299,12 +307,12 @@ std::string exportFileName(const std::string& baseName, int rgFormat, int rgFram
            FrameRateName(frameRateCode(rgFrame)) + ".sup";
 }
 
-void writeStreamFile(Context& ctx, const std::string& fileName) {
+int writeStreamFile(Context& ctx, const std::string& fileName) {
     // The temporary file lies beside the target, so the final rename stays on one file system.
     const std::string temp = fileName + ".part" + std::to_string(getpid());
+    int logged = 0;
     try {
-        if (ctx.opt.rgFormat == 0) expBD(ctx, temp);
-        else expHD(ctx, temp);
+        logged = ctx.opt.rgFormat == 0 ? expBD(ctx, temp) : expHD(ctx, temp);
         std::error_code ec;
         std::filesystem::rename(temp, fileName, ec);
         if (ec) throw PlatformError("Cannot create file \"" + fileName + "\". " + ec.message());
@@ -313,6 +321,7 @@ void writeStreamFile(Context& ctx, const std::string& fileName) {
         std::filesystem::remove(temp, ec);
         throw;
     }
+    return logged;
 }
 
 ExportResult exportStream(Context& ctx, const std::string& fileName) {
@@ -341,8 +350,9 @@ ExportResult exportStream(Context& ctx, const std::string& fileName) {
         ctx.host().controlsChanged(p.controls);
         ctx.host().setTitle("Vantrel");
     };
+    int logged = 0;
     try {
-        writeStreamFile(ctx, fileName);
+        logged = writeStreamFile(ctx, fileName);
     } catch (...) {
         restore();
         throw;
@@ -350,6 +360,8 @@ ExportResult exportStream(Context& ctx, const std::string& fileName) {
     const bool cancelled = p.Cancel;
     restore();
     ctx.host().displaySubtitle(1);
+    // "Ready" and "Done." take the place of the last log line: keep the writer's own lines.
+    if (logged > 0) ctx.msg.log("");
     ctx.msg.slog2("Ready", "");
     if (!cancelled) ctx.msg.logn("Done.");
     ctx.msg.log("");

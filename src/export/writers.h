@@ -19,9 +19,10 @@ uint8_t frameRateCode(int rgFrame);
 const char* FrameRateName(int code);
 
 // Writes the whole table as a Blu-ray presentation graphics stream / HD DVD subpicture
-// stream to `fileName`. Stops after the subtitle during which Cancel was set.
-void expBD(Context& ctx, const std::string& fileName);
-void expHD(Context& ctx, const std::string& fileName);
+// stream to `fileName`. Stops after the subtitle during which Cancel was set. Returns how
+// many log lines it added (one per subtitle whose end it supplied or that it passed over).
+int expBD(Context& ctx, const std::string& fileName);
+int expHD(Context& ctx, const std::string& fileName);
 
 // "<name>.<BD|HDDVD>.<rate>.sup" from BaseName, the format and the frame rate.
 std::string exportFileName(const std::string& baseName, int rgFormat, int rgFrame);
@@ -31,8 +32,8 @@ enum class ExportResult { Done, Cancelled, Refused };
 // Runs the writer that rgFormat names into `fileName` through a temporary file beside it,
 // which takes the target's name at the end (also after a cancel, keeping what was written).
 // On an error the temporary file goes and an older file of that name stays untouched.
-// The caller owns the busy state and the export flag.
-void writeStreamFile(Context& ctx, const std::string& fileName);
+// The caller owns the busy state and the export flag. Returns the writer's count of log lines.
+int writeStreamFile(Context& ctx, const std::string& fileName);
 
 // The export command: runs the chosen writer into `fileName` with the busy state, progress
 // and log lines around it. The stream goes to a temporary file beside the target that takes

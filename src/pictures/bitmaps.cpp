@@ -154,7 +154,7 @@ void savePictureFiles(Context& ctx, const std::string& picBase, int32_t n) {
     const IndexedImage& img = pics.IndexImage;
     if (!opt.cb720p) {
         writeIndexedPng(picBase + ".png", img.width, img.height, img.pixels.data(), static_cast<size_t>(img.width),
-                        img.colors, img.transparency, 256);
+                        img.colors, img.transparency, 256, PngEffort::Fast);
         return;
     }
     // The same background the composer gave IndexImage.
@@ -168,7 +168,7 @@ void savePictureFiles(Context& ctx, const std::string& picBase, int32_t n) {
         reduced.transparency = img.transparency;
     }
     writeIndexedPng(picBase + ".png", reduced.width, reduced.height, reduced.pixels.data(),
-                    static_cast<size_t>(reduced.width), reduced.colors, reduced.transparency, 256);
+                    static_cast<size_t>(reduced.width), reduced.colors, reduced.transparency, 256, PngEffort::Fast);
 }
 
 SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {

@@ -106,7 +106,7 @@ void noFlush(png_structp) {}
 
 // Encodes rows already laid out in `rows`; returns an error text or nullptr.
 const char* encode(OutputFile& file, int width, int height, int colorType, const std::vector<png_bytep>& rows,
-                   const png_color* palette, const png_byte* trans, int entries) {
+                   const png_color* palette, const png_byte* trans, int entries, PngEffort effort) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return "out of memory";
     png_infop info = png_create_info_struct(png);
@@ -119,6 +119,10 @@ const char* encode(OutputFile& file, int width, int height, int colorType, const
         return "PNG write error";
     }
     png_set_write_fn(png, &file, writeToFile, noFlush);
+    if (effort == PngEffort::Fast) {
+        png_set_compression_level(png, 1);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    }
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, colorType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (palette) {
@@ -133,12 +137,13 @@ const char* encode(OutputFile& file, int width, int height, int colorType, const
 }
 
 void writePng(const std::string& name, int width, int height, int colorType, std::vector<uint8_t>& data,
-              size_t rowBytes, const png_color* palette = nullptr, const png_byte* trans = nullptr, int entries = 0) {
+              size_t rowBytes, const png_color* palette = nullptr, const png_byte* trans = nullptr, int entries = 0,
+              PngEffort effort = PngEffort::Compact) {
     if (width <= 0 || height <= 0) throw PlatformError("Cannot write an empty picture to \"" + name + "\"");
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     for (size_t y = 0; y < rows.size(); ++y) rows[y] = data.data() + y * rowBytes;
     OutputFile file(name);
-    if (const char* error = encode(file, width, height, colorType, rows, palette, trans, entries))
+    if (const char* error = encode(file, width, height, colorType, rows, palette, trans, entries, effort))
         throw PlatformError("Cannot write file \"" + name + "\". " + error);
     file.close();
 }
@@ -170,7 +175,8 @@ DecodedPng readPngFile(const std::string& name) {
 }
 
 void writeIndexedPng(const std::string& name, int width, int height, const uint8_t* pixels, size_t stride,
-                     const std::array<uint32_t, 256>& colors, const std::array<uint8_t, 256>& alpha, int entries) {
+                     const std::array<uint32_t, 256>& colors, const std::array<uint8_t, 256>& alpha, int entries,
+                     PngEffort effort) {
     entries = std::max(1, std::min(entries, 256));
     std::vector<uint8_t> data(static_cast<size_t>(width) * static_cast<size_t>(std::max(height, 0)));
     for (int y = 0; y < height; ++y)
@@ -184,7 +190,8 @@ void writeIndexedPng(const std::string& name, int width, int height, const uint8
         palette[i].blue = static_cast<png_byte>((colors[i] >> 16) & 0xFF);
         trans[i] = alpha[i];
     }
-    writePng(name, width, height, PNG_COLOR_TYPE_PALETTE, data, static_cast<size_t>(width), palette, trans, entries);
+    writePng(name, width, height, PNG_COLOR_TYPE_PALETTE, data, static_cast<size_t>(width), palette, trans, entries,
+             effort);
 }
 
 void writeRgbPng(const std::string& name, int width, int height, const uint32_t* pixels, size_t stride) {

@@ -28,10 +28,14 @@ inline constexpr int kMaxPictureSide = 16384;
 DecodedPng decodePng(const uint8_t* data, size_t size);
 DecodedPng readPngFile(const std::string& name);
 
+// How hard the deflate step works: Compact for the smallest file, Fast for many pictures in
+// a row (a lower zlib level and no row filters, which paletted pictures gain little from).
+enum class PngEffort { Compact, Fast };
+
 // Writes an 8-bit paletted PNG (colour type 3) with PLTE and tRNS of `entries` entries.
 void writeIndexedPng(const std::string& name, int width, int height, const uint8_t* pixels, size_t stride,
                      const std::array<uint32_t, 256>& colors, const std::array<uint8_t, 256>& alpha,
-                     int entries = 256);
+                     int entries = 256, PngEffort effort = PngEffort::Compact);
 // Writes a 24-bit RGB PNG from colour values (red in the low byte).
 void writeRgbPng(const std::string& name, int width, int height, const uint32_t* pixels, size_t stride);
 // Writes an 8-bit grey PNG.
