@@ -237,6 +237,23 @@ TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
     EXPECT_EQ(c.display(90, 100), kBlue);
     EXPECT_EQ(c.display(290, 800), kBlue);
     EXPECT_EQ(c.display(317, 803), kBlue);
+    // The ink plane holds the first window's ink only: the second window's object, taken
+    // at its own corner, would fall on top of the first window's text.
+    IndexPicture other{8, 4, std::vector<uint8_t>(32, 1)};
+    PgsBuilder inkOnly;
+    inkOnly.pcs(90000, {{1, 0, 0, 0}, {2, 1, 0, 0}});
+    inkOnly.wds(90000, {{0, 100, 100, 8, 4}, {1, 300, 800, 8, 4}});
+    inkOnly.pds(90000, kPalette);
+    inkOnly.ods(90000, 1, true, true, bluRayRle(kObject), 8, 4);
+    inkOnly.ods(90000, 2, true, true, bluRayRle(other), 8, 4);
+    inkOnly.end(90000);
+    Composer k(inkOnly.bytes());
+    k.prog.ocrRunning = true;
+    DrawSub(k.ctx, 1);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(k.prog.pics.inkPlane[static_cast<size_t>(y * 1920 + x)], kObject.at(x, y) == 1 ? 1 : 0) << x << "," << y;
+    EXPECT_EQ(k.index(301, 801), 1);   // the second window is still drawn
 
     // Only window 1 gets an object: it is decoded at window 1's place, while the texts and
     // the scroll position still use window 0.

@@ -93,7 +93,7 @@ namespace {
 class RunDecoder {
 public:
     RunDecoder(Context& ctx, const TSUP& sub, int slotNo, PixelData& data)
-        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), pics_(ctx.prog.pics) {
+        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), inkSlot_(slotNo), pics_(ctx.prog.pics) {
         const PaletteState& pal = prog_.pal;
         const bool saveOcr = prog_.SavingPics && ctx.opt.cbOCR;
         const bool twoTone = prog_.ocrRunning || saveOcr;
@@ -220,8 +220,10 @@ private:
     }
 
     void paint(const TSUPObject& o, uint8_t c, int64_t length) {
-        // Ink plane, relative to the slot's top-left corner.
-        if (ink_[c] && curY_ < kScreenHeight) {
+        // Ink plane, relative to the slot's top-left corner. Only the first slot decoded
+        // writes it: a second window's ink at its own origin would land on top of the first
+        // window's text, which is what the OCR reads.
+        if (ink_[c] && slotNo_ == inkSlot_ && curY_ < kScreenHeight) {
             const int64_t b = std::min<int64_t>(curX_ + length, kScreenWidth);
             if (curX_ < b)
                 fillBytes(pics_.inkPlane.data() + curY_ * kScreenWidth + curX_, 1, static_cast<size_t>(b - curX_));
@@ -382,6 +384,7 @@ private:
     const TSUP& sub_;
     PixelData* data_;
     int slotNo_;
+    int inkSlot_;
     Pictures& pics_;
     bool drawOverlay_ = true;
     std::array<bool, 256> ink_{};
