@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/image_io.h"
+#include "render/palette.h"
 #include "support/stream_builder.h"
 #include "text/atlas.h"
 
@@ -13,28 +14,6 @@ using namespace vantrel;
 namespace {
 
 constexpr uint8_t kFill = 1;   // the index the composer fills IndexImage with for text tables
-
-// The palette of a text-made subtitle: a 17-step grey ramp on indexes 2..18, the atlas
-// levels mapped onto it, index 1 transparent, 18 bright, 19 dark.
-void textPalette(PaletteState& pal, int maxColor) {
-    pal.Palette.fill(0);
-    pal.GreyMap.fill(1);
-    pal.Alpha.fill(0);
-    for (uint32_t i = 0; i <= 16; ++i) {
-        const uint32_t level = i * static_cast<uint32_t>(maxColor) / 255;
-        pal.Palette[2 + i] = i < 8 ? level * 0x101010u : level * 0x101010u - 0x010101u;
-        pal.Alpha[2 + i] = static_cast<uint8_t>(i < 8 ? 154 + 10 * i : 223 + 4 * (i - 8));
-        pal.GreyMap[i < 8 ? 16 * i : 16 * i - 1] = static_cast<uint8_t>(2 + i);
-    }
-    pal.TranspIdx = 1;
-    pal.Alpha[0] = 255;
-    pal.Palette[1] = 0x0000FF;
-    pal.Palette[19] = 0;
-    pal.Alpha[19] = 255;
-    pal.BrightIdx = 18;
-    pal.DarkIdx = 19;
-    pal.cutThreshold = 145 * 0x010101u;
-}
 
 struct Fixture {
     RecordingHost host;
@@ -53,7 +32,7 @@ struct Fixture {
         slot.x2 = static_cast<uint16_t>(slot.x1 + width);
         slot.y1 = kScreenHeight - 1;
         slot.y2 = 0;
-        textPalette(prog.pal, opt.ieMaxColor);
+        setpal(ctx, 0);   // the grey ramp of text subtitles
         fillLineY(prog, opt);
         prog.pics.ensureAllocated();
         prog.pics.IndexImage.reset(kScreenWidth, kScreenHeight, kFill);
@@ -274,7 +253,7 @@ TEST(DrawLineDraw, OverlayGetsTheScaledGreysAndRowsAreRecorded) {
         SCOPED_TRACE(maxColor);
         Fixture f(33);
         f.opt.ieMaxColor = maxColor;
-        textPalette(f.prog.pal, maxColor);
+        setpal(f.ctx, 0);
         DrawLine(f.ctx, "a", 1, 0, true);
 
         const GlyphMetrics& a = upright('a');
