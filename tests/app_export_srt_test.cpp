@@ -1,0 +1,120 @@
+// The window's stream export, SRT import and text editing.
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/widgets.h"
+#include "platform/files.h"
+#include "stream/load.h"
+#include "support/qt_app.h"
+#include "support/stream_builder.h"
+#include "support/test_window.h"
+
+using namespace vantrel;
+using namespace vantrel::app;
+using namespace vantrel::testing;
+
+namespace {
+
+class FeatureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qtApp();
+        previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());   // exports go into the current folder
+        w = std::make_unique<TestWindow>(dir.path());
+        w->show();
+        settle();
+    }
+    void TearDown() override {
+        w->prog.Busy = false;
+        w->close();
+        w.reset();
+        settle();
+        QDir::setCurrent(previous);
+    }
+
+    QTemporaryDir dir;
+    QString previous;
+    std::unique_ptr<TestWindow> w;
+};
+
+Bytes twoSubtitles() {
+    PgsBuilder b;
+    for (uint32_t start : {90000u, 450000u}) {
+        b.pcs(start, {{0, 0, 100, 900}});
+        b.wds(start, {{0, 100, 900, 4, 2}});
+        b.pds(start, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
+        b.ods(start, 0, true, true, {0x01, 0x01, 0x00, 0x82, 0x00, 0x00, 0x00, 0x84, 0x01, 0x00, 0x00}, 4, 2);
+        b.end(start);
+        b.pcs(start + 90000, {});
+        b.end(start + 90000);
+    }
+    return b.bytes();
+}
+
+}  // namespace
+
+TEST_F(FeatureTest, ExportWritesTheStreamAndRestoresTheWindow) {
+    w->eSUPfile->setText(QString::fromStdString(writeTempFile("movie.en.sup", twoSubtitles())));
+    w->bReadSUPClick();
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+    ASSERT_TRUE(w->bExport->isEnabled());
+    w->bExport->click();
+    settle();
+    const QString out = QDir(dir.path()).filePath(QStringLiteral("movie.BD.23.976.sup"));
+    ASSERT_TRUE(QFileInfo::exists(out));
+    EXPECT_FALSE(w->prog.Busy);
+    EXPECT_FALSE(w->prog.ExportingBD);
+    EXPECT_TRUE(w->bExport->isEnabled());
+    EXPECT_FALSE(w->bCancel->isEnabled());
+    EXPECT_TRUE(w->errors.isEmpty());
+    const QStringList lines = w->lines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Done."))) << lines.join('\n').toStdString();
+
+    // The written stream loads back with both subtitles.
+    RecordingHost host;
+    MessageLog msg(host);
+    Program prog;
+    Options opt;
+    Context ctx{prog, opt, msg};
+    prog.eSUPfile = out.toStdString();
+    EXPECT_EQ(Load(ctx), LoadResult::Loaded);
+    EXPECT_EQ(prog.Subs.size(), 2u);
+}
+
+TEST_F(FeatureTest, SrtImportAndEditing) {
+    QFile atlas(QDir(dir.path()).filePath(QStringLiteral("abc.png")));
+    ASSERT_TRUE(atlas.open(QIODevice::WriteOnly));
+    atlas.close();
+    w->startUp({});
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nHello\n\n2\n00:00:03,000 --> 00:00:04,000\nWorld\n";
+    w->nextFile = QString::fromStdString(writeTempFile("film.srt", Bytes(srt.begin(), srt.end())));
+    w->bOpenSRTClick();
+    settle();
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+    EXPECT_EQ(w->prog.SubKind, 3);
+    EXPECT_FALSE(w->prog.Busy);
+    EXPECT_TRUE(w->errors.isEmpty());
+    EXPECT_TRUE(w->mSRT->toPlainText().startsWith(QStringLiteral("1\n00:00:01,000 --> 00:00:02,000\nHello")));
+    EXPECT_EQ(w->lSRTfile->text(), w->nextFile);
+    EXPECT_TRUE(w->bExport->isEnabled());
+
+    // Subtitle 1 is shown; typing locks it, the box follows.
+    ASSERT_EQ(w->prog.CurSub, 0);
+    EXPECT_EQ(w->mSubtext->toPlainText(), QStringLiteral("Hello"));
+    EXPECT_FALSE(w->cbLock->isChecked());
+    w->mSubtext->setPlainText(QStringLiteral("Hello there"));
+    EXPECT_EQ(w->prog.Subs[0].text, "Hello there");
+    EXPECT_EQ(w->prog.Subs[0].locked, 1);
+    EXPECT_TRUE(w->cbLock->isChecked());
+    w->cbLock->click();
+    EXPECT_EQ(w->prog.Subs[0].locked, 0);
+}
