@@ -183,6 +183,9 @@ public:
     // DrawSub(n) and shows the result: the picture and the side panel. Errors propagate
     // (what was drawn before is shown).
     void drawSub(int n);
+    // Shows the display picture and the side panel data (prog.panel) as they are, without
+    // drawing: after an OCR, which draws its overlay and fills the panel itself.
+    void showPanel();
     // Moves the navigator to subtitle n and draws it (n < 1 clears the display).
     void showSubtitle(int n);
     // The record the viewer shows, or null while the table is empty or CurSub is out of range.
@@ -252,7 +255,6 @@ private:
     void applyOptions();
     void applyGeometry();
     void storeGeometry();
-    void showPanel();
     void dragStep(QPoint p);
     void logAtlasMissing();
     void openReadme();

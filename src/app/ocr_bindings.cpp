@@ -1,16 +1,25 @@
 // The window's OCR commands and the SRT text page.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/bindings.h"
+#include "app/image_view.h"
+#include "app/int_edit.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/widgets.h"
+#include "ocr/correction.h"
+#include "ocr/ocr_batch.h"
 #include "platform/files.h"
 #include "text/srt_writer.h"
 
 namespace vantrel::app {
 namespace {
+
+constexpr int kImagePage = 2;
 
 void bSaveSRTClick(TfMain& w) {
     const QString folder = toQt(w.opt.eWorkDir);
@@ -26,14 +35,120 @@ void bSaveSRTClick(TfMain& w) {
     w.guarded([&] { saveSrt(w.ctx, nativePath(file)); });
 }
 
+// The OCR commands share the picture and the stream with the long jobs: none of them runs
+// while a job or a load does.
+bool refuse(TfMain& w) {
+    if (!w.prog.Busy && !w.prog.Loading) return false;
+    w.beep();
+    return true;
+}
+
+// What the commands that draw and recognise one subtitle take from the window.
+OcrCommandView commandView(TfMain& w) {
+    w.drawView.cbFull = w.cbFull->isChecked();
+    OcrCommandView view;
+    view.draw = w.drawView;
+    view.imageVisible = !w.Image->isHidden();
+    return view;
+}
+
+// Prev and Next follow the shown number, as stepping through the subtitles does.
+void updateNavigation(TfMain& w) {
+    if (w.prog.SubKind == 0) return;
+    const int n = w.ieSubs->value();
+    w.bPrev->setEnabled(n > 1);
+    w.bNext->setEnabled(n < static_cast<int>(w.prog.Subs.size()));
+}
+
+// Puts what an OCR left behind on the window: the two-tone picture with its overlay, the
+// editor lines, the font group and the number box.
+void showOcrResult(TfMain& w) {
+    w.applyControls();
+    w.showPanel();
+    updateNavigation(w);
+}
+
+void bOCRClick(TfMain& w) {
+    if (refuse(w)) return;
+    const int n = w.ieSubs->value();
+    w.guarded([&] { vantrel::bOCRClick(w.ctx, n, commandView(w)); });
+    showOcrResult(w);
+}
+
+void rgFontClick(TfMain& w, int index) {
+    if (refuse(w)) return;
+    const int n = w.ieSubs->value();
+    bool recognised = false;
+    const bool ok = w.guarded([&] { recognised = vantrel::rgFontClick(w.ctx, n, index, commandView(w)); });
+    if (recognised || !ok) showOcrResult(w);
+}
+
+using JumpCommand = int32_t (*)(Context&, int32_t, const OcrCommandView&);
+
+void jump(TfMain& w, JumpCommand command) {
+    if (refuse(w)) return;
+    const int n = w.ieSubs->value();
+    int32_t target = 0;
+    const bool ok = w.guarded([&] { target = command(w.ctx, n, commandView(w)); });
+    if (target != 0 || !ok) showOcrResult(w);
+    w.PageControl->setCurrentIndex(kImagePage);
+}
+
+void coLangChange(TfMain& w, int k) {
+    // The choice itself is stored by the options binding; the texts of a table that a job
+    // or a load is working on are left alone.
+    if (w.prog.Busy || w.prog.Loading) return;
+    if (!vantrel::coLangChange(w.ctx, k)) return;
+    w.prog.srtDirty = true;
+    if (const TSUP* sub = w.currentRecord()) {
+        w.prog.panel.editorLines = TxtToLines(sub->text);
+        w.showPanel();
+    }
+}
+
+void bOCRallClick(TfMain& w) {
+    if (refuse(w)) return;
+    w.drawView.cbFull = w.cbFull->isChecked();
+    OcrBatchView view;
+    view.draw = w.drawView;
+    // The batch restores the program state and the job controls itself on every way out;
+    // the window adds its pages, picture and navigation buttons through this hook.
+    view.windowBusy = [&w](bool running) {
+        if (running) {
+            w.Image->hide();
+            w.bPrev->setEnabled(false);
+            w.bNext->setEnabled(false);
+            w.PageControl->setCurrentIndex(0);
+            w.PageControl->setEnabled(false);
+            return;
+        }
+        w.Image->show();
+        w.PageControl->setEnabled(true);
+        w.PageControl->setCurrentIndex(kImagePage);
+        if (w.prog.SubKind != 0) w.bNext->setEnabled(true);
+    };
+    OcrBatchResult result;
+    w.guarded([&] { result = vantrel::bOCRallClick(w.ctx, view); });
+    if (result.refused) w.beep();
+    // An English guess chose the English table; the list shows it without asking to apply it.
+    if (w.coLang->currentIndex() != w.opt.coLang) w.coLang->setCurrentIndex(w.opt.coLang);
+}
+
 }  // namespace
 
-// The OCR buttons (bOCR, bOCRall, bPrev, bNext), rgFont and coLang get their handlers here.
 void bindOcr(TfMain& w) {
     QObject::connect(w.bSaveSRT, &QPushButton::clicked, &w, [&w] { bSaveSRTClick(w); });
     // The SRT text can be saved once it holds a line.
     QObject::connect(w.mSRT, &QPlainTextEdit::textChanged, &w,
                      [&w] { w.bSaveSRT->setEnabled(!w.mSRT->toPlainText().isEmpty()); });
+
+    QObject::connect(w.bOCR, &QPushButton::clicked, &w, [&w] { bOCRClick(w); });
+    QObject::connect(w.bOCRall, &QPushButton::clicked, &w, [&w] { bOCRallClick(w); });
+    QObject::connect(w.bNext, &QPushButton::clicked, &w, [&w] { jump(w, &vantrel::bNextClick); });
+    QObject::connect(w.bPrev, &QPushButton::clicked, &w, [&w] { jump(w, &vantrel::bPrevClick); });
+    // Only the user's picks: the viewer and the OCR set the group without a click.
+    QObject::connect(w.rgFont, &RadioGroup::itemClicked, &w, [&w](int index) { rgFontClick(w, index); });
+    QObject::connect(w.coLang, &QComboBox::activated, &w, [&w](int k) { coLangChange(w, k); });
 }
 
 void SUP2Srt(TfMain& w) {
