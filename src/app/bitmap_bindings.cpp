@@ -1,10 +1,27 @@
 // The window's bitmap saving command.
+#include <QCheckBox>
+#include <QPushButton>
+
 #include "app/bindings.h"
 #include "app/main_window.h"
+#include "pictures/bitmaps.h"
 
 namespace vantrel::app {
+namespace {
 
-// bSaveBMP gets its handler here (run it through TfMain::runJob).
-void bindBitmaps(TfMain&) {}
+void bSaveBMPClick(TfMain& w) {
+    w.drawView.cbFull = w.cbFull->isChecked();
+    const DrawSubView view = w.drawView;
+    // The saving loop sets and clears SavingPics around its own drawing, and shows
+    // subtitle 1 again once it is cleared; the job guard keeps the window's side.
+    TfMain::JobSpec spec;
+    w.runJob(spec, [&] { vantrel::bSaveBMPClick(w.ctx, view); });
+}
+
+}  // namespace
+
+void bindBitmaps(TfMain& w) {
+    QObject::connect(w.bSaveBMP, &QPushButton::clicked, &w, [&w] { bSaveBMPClick(w); });
+}
 
 }  // namespace vantrel::app
