@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ocr/ocr.h"
 #include "ocr/ocr_batch.h"
 #include "ocr_stream.h"
 #include "platform/files.h"
@@ -310,6 +311,28 @@ TEST(OcrCommands, SingleOcr) {
     EXPECT_TRUE(s.prog.srtDirty);
     EXPECT_FALSE(s.prog.ocrRunning);
     EXPECT_EQ(s.prog.CurSub, 1);
+}
+
+TEST(OcrCommands, PictureOnlyInTheSecondWindow) {
+    // Window 0 at (100, 100) is 40x20 and gets no object; window 1 at (300, 800) holds "l l".
+    // DrawSub decodes window 1 at its own corner, so the OCR has to read window 1's
+    // rectangle: window 0's would cut the bars to 20 rows and read them as ":".
+    const IndexPicture bars = twoBars();
+    const Bytes rle = bluRayRle(bars);
+    PgsBuilder b;
+    b.pcs(90000, {{2, 1, 300, 800}});
+    b.wds(90000, {{0, 100, 100, 40, 20}, {1, 300, 800, 200, 60}});
+    b.pds(90000, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
+    b.ods(90000, 2, true, true, rle, 200, 60, static_cast<uint32_t>(rle.size() + 4));
+    b.end(90000);
+    BatchSession s;
+    s.load(writeTempFile("second window.sup", b.bytes()));
+    ASSERT_EQ(s.prog.Subs[0].obj[0].partLen[0], 0);
+    bOCRClick(s.ctx, 1);
+    EXPECT_EQ(s.prog.Subs[0].text, "l l");
+    EXPECT_EQ(s.prog.Subs[0].ocrOK, 1);
+    // The line separator lies above the bars' first row, at window 1's place on the screen.
+    EXPECT_EQ(s.prog.pics.display.at(300 + 100, 800 + 5 - 1), kOverlayGrey);
 }
 
 TEST(OcrCommands, OptionFieldsClamp) {

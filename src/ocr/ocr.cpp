@@ -357,6 +357,14 @@ char toCodePage(uint16_t ch) {
 
 bool isCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
+// The slot whose top-left corner is the ink plane's origin: the one DrawSub decoded first.
+// That is slot 1 when slot 0 holds no picture data (a composition that fills only the
+// second window); reading slot 0's rectangle then would miss the text.
+const TSUPObject& inkSlot(const Program& prog, const TSUP& sub) {
+    const bool secondOnly = prog.SubKind != 3 && sub.obj[0].partLen[0] == 0 && sub.obj[1].partLen[0] != 0;
+    return sub.obj[secondOnly ? 1 : 0];
+}
+
 // --- Overlay drawing ---
 
 // Digits and the minus sign, 5 columns by 7 rows, one bit per pixel, leftmost in bit 4.
@@ -496,7 +504,7 @@ void ocr(Context& ctx, int32_t n, const OcrView& view) {
     if (n < 1 || static_cast<std::size_t>(n) > prog.Subs.size()) return;
     prog.CurSub = n - 1;
     TSUP& sub = prog.Subs[static_cast<std::size_t>(n - 1)];
-    const TSUPObject& o = sub.obj[0];
+    const TSUPObject& o = inkSlot(prog, sub);
     const int32_t width = int32_t{o.x2} - int32_t{o.x1};
     const int32_t height = int32_t{o.y2} - int32_t{o.y1};
     const OcrSettings settings = OcrSettings::from(ctx.opt);

@@ -89,7 +89,8 @@ struct OcrView {
 };
 
 // The OCR of subtitle n (1-based), right after DrawSub has drawn it: makes it the current
-// subtitle, reads prog.pics.inkPlane over the rectangle of its slot 0, draws the overlay,
+// subtitle, reads prog.pics.inkPlane over the rectangle of the slot DrawSub decoded first
+// (slot 0, or slot 1 when only the second window holds a picture), draws the overlay,
 // and stores font, ocrOK, lineCount, charCount and (unless locked) the corrected text in the
 // record; the editor lines show the stored text, ieSubs shows n and rgFont the font mode.
 // A bitmap without ink changes nothing but the current subtitle. n outside the table does
