@@ -191,11 +191,19 @@ TEST_F(WindowTest, LogLinesCarryTheirFormats) {
     // Tags do not nest: the outer size tag covers "[u]Big" as text, which is cut to "Big".
     for (const CharFormat& c : formatsOf(*w->reMessage, 4)) EXPECT_EQ(c.format.fontPointSize(), 12);
 
+    // A line logged while a job has the pages disabled keeps the normal text colour.
+    w->PageControl->setEnabled(false);
+    w->msg.log("during a job");
+    w->PageControl->setEnabled(true);
+    for (const CharFormat& c : formatsOf(*w->reMessage, 5))
+        EXPECT_EQ(c.format.foreground().color(), w->reMessage->palette().color(QPalette::Active, QPalette::Text));
+    w->msg.logn("Big");
+
     // slog2 with an empty text empties panel 1 and the last line.
     w->msg.slog2("Ready", "");
     EXPECT_EQ(w->statusPanels->bar().panel[1].text, " ");
     EXPECT_EQ(w->lines().last(), "");
-    EXPECT_EQ(w->lines().size(), 5);
+    EXPECT_EQ(w->lines().size(), 6);
     w->bClearClick();
     EXPECT_EQ(w->reMessage->lineCount(), 0);
 }
@@ -251,12 +259,12 @@ TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
     addAtlas();
     w->startUp({q(stream())});
     const ControlStates before = w->prog.controls;
-    TfMain::JobSpec spec;
-    spec.mode = &Program::SavingPics;
-    spec.hideViewer = true;
+    TfMain::JobSpec job;
+    job.mode = &Program::SavingPics;
+    job.hideViewer = true;
 
     TfMain::JobEnd nested = TfMain::JobEnd::Completed;
-    const auto failed = w->runJob(spec, [&] {
+    const auto failed = w->runJob(job, [&] {
         EXPECT_TRUE(w->prog.Busy && w->prog.SavingPics);
         EXPECT_TRUE(w->bCancel->isEnabled());
         EXPECT_FALSE(w->bReadSUP->isEnabled());
@@ -278,7 +286,7 @@ TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
     EXPECT_FALSE(w->Image->isHidden());
     EXPECT_EQ(w->applicationTitle(), "Vantrel");
 
-    EXPECT_EQ(w->runJob(spec, [&] { w->prog.Cancel = true; }), TfMain::JobEnd::Cancelled);
+    EXPECT_EQ(w->runJob(job, [&] { w->prog.Cancel = true; }), TfMain::JobEnd::Cancelled);
     EXPECT_FALSE(w->prog.Cancel);
     w->close();
     EXPECT_FALSE(w->isVisible());

@@ -14,8 +14,8 @@ void bSaveBMPClick(TfMain& w) {
     const DrawSubView view = w.drawView;
     // The saving loop sets and clears SavingPics around its own drawing, and shows
     // subtitle 1 again once it is cleared; the job guard keeps the window's side.
-    TfMain::JobSpec spec;
-    w.runJob(spec, [&] { vantrel::bSaveBMPClick(w.ctx, view); });
+    TfMain::JobSpec job;
+    w.runJob(job, [&] { vantrel::bSaveBMPClick(w.ctx, view); });
 }
 
 }  // namespace

@@ -11,10 +11,10 @@ namespace {
 void bExportClick(TfMain& w) {
     Program& p = w.prog;
     const std::string fileName = exportFileName(p.BaseName, w.opt.rgFormat, w.opt.rgFrame);
-    TfMain::JobSpec spec;
-    spec.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
+    TfMain::JobSpec job;
+    job.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
     int logged = 0;
-    const TfMain::JobEnd end = w.runJob(spec, [&] {
+    const TfMain::JobEnd end = w.runJob(job, [&] {
         w.setProgress(0, static_cast<int>(p.Subs.size()));
         w.msg.log2("Exporting subtitle stream: " + fileName);
         w.msg.slog("Exporting...", 0);

@@ -37,7 +37,8 @@ QTextCharFormat LogPane::defaultFormat() const {
     f.setFontItalic(false);
     f.setFontUnderline(false);
     f.setFontPointSize(kDefaultPoints);
-    f.setForeground(palette().color(QPalette::Text));
+    // The active colour: lines logged while a job has the window disabled stay black.
+    f.setForeground(palette().color(QPalette::Active, QPalette::Text));
     return f;
 }
 

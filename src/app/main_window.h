@@ -216,7 +216,7 @@ public:
     // flag and uiUpdating cleared, pages, picture and mSRT back, progress hidden, title
     // "Vantrel"; after an error the job controls are as before the job, then the error is
     // shown. Refused while another job or a load runs.
-    JobEnd runJob(const JobSpec& spec, const std::function<void()>& body);
+    JobEnd runJob(const JobSpec& job, const std::function<void()>& body);
 
     // ---- Host ----
     void appendLogLine(const LogLine& line) override;

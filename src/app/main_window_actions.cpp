@@ -250,21 +250,21 @@ void TfMain::keyPressEvent(QKeyEvent* event) {
 
 // ---- Long jobs ----
 
-TfMain::JobEnd TfMain::runJob(const JobSpec& spec, const std::function<void()>& body) {
+TfMain::JobEnd TfMain::runJob(const JobSpec& job, const std::function<void()>& body) {
     if (refuseWhileWorking()) return JobEnd::Refused;
     const ControlStates before = prog.controls;
     prog.Cancel = false;
     prog.Busy = true;
-    if (spec.mode) prog.*spec.mode = true;
+    if (job.mode) prog.*job.mode = true;
     prog.controls.bCancel = true;
     prog.controls.ProgressBar = true;
     prog.controls.WebLink = false;
-    if (spec.hideViewer) {
+    if (job.hideViewer) {
         prog.controls.mSRT = false;
         Image->hide();
     }
     setProgress(0, 100);
-    if (spec.showLog) {
+    if (job.showLog) {
         PageControl->setCurrentIndex(0);
         PageControl->setEnabled(false);
     }
@@ -285,7 +285,7 @@ TfMain::JobEnd TfMain::runJob(const JobSpec& spec, const std::function<void()>& 
 
     prog.Busy = false;
     prog.Cancel = false;
-    if (spec.mode) prog.*spec.mode = false;
+    if (job.mode) prog.*job.mode = false;
     prog.uiUpdating = false;
     if (failed) prog.controls = before;
     prog.controls.bCancel = false;

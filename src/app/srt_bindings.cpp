@@ -48,10 +48,10 @@ void bindSrt(TfMain& w) {
 }
 
 void ReadSRT(TfMain& w, const std::string& fileName) {
-    TfMain::JobSpec spec;
-    spec.hideViewer = true;
+    TfMain::JobSpec job;
+    job.hideViewer = true;
     w.prog.BaseName = fileName;
-    w.runJob(spec, [&] { vantrel::ReadSRT(w.ctx, fileName); });
+    w.runJob(job, [&] { vantrel::ReadSRT(w.ctx, fileName); });
     w.showSrtPage();
 }
 
