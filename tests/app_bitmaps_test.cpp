@@ -47,25 +47,7 @@ QString readText(const QString& path) {
     return QString::fromLatin1(f.readAll());
 }
 
-class BitmapWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        qtApp();
-        w = std::make_unique<TestWindow>(dir.path());
-        w->show();
-        w->startUp({});
-        settle();
-    }
-    void TearDown() override {
-        w->prog.Busy = false;
-        w->close();
-        w.reset();
-        settle();
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<TestWindow> w;
-};
+using BitmapWindowTest = WindowFixture;
 
 }  // namespace
 

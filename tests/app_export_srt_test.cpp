@@ -23,27 +23,19 @@ using namespace vantrel::testing;
 
 namespace {
 
-class FeatureTest : public ::testing::Test {
+class FeatureTest : public WindowFixture {
 protected:
     void SetUp() override {
-        qtApp();
         previous = QDir::currentPath();
         QDir::setCurrent(dir.path());   // exports go into the current folder
-        w = std::make_unique<TestWindow>(dir.path());
-        w->show();
-        settle();
+        openWindow(false);
     }
     void TearDown() override {
-        w->prog.Busy = false;
-        w->close();
-        w.reset();
-        settle();
+        WindowFixture::TearDown();
         QDir::setCurrent(previous);
     }
 
-    QTemporaryDir dir;
     QString previous;
-    std::unique_ptr<TestWindow> w;
 };
 
 Bytes twoSubtitles() {

@@ -60,21 +60,8 @@ WindowState stateOf(const TestWindow& w) {
             w.bPrev->isEnabled(),   !w.ProgressBar->isHidden(), w.PageControl->currentIndex()};
 }
 
-class OcrWindowTest : public ::testing::Test {
+class OcrWindowTest : public WindowFixture {
 protected:
-    void SetUp() override {
-        qtApp();
-        w = std::make_unique<TestWindow>(dir.path());
-        w->show();
-        w->startUp({});
-        settle();
-    }
-    void TearDown() override {
-        w->prog.Busy = false;
-        w->close();
-        w.reset();
-        settle();
-    }
     void load(const std::string& path) {
         w->eSUPfile->setText(QString::fromStdString(path));
         w->bReadSUPClick();
@@ -82,8 +69,6 @@ protected:
     }
     bool logged(const char* line) const { return w->lines().contains(QString::fromLatin1(line)); }
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestWindow> w;
 };
 
 }  // namespace

@@ -128,28 +128,19 @@ void mouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton butto
     QApplication::sendEvent(target, &e);
 }
 
-class ViewerTest : public ::testing::Test {
+class ViewerTest : public WindowFixture {
 protected:
     void SetUp() override {
-        qtApp();
-        w = std::make_unique<TestWindow>(dir.path());
-        w->show();
-        w->startUp({QString::fromStdString(writeTempFile("one.sup", oneSubtitle()))});
+        openWindow(true, {QString::fromStdString(writeTempFile("one.sup", oneSubtitle()))});
         w->resize(900, 760);
         w->PageControl->setCurrentIndex(2);
         settle();
-    }
-    void TearDown() override {
-        w->close();
-        w.reset();
     }
     // The widget position that shows picture pixel (x, y).
     QPoint at(int x, int y) const {
         return QPoint(x * w->Image->width() / 1920 + 1, y * w->Image->height() / 1080 + 1);
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestWindow> w;
 };
 
 }  // namespace

@@ -47,27 +47,14 @@ Bytes twoSubtitles() {
     return b.bytes();
 }
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public WindowFixture {
 protected:
-    void SetUp() override {
-        qtApp();
-        w = std::make_unique<TestWindow>(dir.path());
-        w->show();
-    }
-    void TearDown() override {
-        w->prog.Busy = false;
-        w->close();
-        w.reset();
-        settle();
-    }
+    void SetUp() override { openWindow(false); }
     void addAtlas() const {
         QFile f(dir.filePath(QStringLiteral("abc.png")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     std::string stream(const char* name = "movie.en.sup") const { return writeTempFile(name, twoSubtitles()); }
-
-    QTemporaryDir dir;
-    std::unique_ptr<TestWindow> w;
 };
 
 QString q(const std::string& s) { return QString::fromStdString(s); }

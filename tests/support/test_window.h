@@ -4,13 +4,18 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "app/log_pane.h"
 #include "app/main_window.h"
+#include "support/qt_app.h"
 
 namespace vantrel::testing {
 
@@ -58,6 +63,29 @@ public:
     std::string dialogFilter;
     int beeps = 0;
     std::function<void()> onPump;
+};
+
+// A test whose window lives in a folder of its own and is closed after the test.
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override { openWindow(); }
+    void TearDown() override {
+        w->prog.Busy = false;
+        w->close();
+        w.reset();
+        settle();
+    }
+    // Creates and shows the window; with `startUp` it runs the start-up sequence on `args`.
+    void openWindow(bool startUp = true, const QStringList& args = {}) {
+        qtApp();
+        w = std::make_unique<TestWindow>(dir.path());
+        w->show();
+        if (startUp) w->startUp(args);
+        settle();
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TestWindow> w;
 };
 
 }  // namespace vantrel::testing
