@@ -25,22 +25,6 @@ using namespace vantrel::testing;
 
 namespace {
 
-// `count` subtitles of two bars, one second each.
-std::string barsStream(const std::string& name, int count) {
-    std::vector<StreamSub> subs;
-    for (int i = 0; i < count; ++i) {
-        StreamSub s;
-        s.picture = paintedPicture(200, 60, [](InkCanvas& c) {
-            c.glyph(barShape(), {}, 20, 5);
-            c.glyph(barShape(), {}, 50, 5);
-        });
-        s.start = 90000u * static_cast<uint32_t>(2 * i + 1);
-        s.end = s.start + 90000u;
-        subs.push_back(s);
-    }
-    return writeTempFile(name, pgsStream(subs));
-}
-
 QString readText(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};

@@ -27,27 +27,6 @@ using namespace vantrel::testing;
 
 namespace {
 
-// "l l": two bars 30 columns apart.
-IndexPicture twoBars() {
-    return paintedPicture(200, 60, [](InkCanvas& c) {
-        c.glyph(barShape(), {}, 20, 5);
-        c.glyph(barShape(), {}, 50, 5);
-    });
-}
-
-// `count` subtitles of "l l", one second each.
-std::string barsStream(const std::string& name, int count) {
-    std::vector<StreamSub> subs;
-    for (int i = 0; i < count; ++i) {
-        StreamSub s;
-        s.picture = twoBars();
-        s.start = 90000u * static_cast<uint32_t>(2 * i + 1);
-        s.end = s.start + 90000u;
-        subs.push_back(s);
-    }
-    return writeTempFile(name, pgsStream(subs));
-}
-
 // The window state a long job changes, as seen while it runs and after it.
 struct WindowState {
     bool busy, imageHidden, pagesEnabled, ocrAll, cancel, next, prev, progress;

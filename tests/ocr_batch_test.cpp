@@ -69,27 +69,6 @@ struct BatchSession {
     }
 };
 
-// "l l": two bars 30 columns apart.
-IndexPicture twoBars() {
-    return paintedPicture(200, 60, [](InkCanvas& c) {
-        c.glyph(barShape(), {}, 20, 5);
-        c.glyph(barShape(), {}, 50, 5);
-    });
-}
-
-// `count` subtitles of "l l", one second each.
-std::string barsStream(const std::string& name, int count) {
-    std::vector<StreamSub> subs;
-    for (int i = 0; i < count; ++i) {
-        StreamSub s;
-        s.picture = twoBars();
-        s.start = 90000u * static_cast<uint32_t>(2 * i + 1);
-        s.end = s.start + 90000u;
-        subs.push_back(s);
-    }
-    return writeTempFile(name, pgsStream(subs));
-}
-
 void expectRestored(const Program& p) {
     EXPECT_FALSE(p.Busy);
     EXPECT_FALSE(p.Cancel);
