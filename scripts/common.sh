@@ -7,7 +7,7 @@ VANTREL_BUILD="$VANTREL_ROOT/build"
 # Packages needed to build and test; the optional ones make more tests run.
 VANTREL_PACKAGES=(cmake g++ make pkg-config ccache libpng-dev zlib1g-dev libgtest-dev libgmock-dev
   libbenchmark-dev nlohmann-json3-dev qt6-base-dev clang xvfb xauth ffmpeg
-  libtesseract-dev tesseract-ocr-eng tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-spa
+  libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-spa
   tesseract-ocr-ita tesseract-ocr-nld tesseract-ocr-por
   libhunspell-dev hunspell-en-us hunspell-fr hunspell-de-de hunspell-es hunspell-it hunspell-nl
   hunspell-pt-pt
