@@ -8,6 +8,15 @@
 namespace vantrel::cli {
 namespace {
 
+// Tesseract codes are lower-case letters, digits and "_" ("eng", "chi_sim"); anything else
+// would reach a file name.
+bool validLanguageCode(const std::string& code) {
+    if (code.empty() || code.size() > 32) return false;
+    for (char c : code)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
+
 int runOcr(const Args& args) {
     if (args.positional.size() != 1) {
         std::cerr << "vantrel-cli ocr: one FILE is needed\n";
@@ -15,6 +24,22 @@ int runOcr(const Args& args) {
     }
     Session s;
     if (!applySets(args, s.opt)) return kUsage;
+    if (const auto engine = args.value("--engine")) {
+        if (*engine == "learned") s.opt.ocrEngine = kOcrLearned;
+        else if (*engine == "rules") s.opt.ocrEngine = kOcrRules;
+        else {
+            std::cerr << "vantrel-cli ocr: --engine is rules or learned, not " << *engine << '\n';
+            return kUsage;
+        }
+    }
+    if (const auto lang = args.value("--lang")) {
+        if (!validLanguageCode(*lang)) {
+            std::cerr << "vantrel-cli ocr: --lang takes a Tesseract language code such as eng, not " << *lang
+                      << '\n';
+            return kUsage;
+        }
+        s.opt.ocrLanguage = *lang;
+    }
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
 
@@ -36,14 +61,18 @@ int runOcr(const Args& args) {
 
 const bool registered = registerSubcommand({
     "ocr",
-    "ocr FILE [-o OUT.srt]",
+    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE]",
     "Loads FILE, recognises the text of every subtitle and writes it as SubRip text\n"
     "(Windows-1252, CR LF line ends) to OUT.srt, or to stdout without -o. Totals, the\n"
     "letter statistic and the language guess go to the log on stderr. OCR settings such\n"
     "as Language, Tags, CutLevel, C_Mul, C_Div, SpaceWidth and SpaceWmin come through --set.\n"
-    "  -o, --output OUT  the SRT file to write\n",
+    "  -o, --output OUT  the SRT file to write\n"
+    "  --engine NAME     learned (the default: learns the stream's glyphs with Tesseract)\n"
+    "                    or rules (the fixed shape rules); stored as OcrEngine\n"
+    "  --lang CODE       Tesseract language of the learned engine: eng (default), fra, deu,\n"
+    "                    spa, ita, nld, por; stored as OcrLang\n",
     {},
-    {"-o", "--output"},
+    {"-o", "--output", "--engine", "--lang"},
     runOcr,
 });
 

@@ -39,6 +39,8 @@ const std::vector<SettingValue>& settingValues() {
         flag("SavePNG", &Options::cbPNG),
         integer("C_Mul", &Options::ieMUL),
         integer("C_Div", &Options::ieDIV),
+        integer("OcrEngine", &Options::ocrEngine),
+        text("OcrLang", &Options::ocrLanguage),
         integer("LastLine", &Options::ieLastLine),
         integer("LineSpc", &Options::ieLineSpc),
         integer("Spacing", &Options::ieSpacing),
@@ -64,7 +66,8 @@ const std::vector<const char*>& settingLoadOrder() {
         "Background", "Borders", "Palette",   "Details",  "AutoRead",    "AutoClear", "Workdir",
         "SaveBMP",   "SavePNG",  "C_Mul",     "C_Div",    "LastLine",    "LineSpc",   "Spacing",
         "MaxColor",  "CutLevel", "Tags",      "Language", "SpaceWidth",  "SpaceWmin", "Format",
-        "Letters",   "Frame",    "720p",      "OCR",      "Forced",      "Scenarist",
+        "Letters",   "Frame",    "720p",      "OCR",      "Forced",      "Scenarist", "OcrEngine",
+        "OcrLang",
     };
     return order;
 }

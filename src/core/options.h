@@ -8,6 +8,10 @@
 
 namespace vantrel {
 
+// Values of Options::ocrEngine.
+inline constexpr int kOcrLearned = 0;   // learns each stream's glyphs with Tesseract as teacher
+inline constexpr int kOcrRules = 1;     // the fixed shape rules
+
 // Field names are those of the controls the values belong to, so the core reads an option
 // without knowing that a check box exists; the window copies widget values in and out.
 struct Options {
@@ -35,12 +39,14 @@ struct Options {
     // OCR
     int ieMUL = 4;
     int ieDIV = 19;
+    int ocrEngine = 0;                  // kOcrLearned or kOcrRules
+    std::string ocrLanguage = "eng";    // Tesseract language code of the learned engine
     // Text rendering
     int ieLastLine = 1010;
     int ieLineSpc = 90;
     int ieSpacing = 4;
     int ieCutLevel = 145;
-    bool cbTags = false;
+    bool cbTags = true;
     int coLang = 0;
     int ieSpaceWidth = 20;
     int ieSpaceWmin = 10;

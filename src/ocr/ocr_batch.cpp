@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "ocr/learned/learned.h"
+#include "ocr/correction.h"
 #include "ocr/ocr.h"
 #include "platform/clock.h"
 #include "render/palette.h"
@@ -27,14 +29,32 @@ private:
     Program& prog_;
 };
 
+bool validNumber(const Program& prog, int32_t n) {
+    return n >= 1 && static_cast<size_t>(n) <= prog.Subs.size();
+}
+
+// Subtitle n read by the learned engine, with the panel showing the result as the rule
+// engine's OCR does. False when the engine could not run.
+bool learnedOne(Context& ctx, int32_t n) {
+    LearnedTotals totals;
+    if (!learnedOcr(ctx, {n}, {}, totals)) return false;
+    Program& prog = ctx.prog;
+    const TSUP& sub = prog.Subs[static_cast<size_t>(n - 1)];
+    prog.CurSub = n - 1;
+    prog.controls.ieSubs = n;
+    if (sub.font < 3) prog.panel.rgFont = sub.font;
+    prog.panel.editorLines = TxtToLines(sub.text);
+    return true;
+}
+
 void drawAndRecognise(Context& ctx, int32_t n, const OcrCommandView& view) {
     OcrRunning running(ctx.prog);
     DrawSub(ctx, n, view.draw);
+    if (ctx.opt.ocrEngine == kOcrLearned && validNumber(ctx.prog, n)) {
+        if (learnedOne(ctx, n)) return;
+        ctx.msg.log("Using the rule engine instead.");
+    }
     ocr(ctx, n, OcrView{view.imageVisible});
-}
-
-bool validNumber(const Program& prog, int32_t n) {
-    return n >= 1 && static_cast<size_t>(n) <= prog.Subs.size();
 }
 
 int32_t jumpTo(Context& ctx, int32_t target, const OcrCommandView& view) {
@@ -43,6 +63,14 @@ int32_t jumpTo(Context& ctx, int32_t target, const OcrCommandView& view) {
     drawAndRecognise(ctx, target, view);
     ctx.prog.srtDirty = true;
     return target;
+}
+
+// What the teacher read, so a user sees how much of the stream needed Tesseract.
+void logLearnedTotals(MessageLog& msg, const LearnedTotals& t) {
+    msg.log("Learned OCR: " + std::to_string(t.glyphs) + " glyphs, " + std::to_string(t.clusters) +
+            " distinct; the teacher read " + std::to_string(t.teacherLines) + " lines holding " +
+            std::to_string(t.teacherCrops) + " word crops (" + std::to_string(t.teacherGlyphs) +
+            " glyphs); " + std::to_string(t.unknown) + " glyphs unknown.");
 }
 
 int64_t secondsSince(Clock::time_point start) {
@@ -192,24 +220,53 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
         p.controls.bSaveBMP = p.controls.bExport = p.controls.bReadSUP = p.controls.bOCRall = false;
         host.controlsChanged(p.controls);
 
+        // Progress after subtitle i: the remaining time, the bar and the title.
+        auto progress = [&](int32_t i) {
+            const int64_t remaining = remainingSeconds(Clock::now() - start, i, count);
+            msg.slog("Subtitle: " + std::to_string(i) + "/" + std::to_string(count) +
+                         " Remaining time: " + formatElapsed(remaining),
+                     1);
+            host.setProgress(i, count);
+            host.setTitle("Vantrel - OCRing " + std::to_string(int64_t{i} * 100 / count) + "%");
+        };
+
+        bool learned = false;
+        if (ctx.opt.ocrEngine == kOcrLearned) {
+            std::vector<int32_t> numbers;
+            for (int32_t i = 1; i <= count; ++i)
+                if (p.Subs[static_cast<size_t>(i - 1)].font == 4) numbers.push_back(i);
+            LearnedTotals totals;
+            learned = learnedOcr(
+                ctx, numbers,
+                [&](int32_t i) {
+                    host.pumpMessages();
+                    progress(i);
+                    return !p.Cancel;
+                },
+                totals);
+            if (learned) {
+                result.recognised = totals.subtitles;
+                logLearnedTotals(msg, totals);
+            } else {
+                msg.log("Using the rule engine instead.");
+            }
+        }
+
         for (int32_t i = 1; i <= count; ++i) {
-            host.pumpMessages();
             TSUP* sub = &p.Subs[static_cast<size_t>(i - 1)];
-            if (sub->font == 4) {
-                DrawSub(ctx, i, view.draw);
-                ocr(ctx, i, OcrView{false});
-                sub = &p.Subs[static_cast<size_t>(i - 1)];
-                ++result.recognised;
-                const int64_t remaining = remainingSeconds(Clock::now() - start, i, count);
-                msg.slog("Subtitle: " + std::to_string(i) + "/" + std::to_string(count) +
-                             " Remaining time: " + formatElapsed(remaining),
-                         1);
-                host.setProgress(i, count);
-                host.setTitle("Vantrel - OCRing " + std::to_string(int64_t{i} * 100 / count) + "%");
+            if (!learned) {
+                host.pumpMessages();
+                if (sub->font == 4) {
+                    DrawSub(ctx, i, view.draw);
+                    ocr(ctx, i, OcrView{false});
+                    sub = &p.Subs[static_cast<size_t>(i - 1)];
+                    ++result.recognised;
+                    progress(i);
+                }
             }
             result.totalLines += sub->lineCount;
             result.totalGlyphs += sub->charCount;
-            if (p.Cancel) break;
+            if (!learned && p.Cancel) break;
         }
         result.cancelled = p.Cancel;
 

@@ -1,0 +1,34 @@
+// The learned OCR engine: reads a whole table at once, learns each stream's glyph bitmaps
+// with Tesseract as the teacher and names every repeat of a known bitmap by lookup.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/context.h"
+
+namespace vantrel {
+
+// Called after each subtitle is done with its 1-based number; returns false to stop.
+using LearnedStep = std::function<bool(int32_t n)>;
+
+// What one learned run did.
+struct LearnedTotals {
+    int32_t subtitles = 0;       // records that were given a result
+    int64_t glyphs = 0;          // glyph segments cut
+    int64_t clusters = 0;        // distinct glyph bitmaps
+    int64_t teacherLines = 0;    // synthetic lines Tesseract read
+    int64_t teacherCrops = 0;    // word crops on those lines
+    int64_t teacherGlyphs = 0;   // glyph segments inside those crops
+    int64_t unknown = 0;         // glyphs nobody could name
+};
+
+// Recognises the subtitles `numbers` (1-based) and stores font, ocrOK, lineCount, charCount
+// and (unless locked) the text in their records, as the rule engine does. Returns false,
+// after logging why and which package is missing, when the engine cannot run (no
+// Tesseract library or no data for ctx.opt.ocrLanguage); the records are untouched then.
+bool learnedOcr(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
+                LearnedTotals& totals);
+
+}  // namespace vantrel
