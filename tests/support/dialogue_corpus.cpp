@@ -1,0 +1,416 @@
+// Ordinary film dialogue in seven languages, written for these tests, and the subtitle
+// texts made from it.
+#include <algorithm>
+#include <stdexcept>
+
+#include "core/encoding.h"
+#include "support/ft_streams.h"
+
+namespace vantrel::testing {
+namespace {
+
+// UTF-8 here; converted to Windows-1252 once.
+const char* const kEnglish[] = {
+    "Where were you last night? I called you twice.",
+    "I was at my sister’s place. Her car broke down again.",
+    "You could have told me… I waited until midnight.",
+    "I’m sorry. It won’t happen again, I promise.",
+    "The train leaves at seven – don’t be late this time.",
+    "Did you bring the tickets? They cost €40 each.",
+    "He said “wait here” and never came back.",
+    "We have no choice — we go tonight or never.",
+    "Listen to me. Nobody else knows about this.",
+    "What happened to the money? It was right here.",
+    "Maybe Jack took it. He was the last one in the room.",
+    "Jack would never do that. I’ve known him for years.",
+    "Then who did? Somebody must have opened the safe.",
+    "Keep your voice down, the children are sleeping.",
+    "I found the letter in the kitchen drawer.",
+    "Why didn’t you show it to me before?",
+    "Because I was afraid of what you’d think.",
+    "Look at the sky. A storm is coming from the west.",
+    "We should get back to the village before dark.",
+    "Excuse me, is this seat taken?",
+    "No, please sit down. Are you waiting for someone?",
+    "Just a friend from work. She’s always late.",
+    "How much for the blue jacket? — Sixty-five euros.",
+    "That’s too expensive. Can you do fifty?",
+    "Thank you for everything you did for my father.",
+    "He was a good man. The whole town will miss him.",
+    "Quick, open the door! They’re right behind us!",
+    "I can’t find the key… Wait, here it is.",
+    "Tell me the truth, Emily. Were you there?",
+    "Yes. I saw everything from the window.",
+    "It’s a long way to the coast. We’ll stop for lunch.",
+    "Call me when you arrive, okay? Good luck.",
+    "Welcome home, Daniel. Your room is ready.",
+    "Is anybody there? Hello? I can hear you breathing.",
+    "Forget it. Some things are better left alone.",
+    "She quit her job and moved to Lisbon in June.",
+};
+
+const char* const kFrench[] = {
+    "Où étais-tu hier soir ? Je t’ai appelé deux fois.",
+    "J’étais chez ma sœur. Sa voiture est encore tombée en panne.",
+    "Tu aurais pu me prévenir… J’ai attendu jusqu’à minuit.",
+    "Je suis désolé. Ça ne se reproduira plus, c’est promis.",
+    "Le train part à sept heures – ne sois pas en retard.",
+    "Tu as pris les billets ? Ils coûtent 40 € chacun.",
+    "Il a dit « attends ici » et il n’est jamais revenu.",
+    "Il m’a répondu : “Pas maintenant, plus tard.”",
+    "On n’a pas le choix — c’est ce soir ou jamais.",
+    "Écoute-moi bien. Personne d’autre n’est au courant.",
+    "Qu’est-ce qui est arrivé à l’argent ? Il était là.",
+    "Peut-être que Jacques l’a pris. Il était le dernier ici.",
+    "Jacques ne ferait jamais ça. Je le connais depuis l’école.",
+    "Parle moins fort, les enfants dorment à côté.",
+    "J’ai trouvé la lettre dans le tiroir de la cuisine.",
+    "Pourquoi ne me l’as-tu pas montrée plus tôt ?",
+    "Parce que j’avais peur de ce que tu penserais.",
+    "Regarde le ciel. Un orage arrive de l’ouest.",
+    "Il faut rentrer au village avant la nuit.",
+    "Excusez-moi, cette place est-elle libre ?",
+    "Oui, asseyez-vous. Vous attendez quelqu’un ?",
+    "Une collègue de bureau. Elle est toujours en retard.",
+    "Combien coûte la veste bleue ? — Soixante-cinq euros.",
+    "C’est trop cher. Vous me la laissez à cinquante ?",
+    "Merci pour tout ce que vous avez fait pour mon père.",
+    "C’était un homme bien. Toute la ville le regrettera.",
+    "Vite, ouvre la porte ! Ils sont juste derrière nous !",
+    "Je ne trouve pas la clé… Attends, la voilà.",
+    "Dis-moi la vérité, Hélène. Tu étais là-bas ?",
+    "Oui. J’ai tout vu depuis la fenêtre du deuxième étage.",
+    "Bienvenue à la maison, François. Ta chambre est prête.",
+    "Il y a quelqu’un ? Allô ? Je vous entends respirer.",
+    "Laisse tomber. Certaines choses ne s’expliquent pas.",
+    "Elle a quitté son travail et s’est installée à Noël.",
+    "Ça fait déjà trois ans ; le cœur n’oublie rien.",
+    "Ôte ton manteau et viens te réchauffer près du feu.",
+};
+
+const char* const kGerman[] = {
+    "Wo warst du gestern Abend? Ich habe zweimal angerufen.",
+    "Ich war bei meiner Schwester. Ihr Auto ist kaputt.",
+    "Du hättest es mir sagen können… Ich habe gewartet.",
+    "Es tut mir leid. Das passiert nicht wieder, versprochen.",
+    "Der Zug fährt um sieben – komm diesmal nicht zu spät.",
+    "Hast du die Fahrkarten? Sie kosten je 40 €.",
+    "Er sagte „Warte hier“ und kam nie zurück.",
+    "Sie flüsterte: “Niemand darf davon erfahren.”",
+    "Wir haben keine Wahl — heute Nacht oder nie.",
+    "Hör mir zu. Außer uns weiß niemand davon.",
+    "Was ist mit dem Geld passiert? Es lag genau hier.",
+    "Vielleicht hat Jürgen es genommen. Er war zuletzt im Büro.",
+    "Jürgen würde so etwas nie tun. Ich kenne ihn seit Jahren.",
+    "Sprich leiser, die Kinder schlafen schon.",
+    "Ich habe den Brief in der Küchenschublade gefunden.",
+    "Warum hast du ihn mir nicht früher gezeigt?",
+    "Weil ich Angst hatte, was du denken würdest.",
+    "Schau dir den Himmel an. Ein Gewitter zieht auf.",
+    "Wir müssen vor der Dunkelheit im Dorf zurück sein.",
+    "Entschuldigung, ist dieser Platz noch frei?",
+    "Ja, setzen Sie sich. Warten Sie auf jemanden?",
+    "Auf eine Kollegin. Sie kommt immer zu spät.",
+    "Was kostet die blaue Jacke? — Fünfundsechzig Euro.",
+    "Das ist zu teuer. Geht es auch für fünfzig?",
+    "Danke für alles, was Sie für meinen Vater getan haben.",
+    "Er war ein guter Mann. Die ganze Stadt wird ihn vermissen.",
+    "Schnell, mach die Tür auf! Sie sind direkt hinter uns!",
+    "Ich finde den Schlüssel nicht… Warte, hier ist er.",
+    "Sag mir die Wahrheit, Käthe. Warst du dort?",
+    "Ja. Ich habe alles vom Fenster aus gesehen.",
+    "Bis zur Küste ist es weit. Wir machen eine Pause.",
+    "Ruf mich an, wenn du ankommst, ja? Viel Glück.",
+    "Willkommen zu Hause, Günther. Dein Zimmer ist fertig.",
+    "Ist da jemand? Hallo? Ich höre Sie atmen.",
+    "Vergiss es. Manche Dinge lässt man besser ruhen.",
+    "Die Straße ist gesperrt, wir müssen über die Brücke.",
+    "Öffne bitte das Fenster, es ist furchtbar heiß hier.",
+    "Ärgere dich nicht. So was gibt’s eben manchmal.",
+};
+
+const char* const kSpanish[] = {
+    "¿Dónde estuviste anoche? Te llamé dos veces.",
+    "Estaba en casa de mi hermana. Su coche se averió otra vez.",
+    "Podrías habérmelo dicho… Te esperé hasta la medianoche.",
+    "Lo siento. No volverá a pasar, te lo prometo.",
+    "El tren sale a las siete – no llegues tarde esta vez.",
+    "¿Trajiste los billetes? Cuestan 40 € cada uno.",
+    "Dijo “espera aquí” y nunca volvió.",
+    "No tenemos elección — esta noche o nunca.",
+    "Escúchame bien. Nadie más sabe nada de esto.",
+    "¿Qué pasó con el dinero? Estaba justo aquí.",
+    "Quizá lo cogió Andrés. Fue el último en salir.",
+    "Andrés nunca haría algo así. Lo conozco desde niño.",
+    "Habla más bajo, los niños están durmiendo.",
+    "Encontré la carta en el cajón de la cocina.",
+    "¿Por qué no me la enseñaste antes?",
+    "Porque tenía miedo de lo que pensarías.",
+    "Mira el cielo. Viene una tormenta del oeste.",
+    "Tenemos que volver al pueblo antes de que anochezca.",
+    "Perdone, ¿está libre este asiento?",
+    "Sí, siéntese. ¿Está esperando a alguien?",
+    "A una compañera del trabajo. Siempre llega tarde.",
+    "¿Cuánto cuesta la chaqueta azul? — Sesenta y cinco euros.",
+    "Es demasiado cara. ¿Me la deja en cincuenta?",
+    "Gracias por todo lo que hizo por mi padre.",
+    "Era un buen hombre. Todo el pueblo lo echará de menos.",
+    "¡Rápido, abre la puerta! ¡Están justo detrás de nosotros!",
+    "No encuentro la llave… Espera, aquí está.",
+    "Dime la verdad, Inés. ¿Estabas allí?",
+    "Sí. Lo vi todo desde la ventana del salón.",
+    "La costa está lejos. Pararemos a comer en el camino.",
+    "Llámame cuando llegues, ¿vale? Buena suerte.",
+    "Bienvenido a casa, Ramón. Tu habitación está lista.",
+    "¿Hay alguien ahí? ¿Hola? Puedo oírte respirar.",
+    "Olvídalo. Hay cosas que es mejor no tocar.",
+    "Dejó su trabajo y se mudó a Cádiz en junio.",
+    "El señor Muñoz dice que el año pasado fue peor.",
+    "Nos vemos en el bar de O’Brien, junto al puerto.",
+};
+
+const char* const kItalian[] = {
+    "Dov’eri ieri sera? Ti ho chiamato due volte.",
+    "Ero da mia sorella. La sua macchina si è rotta di nuovo.",
+    "Potevi dirmelo… Ti ho aspettato fino a mezzanotte.",
+    "Mi dispiace. Non succederà più, te lo prometto.",
+    "Il treno parte alle sette – non fare tardi stavolta.",
+    "Hai preso i biglietti? Costano 40 € ciascuno.",
+    "Ha detto “aspetta qui” e non è più tornato.",
+    "Non abbiamo scelta — stanotte o mai più.",
+    "Ascoltami bene. Nessun altro lo sa.",
+    "Che fine hanno fatto i soldi? Erano proprio qui.",
+    "Forse li ha presi Niccolò. È stato l’ultimo a uscire.",
+    "Niccolò non lo farebbe mai. Lo conosco da anni.",
+    "Parla piano, i bambini stanno dormendo.",
+    "Ho trovato la lettera nel cassetto della cucina.",
+    "Perché non me l’hai mostrata prima?",
+    "Perché avevo paura di quello che avresti pensato.",
+    "Guarda il cielo. Sta arrivando un temporale.",
+    "Dobbiamo tornare al paese prima che faccia buio.",
+    "Mi scusi, è libero questo posto?",
+    "Sì, si accomodi. Aspetta qualcuno?",
+    "Una collega di lavoro. È sempre in ritardo.",
+    "Quanto costa la giacca blu? — Sessantacinque euro.",
+    "È troppo cara. Me la lascia a cinquanta?",
+    "Grazie per tutto quello che ha fatto per mio padre.",
+    "Era un brav’uomo. Tutta la città sentirà la sua mancanza.",
+    "Presto, apri la porta! Sono proprio dietro di noi!",
+    "Non trovo la chiave… Aspetta, eccola.",
+    "Dimmi la verità, Lucía. Eri lì?",
+    "Sì. Ho visto tutto dalla finestra del salotto.",
+    "La costa è lontana. Ci fermeremo a pranzo.",
+    "Chiamami quando arrivi, va bene? In bocca al lupo.",
+    "Bentornato a casa, Tommaso. La tua camera è pronta.",
+    "C’è qualcuno? Pronto? Ti sento respirare.",
+    "Lascia perdere. Certe cose è meglio non toccarle.",
+    "Così ha lasciato il lavoro e si è trasferita a Forlì.",
+    "Perciò domani andrò in città a comprare più caffè.",
+};
+
+const char* const kDutch[] = {
+    "Waar was je gisteravond? Ik heb je twee keer gebeld.",
+    "Ik was bij mijn zus. Haar auto is weer kapot.",
+    "Je had het me kunnen zeggen… Ik heb tot middernacht gewacht.",
+    "Het spijt me. Het gebeurt niet meer, dat beloof ik.",
+    "De trein vertrekt om zeven uur – kom niet te laat.",
+    "Heb je de kaartjes? Ze kosten € 40 per stuk.",
+    "Hij zei “wacht hier” en kwam nooit meer terug.",
+    "We hebben geen keus — vannacht of nooit.",
+    "Luister goed. Niemand anders weet hiervan.",
+    "Wat is er met het geld gebeurd? Het lag hier net nog.",
+    "Misschien heeft Joëlle het gepakt. Zij was de laatste.",
+    "Joëlle zou dat nooit doen. Ik ken haar al jaren.",
+    "Zachtjes, de kinderen slapen al.",
+    "Ik vond de brief in de keukenla.",
+    "Waarom heb je hem me niet eerder laten zien?",
+    "Omdat ik bang was voor wat je zou denken.",
+    "Kijk naar de lucht. Er komt onweer aan uit het westen.",
+    "We moeten voor het donker terug zijn in het dorp.",
+    "Pardon, is deze plaats nog vrij?",
+    "Ja hoor, gaat u zitten. Wacht u op iemand?",
+    "Op een collega. Ze is altijd te laat.",
+    "Hoeveel kost de blauwe jas? — Vijfenzestig euro.",
+    "Dat is te duur. Kan het voor vijftig?",
+    "Bedankt voor alles wat u voor mijn vader hebt gedaan.",
+    "Hij was een goede man. De hele stad zal hem missen.",
+    "Snel, doe de deur open! Ze zitten vlak achter ons!",
+    "Ik kan de sleutel niet vinden… Wacht, hier is hij.",
+    "Vertel me de waarheid, Chloë. Was jij daar?",
+    "Ja. Ik heb alles vanuit het raam gezien.",
+    "Het is ver naar de kust. We stoppen onderweg voor de lunch.",
+    "Bel me als je er bent, oké? Veel succes.",
+    "Welkom thuis, Daan. Je kamer is klaar.",
+    "Is daar iemand? Hallo? Ik hoor je ademen.",
+    "Laat maar. Sommige dingen kun je beter laten rusten.",
+    "Ze zegde haar baan op en verhuisde in juni naar België.",
+    "’s Ochtends drinkt hij koffie in het café op de hoek.",
+    "Jouw ideeën zijn naïef, maar ik vind ze wel mooi.",
+};
+
+const char* const kPortuguese[] = {
+    "Onde você estava ontem à noite? Liguei duas vezes.",
+    "Estava na casa da minha irmã. O carro dela quebrou de novo.",
+    "Podia ter me avisado… Esperei até a meia-noite.",
+    "Desculpe. Não vai acontecer de novo, prometo.",
+    "O trem sai às sete – não se atrase desta vez.",
+    "Você trouxe os bilhetes? Custam 40 € cada um.",
+    "Ele disse “espere aqui” e nunca mais voltou.",
+    "Não temos escolha — é hoje ou nunca.",
+    "Escute bem. Ninguém mais sabe disso.",
+    "O que aconteceu com o dinheiro? Estava bem aqui.",
+    "Talvez o João tenha pegado. Ele foi o último a sair.",
+    "O João nunca faria isso. Conheço-o há anos.",
+    "Fale mais baixo, as crianças estão dormindo.",
+    "Encontrei a carta na gaveta da cozinha.",
+    "Por que não me mostrou antes?",
+    "Porque eu tinha medo do que você ia pensar.",
+    "Olhe o céu. Vem aí uma tempestade do oeste.",
+    "Precisamos voltar à aldeia antes de escurecer.",
+    "Com licença, este lugar está livre?",
+    "Sim, sente-se. Está esperando alguém?",
+    "Uma colega do trabalho. Ela está sempre atrasada.",
+    "Quanto custa o casaco azul? — Sessenta e cinco euros.",
+    "É caro demais. Pode fazer por cinquenta?",
+    "Obrigado por tudo o que fez pelo meu pai.",
+    "Ele era um bom homem. A cidade inteira vai sentir falta dele.",
+    "Rápido, abra a porta! Eles estão logo atrás de nós!",
+    "Não encontro a chave… Espere, aqui está.",
+    "Diga-me a verdade, Conceição. Você estava lá?",
+    "Sim. Vi tudo da janela da sala.",
+    "A costa é longe. Vamos parar para almoçar no caminho.",
+    "Ligue quando chegar, está bem? Boa sorte.",
+    "Bem-vindo a casa, Sebastião. O seu quarto está pronto.",
+    "Tem alguém aí? Olá? Consigo ouvir você respirar.",
+    "Esqueça. Há coisas que é melhor não mexer.",
+    "Ela deixou o emprego e mudou-se para São Paulo em junho.",
+    "As lições de português começam às três e meia.",
+    "Encontramo-nos no bar do O’Neill, perto do porto.",
+};
+
+struct Corpus {
+    const char* code;
+    const char* const* sentences;
+    size_t count;
+};
+
+template <size_t N>
+constexpr Corpus corpusOf(const char* code, const char* const (&sentences)[N]) {
+    return {code, sentences, N};
+}
+
+constexpr Corpus kCorpora[] = {
+    corpusOf("eng", kEnglish), corpusOf("fra", kFrench),  corpusOf("deu", kGerman),
+    corpusOf("spa", kSpanish), corpusOf("ita", kItalian), corpusOf("nld", kDutch),
+    corpusOf("por", kPortuguese),
+};
+
+bool isLetter(uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7) || c == 0x8A ||
+           c == 0x8C || c == 0x9A || c == 0x9C || c == 0x9F;
+}
+
+// Words of `text` wrapped into lines of at most `width` characters (a longer word stands alone).
+std::vector<std::string> wrap(const std::string& text, int width) {
+    std::vector<std::string> lines;
+    std::string line;
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t end = std::min(text.find(' ', i), text.size());
+        const std::string word = text.substr(i, end - i);
+        i = end + 1;
+        if (word.empty()) continue;
+        if (!line.empty() && static_cast<int>(line.size() + 1 + word.size()) > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// A small linear congruential generator: its sequence is fixed on every platform.
+struct Sequence {
+    uint32_t state;
+    uint32_t next(uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    }
+};
+
+}  // namespace
+
+const std::vector<std::string>& corpusLanguages() {
+    static const std::vector<std::string> codes = [] {
+        std::vector<std::string> c;
+        for (const Corpus& k : kCorpora) c.emplace_back(k.code);
+        return c;
+    }();
+    return codes;
+}
+
+const std::vector<std::string>& corpus(std::string_view language) {
+    static const std::vector<std::vector<std::string>> converted = [] {
+        std::vector<std::vector<std::string>> all;
+        for (const Corpus& k : kCorpora) {
+            std::vector<std::string> sentences;
+            for (size_t i = 0; i < k.count; ++i) sentences.push_back(utf8ToCp1252(k.sentences[i]));
+            all.push_back(std::move(sentences));
+        }
+        return all;
+    }();
+    for (size_t i = 0; i < std::size(kCorpora); ++i)
+        if (language == kCorpora[i].code) return converted[i];
+    throw std::invalid_argument("no dialogue for the language " + std::string(language));
+}
+
+std::vector<std::string> subtitleTexts(std::string_view language, const TextOptions& options) {
+    const std::vector<std::string>& sentences = corpus(language);
+    Sequence seq{options.seed * 2654435761u + 1u};
+    std::vector<std::string> texts;
+    for (int n = 0; n < options.count; ++n) {
+        // One sentence, or two short ones, that fit two lines.
+        std::vector<std::string> lines;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            std::string text = sentences[seq.next(static_cast<uint32_t>(sentences.size()))];
+            if (static_cast<int>(text.size()) < options.maxLineChars / 2 && seq.next(2) == 0)
+                text += " " + sentences[seq.next(static_cast<uint32_t>(sentences.size()))];
+            lines = wrap(text, options.maxLineChars);
+            if (lines.size() <= 2) break;
+        }
+        if (lines.size() > 2) lines.resize(2);
+
+        const bool italicLines = options.italicEvery > 0 && n % options.italicEvery == options.italicEvery - 1;
+        const bool italicWord =
+            !italicLines && options.italicWordEvery > 0 && n % options.italicWordEvery == options.italicWordEvery - 1;
+        if (italicLines) {
+            for (std::string& l : lines) l = "<i>" + l + "</i>";
+        } else if (italicWord) {
+            // The first word of three letters or more, from the last line up; punctuation
+            // after it stays upright.
+            bool done = false;
+            for (auto l = lines.rbegin(); l != lines.rend() && !done; ++l) {
+                for (size_t i = 0; i < l->size() && !done;) {
+                    const size_t end = std::min(l->find(' ', i), l->size());
+                    size_t letters = i;
+                    while (letters < end && isLetter(static_cast<uint8_t>((*l)[letters]))) ++letters;
+                    const bool punctuationAfter =
+                        std::none_of(l->begin() + static_cast<std::ptrdiff_t>(letters), l->begin() + static_cast<std::ptrdiff_t>(end),
+                                     [](char c) { return isLetter(static_cast<uint8_t>(c)); });
+                    if (letters - i >= 3 && punctuationAfter) {
+                        *l = l->substr(0, i) + "<i>" + l->substr(i, letters - i) + "</i>" + l->substr(letters);
+                        done = true;
+                    }
+                    i = end + 1;
+                }
+            }
+        }
+        std::string text;
+        for (const std::string& l : lines) text += (text.empty() ? "" : "|") + l;
+        texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
+}  // namespace vantrel::testing

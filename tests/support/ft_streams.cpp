@@ -1,0 +1,443 @@
+// Subtitle pictures rendered with FreeType and written as Blu-ray streams.
+#include "support/ft_streams.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+#include "core/encoding.h"
+#include "export/writers.h"
+
+namespace vantrel::testing {
+namespace {
+
+// Unicode of the Windows-1252 codes 0x80..0x9F; 0 where the code is unassigned.
+constexpr uint16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+uint32_t unicodeOf(uint8_t ch) { return ch >= 0x80 && ch < 0xA0 ? kHighControls[ch - 0x80] : ch; }
+
+uint8_t level(int coverage, int levels) { return static_cast<uint8_t>((coverage * levels + 127) / 255); }
+
+// Text of one line split into characters with their italic state; "<i>" and "</i>" switch it.
+struct StyledChar {
+    uint8_t ch;
+    bool italic;
+};
+
+std::vector<StyledChar> styledChars(std::string_view line) {
+    std::vector<StyledChar> out;
+    bool italic = false;
+    for (size_t i = 0; i < line.size();) {
+        if (line.compare(i, 3, "<i>") == 0) {
+            italic = true;
+            i += 3;
+        } else if (line.compare(i, 4, "</i>") == 0) {
+            italic = false;
+            i += 4;
+        } else {
+            out.push_back({static_cast<uint8_t>(line[i]), italic});
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = text.find('|', start);
+        lines.push_back(text.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+        if (bar == std::string_view::npos) return lines;
+        start = bar + 1;
+    }
+}
+
+}  // namespace
+
+const char* familyName(FontFamily family) {
+    switch (family) {
+    case FontFamily::DejaVuSans: return "DejaVuSans";
+    case FontFamily::LiberationSans: return "LiberationSans";
+    case FontFamily::FreeSans: return "FreeSans";
+    case FontFamily::LiberationSerif: return "LiberationSerif";
+    case FontFamily::DejaVuSerif: return "DejaVuSerif";
+    }
+    return "?";
+}
+
+FontFiles fontFiles(FontFamily family) {
+    const std::string root = "/usr/share/fonts/truetype/";
+    FontFiles f;
+    const char* package = "";
+    switch (family) {
+    case FontFamily::DejaVuSans:
+        f = {root + "dejavu/DejaVuSans.ttf", root + "dejavu/DejaVuSans-Oblique.ttf"};
+        package = "fonts-dejavu-core";
+        break;
+    case FontFamily::DejaVuSerif:
+        f = {root + "dejavu/DejaVuSerif.ttf", root + "dejavu/DejaVuSerif-Italic.ttf"};
+        package = "fonts-dejavu-core";
+        break;
+    case FontFamily::LiberationSans:
+        f = {root + "liberation2/LiberationSans-Regular.ttf", root + "liberation2/LiberationSans-Italic.ttf"};
+        package = "fonts-liberation2";
+        break;
+    case FontFamily::LiberationSerif:
+        f = {root + "liberation2/LiberationSerif-Regular.ttf", root + "liberation2/LiberationSerif-Italic.ttf"};
+        package = "fonts-liberation2";
+        break;
+    case FontFamily::FreeSans:
+        f = {root + "freefont/FreeSans.ttf", root + "freefont/FreeSansOblique.ttf"};
+        package = "fonts-freefont-ttf";
+        break;
+    }
+    for (const std::string& path : {f.regular, f.italic})
+        if (!std::filesystem::exists(path))
+            throw std::runtime_error(path + " is missing: install " + package);
+    return f;
+}
+
+// A glyph as drawn: coverage of the fill and of fill plus outline, in a box placed relative
+// to the pen position on the baseline.
+struct TextRenderer::Glyph {
+    int left = 0, top = 0;       // offset of the box's top-left corner from the pen on the baseline
+    int width = 0, height = 0;
+    int advance = 0;             // pixels
+    std::vector<uint8_t> fill, outline;
+};
+
+struct TextRenderer::Faces {
+    FT_Library library = nullptr;
+    FT_Face regular = nullptr, italic = nullptr;
+    int ascender = 0, descender = 0, pitch = 0;
+
+    ~Faces() {
+        if (italic) FT_Done_Face(italic);
+        if (regular) FT_Done_Face(regular);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+TextRenderer::TextRenderer(const TextStyle& style) : style_(style), faces_(std::make_unique<Faces>()) {
+    style_.levels = std::clamp(style_.levels, 1, 16);
+    style_.outlineWidth = std::clamp(style_.outlineWidth, 0, 16);
+    if (FT_Init_FreeType(&faces_->library) != 0) throw std::runtime_error("FreeType failed to start");
+    auto open = [&](const std::string& path, FT_Face& face) {
+        if (FT_New_Face(faces_->library, path.c_str(), 0, &face) != 0)
+            throw std::runtime_error("cannot open the font " + path);
+        if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(style_.pixelSize)) != 0)
+            throw std::runtime_error("cannot size the font " + path);
+    };
+    open(style_.font.regular, faces_->regular);
+    open(style_.font.italic.empty() ? style_.font.regular : style_.font.italic, faces_->italic);
+    const FT_Size_Metrics& m = faces_->regular->size->metrics;
+    faces_->ascender = static_cast<int>((m.ascender + 63) >> 6);
+    faces_->descender = static_cast<int>(-(m.descender >> 6));
+    faces_->pitch = static_cast<int>((m.height + 32) >> 6);
+
+    // Index 0 transparent; with an outline, 1..L the outline fading out and L+1..2L the
+    // fill blending into the outline; without one, 1..L the fill fading out.
+    const int L = style_.levels;
+    palette_.push_back({0, {0, 0, 0}, 0});
+    auto mix = [](Rgb a, Rgb b, int k, int n) {
+        auto c = [&](uint8_t x, uint8_t y) { return static_cast<uint8_t>((x * k + y * (n - k) + n / 2) / n); };
+        return Rgb{c(a.r, b.r), c(a.g, b.g), c(a.b, b.b)};
+    };
+    for (int k = 1; k <= L; ++k)
+        palette_.push_back({static_cast<uint8_t>(k), style_.outlineWidth > 0 ? style_.outline : style_.fill,
+                            static_cast<uint8_t>((255 * k + L / 2) / L)});
+    if (style_.outlineWidth > 0)
+        for (int k = 1; k <= L; ++k)
+            palette_.push_back({static_cast<uint8_t>(L + k), mix(style_.fill, style_.outline, k, L), 255});
+}
+
+TextRenderer::~TextRenderer() = default;
+
+const TextRenderer::Glyph& TextRenderer::glyph(uint8_t ch, bool italic) const {
+    const int key = ch | (italic ? 0x100 : 0);
+    auto found = glyphs_.find(key);
+    if (found != glyphs_.end()) return found->second;
+
+    Glyph g;
+    FT_Face face = italic ? faces_->italic : faces_->regular;
+    const FT_UInt index = FT_Get_Char_Index(face, unicodeOf(ch));
+    if (index != 0 && FT_Load_Glyph(face, index, FT_LOAD_RENDER) == 0) {
+        const FT_GlyphSlot slot = face->glyph;
+        const FT_Bitmap& bm = slot->bitmap;
+        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        if (bm.width == 0 || bm.rows == 0) return glyphs_.emplace(key, std::move(g)).first->second;
+        const int r = style_.outlineWidth;
+        const int pad = r > 0 ? r + 1 : 0;
+        g.width = static_cast<int>(bm.width) + 2 * pad;
+        g.height = static_cast<int>(bm.rows) + 2 * pad;
+        g.left = slot->bitmap_left - pad;
+        g.top = -slot->bitmap_top - pad;
+        const size_t area = static_cast<size_t>(g.width) * static_cast<size_t>(g.height);
+        g.fill.assign(area, 0);
+        for (unsigned y = 0; y < bm.rows; ++y)
+            for (unsigned x = 0; x < bm.width; ++x) {
+                const uint8_t v = bm.pixel_mode == FT_PIXEL_MODE_MONO
+                                      ? ((bm.buffer[y * static_cast<unsigned>(bm.pitch) + x / 8] >> (7 - x % 8)) & 1) * 255
+                                      : bm.buffer[y * static_cast<unsigned>(bm.pitch) + x];
+                g.fill[(y + static_cast<unsigned>(pad)) * static_cast<size_t>(g.width) + x + static_cast<unsigned>(pad)] = v;
+            }
+        // The outline: the fill dilated by a disc of radius r with a soft rim of one pixel.
+        g.outline = g.fill;
+        if (r > 0) {
+            for (int y = 0; y < g.height; ++y)
+                for (int x = 0; x < g.width; ++x) {
+                    const uint8_t v = g.fill[static_cast<size_t>(y * g.width + x)];
+                    if (v == 0) continue;
+                    for (int dy = -pad; dy <= pad; ++dy)
+                        for (int dx = -pad; dx <= pad; ++dx) {
+                            const int tx = x + dx, ty = y + dy;
+                            if (tx < 0 || ty < 0 || tx >= g.width || ty >= g.height) continue;
+                            const double w = std::clamp(r + 0.5 - std::sqrt(dx * dx + dy * dy), 0.0, 1.0);
+                            const auto o = static_cast<uint8_t>(std::lround(v * w));
+                            uint8_t& t = g.outline[static_cast<size_t>(ty * g.width + tx)];
+                            t = std::max(t, o);
+                        }
+                }
+        }
+    }
+    return glyphs_.emplace(key, std::move(g)).first->second;
+}
+
+bool TextRenderer::covers(std::string_view text) const {
+    for (std::string_view line : splitLines(text))
+        for (const StyledChar& c : styledChars(line))
+            if (FT_Get_Char_Index(c.italic ? faces_->italic : faces_->regular, unicodeOf(c.ch)) == 0) return false;
+    return true;
+}
+
+IndexPicture TextRenderer::picture(std::string_view text) const {
+    struct Placed {
+        const Glyph* glyph;
+        int x;
+    };
+    const std::vector<std::string_view> lines = splitLines(text);
+    std::vector<std::vector<Placed>> placed(lines.size());
+    std::vector<int> lineLeft(lines.size(), 0), lineRight(lines.size(), 0);
+    int widest = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        int pen = 0, left = 1 << 30, right = -(1 << 30);
+        for (const StyledChar& c : styledChars(lines[i])) {
+            const Glyph& g = glyph(c.ch, c.italic);
+            if (g.width > 0) {
+                placed[i].push_back({&g, pen});
+                left = std::min(left, pen + g.left);
+                right = std::max(right, pen + g.left + g.width);
+            }
+            pen += g.advance;
+        }
+        if (right < left) left = right = 0;
+        lineLeft[i] = left;
+        lineRight[i] = right;
+        widest = std::max(widest, right - left);
+    }
+
+    // Lay the lines out on a canvas large enough for every glyph box, then cut it to the ink.
+    const int pad = style_.outlineWidth + 2 + faces_->pitch;
+    const int width = widest + 2 * pad;
+    const int height = static_cast<int>(lines.size()) * faces_->pitch + 2 * pad;
+    std::vector<uint8_t> fill(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    std::vector<uint8_t> outline(fill.size(), 0);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int baseline = pad + faces_->ascender + static_cast<int>(i) * faces_->pitch;
+        const int shift = pad + (widest - (lineRight[i] - lineLeft[i])) / 2 - lineLeft[i];
+        for (const Placed& p : placed[i]) {
+            const Glyph& g = *p.glyph;
+            for (int y = 0; y < g.height; ++y)
+                for (int x = 0; x < g.width; ++x) {
+                    const int cx = shift + p.x + g.left + x, cy = baseline + g.top + y;
+                    if (cx < 0 || cy < 0 || cx >= width || cy >= height) continue;
+                    const size_t s = static_cast<size_t>(y * g.width + x);
+                    const size_t t = static_cast<size_t>(cy) * static_cast<size_t>(width) + static_cast<size_t>(cx);
+                    fill[t] = std::max(fill[t], g.fill[s]);
+                    outline[t] = std::max(outline[t], g.outline[s]);
+                }
+        }
+    }
+
+    const int L = style_.levels;
+    const bool outlined = style_.outlineWidth > 0;
+    std::vector<uint8_t> index(fill.size(), 0);
+    int x0 = width, y0 = height, x1 = -1, y1 = -1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t t = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+            const uint8_t f = level(fill[t], L), o = level(outline[t], L);
+            uint8_t v = 0;
+            if (outlined)
+                v = f > 0 ? static_cast<uint8_t>(L + f) : o;
+            else
+                v = f;
+            index[t] = v;
+            if (v != 0) {
+                x0 = std::min(x0, x);
+                y0 = std::min(y0, y);
+                x1 = std::max(x1, x);
+                y1 = std::max(y1, y);
+            }
+        }
+    if (x1 < 0) return IndexPicture{8, 8, std::vector<uint8_t>(64, 0)};   // no ink at all
+    constexpr int kMargin = 3;
+    x0 = std::max(0, x0 - kMargin);
+    y0 = std::max(0, y0 - kMargin);
+    x1 = std::min(width - 1, x1 + kMargin);
+    y1 = std::min(height - 1, y1 + kMargin);
+    IndexPicture p{x1 - x0 + 1, y1 - y0 + 1, {}};
+    p.pixels.reserve(static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            p.pixels.push_back(index[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]);
+    return p;
+}
+
+RenderedObject TextRenderer::bottom(std::string_view text) const {
+    RenderedObject o{picture(text), 0, 0};
+    o.x = std::max(0, (style_.videoWidth - o.picture.width) / 2);
+    o.y = std::max(0, style_.videoHeight - style_.videoHeight / 18 - o.picture.height);
+    return o;
+}
+
+RenderedObject TextRenderer::top(std::string_view text) const {
+    RenderedObject o{picture(text), 0, 0};
+    o.x = std::max(0, (style_.videoWidth - o.picture.width) / 2);
+    o.y = style_.videoHeight / 18;
+    return o;
+}
+
+namespace {
+
+// The first fragment of an object carries 7 bytes more than the 4 every fragment has.
+constexpr size_t kFirstFragmentData = 0xFFFF - 11;
+constexpr size_t kLaterFragmentData = 0xFFFF - 4;
+
+void composition(PgsBuilder& b, uint32_t pts, const TextStyle& style, uint16_t number, uint8_t state,
+                 const std::vector<RenderedObject>& objects) {
+    Bytes p;
+    putBE(p, static_cast<uint64_t>(style.videoWidth), 2);
+    putBE(p, static_cast<uint64_t>(style.videoHeight), 2);
+    p.push_back(0x10);
+    putBE(p, number, 2);
+    p.push_back(state);
+    p.push_back(0);
+    p.push_back(0);
+    p.push_back(static_cast<uint8_t>(objects.size()));
+    for (size_t k = 0; k < objects.size(); ++k) {
+        putBE(p, k, 2);                       // object id
+        p.push_back(static_cast<uint8_t>(k)); // window id
+        p.push_back(0x00);
+        putBE(p, static_cast<uint64_t>(objects[k].x), 2);
+        putBE(p, static_cast<uint64_t>(objects[k].y), 2);
+    }
+    b.segment(pts, 0x16, p);
+}
+
+std::vector<PgsBuilder::Window> windowsOf(const std::vector<RenderedObject>& objects) {
+    std::vector<PgsBuilder::Window> w;
+    for (size_t k = 0; k < objects.size(); ++k)
+        w.push_back({static_cast<uint8_t>(k), static_cast<uint16_t>(objects[k].x), static_cast<uint16_t>(objects[k].y),
+                     static_cast<uint16_t>(objects[k].picture.width), static_cast<uint16_t>(objects[k].picture.height)});
+    return w;
+}
+
+}  // namespace
+
+Bytes textStream(const TextRenderer& renderer, const std::vector<SubtitleText>& subs) {
+    std::vector<PgsBuilder::Entry> entries;
+    for (const PaletteEntry& e : renderer.palette()) {
+        const YCrCb c = RGBToYCrCb(e.color.r | (e.color.g << 8) | (e.color.b << 16));
+        entries.push_back({e.index, e.alpha == 0 ? uint8_t{16} : c.y, e.alpha == 0 ? uint8_t{128} : c.cr,
+                           e.alpha == 0 ? uint8_t{128} : c.cb, e.alpha});
+    }
+    PgsBuilder b;
+    uint16_t number = 0;
+    std::map<std::string, RenderedObject> rendered;   // texts repeat in long streams
+    auto object = [&](const std::string& text, bool atTop) {
+        const std::string key = (atTop ? "T" : "B") + text;
+        auto it = rendered.find(key);
+        if (it == rendered.end())
+            it = rendered.emplace(key, atTop ? renderer.top(text) : renderer.bottom(text)).first;
+        return it->second;
+    };
+    for (size_t i = 0; i < subs.size(); ++i) {
+        const uint32_t start = 90000u * static_cast<uint32_t>(3 * i + 1);
+        const uint32_t end = start + 180000u;
+        std::vector<RenderedObject> objects;
+        if (!subs[i].top.empty()) objects.push_back(object(subs[i].top, true));
+        objects.push_back(object(subs[i].bottom, false));
+
+        composition(b, start, renderer.style(), number++, 0x80, objects);
+        b.wds(start, windowsOf(objects));
+        b.pds(start, entries);
+        for (size_t k = 0; k < objects.size(); ++k) {
+            const IndexPicture& pic = objects[k].picture;
+            const Bytes rle = bluRayRle(pic);
+            size_t at = 0;
+            do {
+                const bool first = at == 0;
+                const size_t n = std::min(rle.size() - at, first ? kFirstFragmentData : kLaterFragmentData);
+                const Bytes part(rle.begin() + static_cast<std::ptrdiff_t>(at), rle.begin() + static_cast<std::ptrdiff_t>(at + n));
+                at += n;
+                b.ods(start, static_cast<uint16_t>(k), first, at == rle.size(), part, static_cast<uint16_t>(pic.width),
+                      static_cast<uint16_t>(pic.height), static_cast<uint32_t>(rle.size() + 4));
+            } while (at < rle.size());
+        }
+        b.end(start);
+
+        composition(b, end, renderer.style(), number++, 0x00, {});
+        b.wds(end, windowsOf(objects));
+        b.end(end);
+    }
+    return b.bytes();
+}
+
+Bytes textStream(const TextRenderer& renderer, const std::vector<std::string>& texts) {
+    std::vector<SubtitleText> subs;
+    subs.reserve(texts.size());
+    for (const std::string& t : texts) subs.push_back({t, {}});
+    return textStream(renderer, subs);
+}
+
+std::string withoutTags(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        if (text.compare(i, 3, "<i>") == 0)
+            i += 3;
+        else if (text.compare(i, 4, "</i>") == 0)
+            i += 4;
+        else
+            out += text[i++];
+    }
+    return out;
+}
+
+double charAccuracy(std::string_view expected, std::string_view actual) {
+    if (expected.empty()) return actual.empty() ? 1.0 : 0.0;
+    std::vector<size_t> row(actual.size() + 1), next(actual.size() + 1);
+    for (size_t j = 0; j <= actual.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= expected.size(); ++i) {
+        next[0] = i;
+        for (size_t j = 1; j <= actual.size(); ++j)
+            next[j] = std::min({row[j] + 1, next[j - 1] + 1, row[j - 1] + (expected[i - 1] == actual[j - 1] ? 0 : 1)});
+        std::swap(row, next);
+    }
+    const double distance = static_cast<double>(row[actual.size()]);
+    return std::max(0.0, 1.0 - distance / static_cast<double>(expected.size()));
+}
+
+double charAccuracyWithoutTags(std::string_view expected, std::string_view actual) {
+    return charAccuracy(withoutTags(expected), withoutTags(actual));
+}
+
+}  // namespace vantrel::testing
