@@ -62,46 +62,43 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 
 }  // namespace
 
-const char* familyName(FontFamily family) {
-    switch (family) {
-    case FontFamily::DejaVuSans: return "DejaVuSans";
-    case FontFamily::LiberationSans: return "LiberationSans";
-    case FontFamily::FreeSans: return "FreeSans";
-    case FontFamily::LiberationSerif: return "LiberationSerif";
-    case FontFamily::DejaVuSerif: return "DejaVuSerif";
-    }
-    return "?";
+namespace {
+
+struct FamilyFiles {
+    FontFamily family;
+    const char* name;
+    const char* regular;   // under /usr/share/fonts/truetype/
+    const char* italic;
+    const char* package;
+};
+
+constexpr FamilyFiles kFamilies[] = {
+    {FontFamily::DejaVuSans, "DejaVuSans", "dejavu/DejaVuSans.ttf", "dejavu/DejaVuSans-Oblique.ttf", "fonts-dejavu-core"},
+    {FontFamily::DejaVuSerif, "DejaVuSerif", "dejavu/DejaVuSerif.ttf", "dejavu/DejaVuSerif-Italic.ttf", "fonts-dejavu-core"},
+    {FontFamily::LiberationSans, "LiberationSans", "liberation2/LiberationSans-Regular.ttf",
+     "liberation2/LiberationSans-Italic.ttf", "fonts-liberation2"},
+    {FontFamily::LiberationSerif, "LiberationSerif", "liberation2/LiberationSerif-Regular.ttf",
+     "liberation2/LiberationSerif-Italic.ttf", "fonts-liberation2"},
+    {FontFamily::FreeSans, "FreeSans", "freefont/FreeSans.ttf", "freefont/FreeSansOblique.ttf", "fonts-freefont-ttf"},
+};
+
+const FamilyFiles& filesOf(FontFamily family) {
+    for (const FamilyFiles& f : kFamilies)
+        if (f.family == family) return f;
+    throw std::invalid_argument("unknown font family");
 }
 
+}  // namespace
+
+const char* familyName(FontFamily family) { return filesOf(family).name; }
+
 FontFiles fontFiles(FontFamily family) {
+    const FamilyFiles& k = filesOf(family);
     const std::string root = "/usr/share/fonts/truetype/";
-    FontFiles f;
-    const char* package = "";
-    switch (family) {
-    case FontFamily::DejaVuSans:
-        f = {root + "dejavu/DejaVuSans.ttf", root + "dejavu/DejaVuSans-Oblique.ttf"};
-        package = "fonts-dejavu-core";
-        break;
-    case FontFamily::DejaVuSerif:
-        f = {root + "dejavu/DejaVuSerif.ttf", root + "dejavu/DejaVuSerif-Italic.ttf"};
-        package = "fonts-dejavu-core";
-        break;
-    case FontFamily::LiberationSans:
-        f = {root + "liberation2/LiberationSans-Regular.ttf", root + "liberation2/LiberationSans-Italic.ttf"};
-        package = "fonts-liberation2";
-        break;
-    case FontFamily::LiberationSerif:
-        f = {root + "liberation2/LiberationSerif-Regular.ttf", root + "liberation2/LiberationSerif-Italic.ttf"};
-        package = "fonts-liberation2";
-        break;
-    case FontFamily::FreeSans:
-        f = {root + "freefont/FreeSans.ttf", root + "freefont/FreeSansOblique.ttf"};
-        package = "fonts-freefont-ttf";
-        break;
-    }
+    FontFiles f{root + k.regular, root + k.italic};
     for (const std::string& path : {f.regular, f.italic})
         if (!std::filesystem::exists(path))
-            throw std::runtime_error(path + " is missing: install " + package);
+            throw std::runtime_error(path + " is missing: install " + k.package);
     return f;
 }
 
@@ -322,25 +319,14 @@ namespace {
 constexpr size_t kFirstFragmentData = 0xFFFF - 11;
 constexpr size_t kLaterFragmentData = 0xFFFF - 4;
 
+// Object k goes into window k.
 void composition(PgsBuilder& b, uint32_t pts, const TextStyle& style, uint16_t number, uint8_t state,
                  const std::vector<RenderedObject>& objects) {
-    Bytes p;
-    putBE(p, static_cast<uint64_t>(style.videoWidth), 2);
-    putBE(p, static_cast<uint64_t>(style.videoHeight), 2);
-    p.push_back(0x10);
-    putBE(p, number, 2);
-    p.push_back(state);
-    p.push_back(0);
-    p.push_back(0);
-    p.push_back(static_cast<uint8_t>(objects.size()));
-    for (size_t k = 0; k < objects.size(); ++k) {
-        putBE(p, k, 2);                       // object id
-        p.push_back(static_cast<uint8_t>(k)); // window id
-        p.push_back(0x00);
-        putBE(p, static_cast<uint64_t>(objects[k].x), 2);
-        putBE(p, static_cast<uint64_t>(objects[k].y), 2);
-    }
-    b.segment(pts, 0x16, p);
+    std::vector<PgsBuilder::CompObject> placed;
+    for (size_t k = 0; k < objects.size(); ++k)
+        placed.push_back({static_cast<uint16_t>(k), static_cast<uint8_t>(k), static_cast<uint16_t>(objects[k].x),
+                          static_cast<uint16_t>(objects[k].y), false});
+    b.pcs(pts, placed, state, number, static_cast<uint16_t>(style.videoWidth), static_cast<uint16_t>(style.videoHeight));
 }
 
 std::vector<PgsBuilder::Window> windowsOf(const std::vector<RenderedObject>& objects) {

@@ -28,10 +28,10 @@ PgsBuilder& PgsBuilder::segment(uint32_t pts, uint8_t type, const Bytes& payload
 }
 
 PgsBuilder& PgsBuilder::pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state,
-                            uint16_t number) {
+                            uint16_t number, uint16_t width, uint16_t height) {
     Bytes p;
-    putBE(p, 1920, 2);
-    putBE(p, 1080, 2);
+    putBE(p, width, 2);
+    putBE(p, height, 2);
     p.push_back(0x10);
     putBE(p, number, 2);
     p.push_back(state);

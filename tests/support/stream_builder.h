@@ -30,8 +30,9 @@ public:
         uint8_t index, y, cr, cb, alpha;
     };
 
+    // A composition for a video of width x height.
     PgsBuilder& pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state = 0x80,
-                    uint16_t number = 0);
+                    uint16_t number = 0, uint16_t width = 1920, uint16_t height = 1080);
     PgsBuilder& wds(uint32_t pts, const std::vector<Window>& windows);
     PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0);
     // One ODS segment; `first` adds data length, width and height before the data.
