@@ -1,0 +1,222 @@
+// The learned OCR end to end: streams of real fonts rendered with FreeType in several
+// sizes, colours, outlines, italics, languages and video sizes, and a stream the program
+// exports from SRT, read by "O&CR all" and scored against the text they show.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/encoding.h"
+#include "export/writers.h"
+#include "ocr/ocr_batch.h"
+#include "render/composer.h"
+#include "stream/load.h"
+#include "support/ft_streams.h"
+#include "text/atlas.h"
+#include "text/srt_reader.h"
+
+using namespace vantrel;
+using namespace vantrel::testing;
+
+namespace {
+
+// A session that reads a stream with the learned engine in one language.
+struct LearnedSession : RenderSession {
+    explicit LearnedSession(const std::string& language) {
+        opt.ocrEngine = kOcrLearned;
+        opt.ocrLanguage = language;
+        opt.cbTags = true;
+    }
+    // Loads the stream file and runs the batch over it. False (with the test skipped) while
+    // the program is built without the learned engine.
+    bool read(const std::string& path) {
+        prog.eSUPfile = path;
+        EXPECT_EQ(Load(ctx), LoadResult::Loaded);
+        host.lines.clear();
+        const OcrBatchResult r = bOCRallClick(ctx);
+        EXPECT_FALSE(r.refused);
+        const std::string log = host.logText();
+        if (log.find("not available in this build") != std::string::npos) return false;
+        // Any other fallback to the rule engine is a fault: Tesseract is a dependency.
+        EXPECT_EQ(log.find("Using the rule engine instead."), std::string::npos) << log;
+        return true;
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> t;
+        for (const TSUP& s : prog.Subs) t.push_back(s.text);
+        return t;
+    }
+};
+
+// Accuracy over a whole stream: the edit distances of all subtitles against the length of
+// all expected texts, with the subtitles that differ listed for the failure message.
+struct Score {
+    double withTags = 0, withoutTags = 0;
+    std::string misread;
+};
+
+Score score(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+    Score s;
+    double length = 0, lengthNoTags = 0, errors = 0, errorsNoTags = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string got = i < actual.size() ? actual[i] : "";
+        const double n = static_cast<double>(expected[i].size());
+        const double m = static_cast<double>(withoutTags(expected[i]).size());
+        length += n;
+        lengthNoTags += m;
+        errors += (1.0 - charAccuracy(expected[i], got)) * n;
+        errorsNoTags += (1.0 - charAccuracyWithoutTags(expected[i], got)) * m;
+        if (got != expected[i])
+            s.misread += "  #" + std::to_string(i + 1) + " expected \"" + cp1252ToUtf8(expected[i]) + "\"\n" +
+                         "      read \"" + cp1252ToUtf8(got) + "\"\n";
+    }
+    s.withTags = length > 0 ? 1.0 - errors / length : 1.0;
+    s.withoutTags = lengthNoTags > 0 ? 1.0 - errorsNoTags / lengthNoTags : 1.0;
+    return s;
+}
+
+constexpr double kTarget = 0.995;
+
+struct StreamCase {
+    const char* name;
+    FontFamily family;
+    int pixelSize;
+    Rgb fill;
+    Rgb outline;
+    int outlineWidth;
+    int levels;
+    int videoWidth, videoHeight;
+    const char* language;
+    int count;
+    int italicEvery, italicWordEvery;
+};
+
+const StreamCase kStreams[] = {
+    {"Liberation Sans 1080p, white on black, italics", FontFamily::LiberationSans, 56, {235, 235, 235},
+     {16, 16, 16}, 3, 4, 1920, 1080, "eng", 40, 4, 5},
+    {"DejaVu Sans 1080p, yellow, French", FontFamily::DejaVuSans, 60, {235, 220, 30}, {16, 16, 16}, 2, 8, 1920,
+     1080, "fra", 30, 5, 0},
+    {"FreeSans 720p, cyan without outline, German", FontFamily::FreeSans, 40, {40, 230, 230}, {0, 0, 0}, 0, 4,
+     1280, 720, "deu", 30, 0, 4},
+    {"Liberation Serif DVD size, Spanish", FontFamily::LiberationSerif, 24, {235, 235, 235}, {16, 16, 16}, 1,
+     4, 720, 576, "spa", 30, 6, 0},
+    {"DejaVu Serif 1080p, hard edges, magenta, Italian", FontFamily::DejaVuSerif, 50, {230, 60, 230},
+     {16, 16, 16}, 3, 1, 1920, 1080, "ita", 30, 0, 3},
+    {"Liberation Sans 720p, grey outline, Dutch", FontFamily::LiberationSans, 36, {250, 250, 250},
+     {90, 90, 90}, 2, 4, 1280, 720, "nld", 30, 5, 4},
+    {"DejaVu Sans DVD size, Portuguese", FontFamily::DejaVuSans, 22, {235, 235, 235}, {16, 16, 16}, 2, 4, 720,
+     576, "por", 30, 0, 5},
+};
+
+TextRenderer rendererFor(const StreamCase& c) {
+    TextStyle s;
+    s.font = fontFiles(c.family);
+    s.pixelSize = c.pixelSize;
+    s.fill = c.fill;
+    s.outline = c.outline;
+    s.outlineWidth = c.outlineWidth;
+    s.levels = c.levels;
+    s.videoWidth = c.videoWidth;
+    s.videoHeight = c.videoHeight;
+    return TextRenderer(s);
+}
+
+}  // namespace
+
+// Each stream is read at the engine's target accuracy, italic tags included.
+TEST(OcrLearnedE2E, FontsSizesColoursLanguagesAndVideoSizes) {
+    for (const StreamCase& c : kStreams) {
+        SCOPED_TRACE(c.name);
+        TextOptions o;
+        o.count = c.count;
+        o.italicEvery = c.italicEvery;
+        o.italicWordEvery = c.italicWordEvery;
+        o.seed = static_cast<uint32_t>(c.pixelSize);
+        o.maxLineChars = c.videoWidth < 1000 ? 34 : 40;
+        const std::vector<std::string> expected = subtitleTexts(c.language, o);
+        const TextRenderer renderer = rendererFor(c);
+
+        LearnedSession s(c.language);
+        if (!s.read(writeTempFile("e2e.sup", textStream(renderer, expected))))
+            GTEST_SKIP() << "the learned engine is not built in";
+        const Score sc = score(expected, s.texts());
+        EXPECT_GE(sc.withTags, kTarget) << sc.misread;
+        EXPECT_GE(sc.withoutTags, kTarget) << sc.misread;
+    }
+}
+
+// A subtitle with an object at the top and one at the bottom is read in full, top first.
+TEST(OcrLearnedE2E, TopAndBottomObjects) {
+    TextStyle style;
+    style.font = fontFiles(FontFamily::LiberationSans);
+    style.pixelSize = 50;
+    const TextRenderer renderer(style);
+    TextOptions o;
+    o.count = 40;
+    o.italicEvery = 5;
+    std::vector<SubtitleText> subs;
+    const std::vector<std::string> texts = subtitleTexts("eng", o);
+    for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+        // The top object takes one line of its own text.
+        const std::string top = texts[i].substr(0, texts[i].find('|'));
+        subs.push_back({texts[i + 1], top});
+    }
+    std::vector<std::string> expected;
+    for (const SubtitleText& t : subs) expected.push_back(t.expected());
+
+    LearnedSession s("eng");
+    if (!s.read(writeTempFile("e2e-two.sup", textStream(renderer, subs))))
+        GTEST_SKIP() << "the learned engine is not built in";
+    const Score sc = score(expected, s.texts());
+    EXPECT_GE(sc.withTags, kTarget) << sc.misread;
+}
+
+// SRT text the program sets with its own glyph atlas and exports as a Blu-ray stream
+// reads back as the same text.
+TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
+    const std::vector<std::string> cues = {
+        "Where were you last night?|I called you twice.",
+        "I was at my sister's place.|Her car broke down again.",
+        "<i>The train leaves at seven.</i>",
+        "Did you bring the tickets?|They cost 40 euros each.",
+        "Keep your voice down,|the children are sleeping.",
+        "<i>Somewhere far away</i>|<i>a bell was ringing.</i>",
+        "Quick, open the door!|They're right behind us!",
+        "Tell me the truth, Emily.|Were you there?",
+        "Yes. I saw everything|from the window.",
+        "Welcome home, Daniel.|Your room is ready.",
+        "Call me when you arrive, okay?",
+        "How much for the blue jacket?|Sixty-five, madam.",
+    };
+    auto time = [](size_t seconds) {
+        char t[32];
+        std::snprintf(t, sizeof t, "00:%02zu:%02zu,000", seconds / 60, seconds % 60);
+        return std::string(t);
+    };
+    std::string srt;
+    for (size_t i = 0; i < cues.size(); ++i) {
+        std::string lines = cues[i];
+        std::replace(lines.begin(), lines.end(), '|', '\n');
+        srt += std::to_string(i + 1) + "\n" + time(3 * i + 1) + " --> " + time(3 * i + 3) + "\n" + lines + "\n\n";
+    }
+    const Bytes srtBytes(srt.begin(), srt.end());
+    const std::string srtPath = writeTempFile("e2e.srt", srtBytes);
+
+    std::string exported;
+    {
+        RenderSession w;
+        fillLineY(w.prog, w.opt);
+        w.prog.BaseName = srtPath;
+        ASSERT_EQ(ReadSRT(w.ctx, srtPath), static_cast<int>(cues.size()));
+        w.opt.rgFormat = 0;
+        exported = srtPath + ".BD.sup";
+        writeStreamFile(w.ctx, exported);
+    }
+
+    LearnedSession s("eng");
+    if (!s.read(exported)) GTEST_SKIP() << "the learned engine is not built in";
+    const Score sc = score(cues, s.texts());
+    EXPECT_GE(sc.withTags, kTarget) << sc.misread;
+}
