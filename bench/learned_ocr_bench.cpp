@@ -1,8 +1,8 @@
 // The learned OCR over a 2,000-subtitle stream rendered with FreeType, against two ways of
 // reading the same pictures with Tesseract alone: the library in this process reading every
 // line, and the tesseract command once per subtitle picture. Each reports the time per
-// subtitle (CPU and wall), the CPU time the whole stream takes, and the character accuracy; the learned run
-// also reports how many times faster it is than each baseline measured before it.
+// subtitle (CPU and wall), the CPU time of the whole stream and the character accuracy; the
+// learned run also reports how many times faster it is than each baseline measured before it.
 #include <benchmark/benchmark.h>
 
 #include <dlfcn.h>
@@ -187,14 +187,22 @@ private:
     void (*delete_)(void*) = nullptr;
 };
 
-// CPU and wall time per subtitle, CPU time for the whole stream.
-void reportStream(benchmark::State& state, double cpuPerSubtitle, double wallPerSubtitle, double accuracy,
-                  int sampled) {
-    state.counters["cpu_ms_per_subtitle"] = cpuPerSubtitle * 1e3;
-    state.counters["wall_ms_per_subtitle"] = wallPerSubtitle * 1e3;
-    state.counters["stream_cpu_s"] = cpuPerSubtitle * kSubtitles;
-    state.counters["char_accuracy_pct"] = accuracy * 100;
-    state.counters["subtitles_read"] = sampled;
+// CPU and wall time per subtitle and for the whole stream, and the character accuracy of the
+// texts read from the first subtitles (with and without italic tags).
+void report(benchmark::State& state, double cpu, double wall, const std::vector<std::string>& read) {
+    const std::vector<std::string>& expected = corpus().texts;
+    const double n = static_cast<double>(read.size());
+    double sum = 0, sumNoTags = 0;
+    for (size_t i = 0; i < read.size(); ++i) {
+        sum += charAccuracy(expected[i], read[i]);
+        sumNoTags += charAccuracyWithoutTags(expected[i], read[i]);
+    }
+    state.counters["cpu_ms_per_subtitle"] = cpu / n * 1e3;
+    state.counters["wall_ms_per_subtitle"] = wall / n * 1e3;
+    state.counters["stream_cpu_s"] = cpu / n * kSubtitles;
+    state.counters["char_accuracy_pct"] = sum / n * 100;
+    state.counters["char_accuracy_no_tags_pct"] = sumNoTags / n * 100;
+    state.counters["subtitles_read"] = n;
 }
 
 // Tesseract in this process reading every line of the first subtitles, each line a picture
@@ -212,9 +220,10 @@ void BM_LibTesseractPerLine(benchmark::State& state) {
         for (const std::string& l : linesOf(c.texts[static_cast<size_t>(i)]))
             lines.back().push_back(grey(c.renderer, c.renderer.picture(l)));
     }
-    double cpu = 0, wall = 0, accuracy = 0;
+    double cpu = 0, wall = 0;
+    std::vector<std::string> read;
     for (auto _ : state) {
-        std::vector<std::string> read;
+        read.clear();
         const double cpu0 = processCpu(), wall0 = wallNow();
         for (const auto& sub : lines) {
             std::string text;
@@ -223,13 +232,9 @@ void BM_LibTesseractPerLine(benchmark::State& state) {
         }
         cpu = processCpu() - cpu0;
         wall = wallNow() - wall0;
-        double sum = 0;
-        for (int i = 0; i < kLibrarySample; ++i)
-            sum += charAccuracyWithoutTags(c.texts[static_cast<size_t>(i)], read[static_cast<size_t>(i)]);
-        accuracy = sum / kLibrarySample;
     }
     gLibraryPerSubtitle = cpu / kLibrarySample;
-    reportStream(state, gLibraryPerSubtitle, wall / kLibrarySample, accuracy, kLibrarySample);
+    report(state, cpu, wall, read);
 }
 BENCHMARK(BM_LibTesseractPerLine)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -251,9 +256,10 @@ void BM_TesseractCommandPerPicture(benchmark::State& state) {
         out.write(reinterpret_cast<const char*>(g.pixels.data()), static_cast<std::streamsize>(g.pixels.size()));
         files.push_back(file);
     }
-    double cpu = 0, wall = 0, accuracy = 0;
+    double cpu = 0, wall = 0;
+    std::vector<std::string> read;
     for (auto _ : state) {
-        std::vector<std::string> read;
+        read.clear();
         const double cpu0 = processCpu() + childrenCpu(), wall0 = wallNow();
         for (const std::string& f : files) {
             std::string text;
@@ -267,13 +273,9 @@ void BM_TesseractCommandPerPicture(benchmark::State& state) {
         }
         cpu = processCpu() + childrenCpu() - cpu0;
         wall = wallNow() - wall0;
-        double sum = 0;
-        for (int i = 0; i < kCommandSample; ++i)
-            sum += charAccuracyWithoutTags(c.texts[static_cast<size_t>(i)], read[static_cast<size_t>(i)]);
-        accuracy = sum / kCommandSample;
     }
     gCommandPerSubtitle = cpu / kCommandSample;
-    reportStream(state, gCommandPerSubtitle, wall / kCommandSample, accuracy, kCommandSample);
+    report(state, cpu, wall, read);
 }
 BENCHMARK(BM_TesseractCommandPerPicture)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -315,15 +317,9 @@ void BM_LearnedOcrStream(benchmark::State& state) {
         state.SkipWithError("the learned engine did not run");
         return;
     }
-    double sum = 0, sumNoTags = 0;
-    for (size_t i = 0; i < c.texts.size(); ++i) {
-        const std::string got = i < read.size() ? read[i] : "";
-        sum += charAccuracy(c.texts[i], got);
-        sumNoTags += charAccuracyWithoutTags(c.texts[i], got);
-    }
+    read.resize(c.texts.size());   // a subtitle the run lost counts as read empty
+    report(state, cpu, wall, read);
     const double perSubtitle = cpu / kSubtitles;
-    reportStream(state, perSubtitle, wall / kSubtitles, sum / kSubtitles, kSubtitles);
-    state.counters["char_accuracy_no_tags_pct"] = sumNoTags / kSubtitles * 100;
     // "N glyphs, ... (M glyphs)": the share of glyphs the teacher saw.
     const int64_t glyphs = numberBefore(log, " glyphs, ");
     const int64_t teacherGlyphs = numberBefore(log, " glyphs);");

@@ -20,21 +20,19 @@ namespace {
 
 struct StreamCase {
     const char* name;
-    FontFamily family;
-    int pixelSize;
-    Rgb fill;
-    int outlineWidth;
-    int levels;
-    int videoWidth, videoHeight;
+    StyleSpec style;
     const char* language;
     bool twoObjects;
 };
 
+constexpr Rgb kWhite{235, 235, 235}, kBlack{16, 16, 16};
+
 const StreamCase kStreams[] = {
-    {"dejavu 1080p outlined", FontFamily::DejaVuSans, 60, {235, 235, 235}, 3, 4, 1920, 1080, "fra", false},
-    {"liberation 720p yellow", FontFamily::LiberationSans, 40, {235, 220, 30}, 2, 8, 1280, 720, "deu", false},
-    {"freesans DVD size, no outline, hard edges", FontFamily::FreeSans, 22, {40, 230, 230}, 0, 1, 720, 576, "spa", false},
-    {"serif top and bottom objects", FontFamily::LiberationSerif, 48, {235, 235, 235}, 3, 4, 1920, 1080, "eng", true},
+    {"dejavu 1080p outlined", {FontFamily::DejaVuSans, 60, kWhite, kBlack, 3, 4, 1920, 1080}, "fra", false},
+    {"liberation 720p yellow", {FontFamily::LiberationSans, 40, {235, 220, 30}, kBlack, 2, 8, 1280, 720}, "deu", false},
+    {"freesans DVD size, no outline, hard edges",
+     {FontFamily::FreeSans, 22, {40, 230, 230}, kBlack, 0, 1, 720, 576}, "spa", false},
+    {"serif top and bottom objects", {FontFamily::LiberationSerif, 48, kWhite, kBlack, 3, 4, 1920, 1080}, "eng", true},
 };
 
 // A stream of the case's texts, with every third subtitle wholly and every fourth partly
@@ -55,18 +53,6 @@ std::vector<SubtitleText> caseTexts(const StreamCase& c, int count) {
     return subs;
 }
 
-TextStyle caseStyle(const StreamCase& c) {
-    TextStyle s;
-    s.font = fontFiles(c.family);
-    s.pixelSize = c.pixelSize;
-    s.fill = c.fill;
-    s.outlineWidth = c.outlineWidth;
-    s.levels = c.levels;
-    s.videoWidth = c.videoWidth;
-    s.videoHeight = c.videoHeight;
-    return s;
-}
-
 }  // namespace
 
 // Each subtitle of a generated stream decodes to the very pictures that were rendered, at
@@ -74,7 +60,7 @@ TextStyle caseStyle(const StreamCase& c) {
 TEST(FtStreams, StreamsDecodeToTheRenderedPictures) {
     for (const StreamCase& c : kStreams) {
         SCOPED_TRACE(c.name);
-        const TextRenderer renderer(caseStyle(c));
+        const TextRenderer renderer(c.style.style());
         const std::vector<SubtitleText> subs = caseTexts(c, 6);
         RenderSession s;
         s.prog.eSUPfile = writeTempFile("ft-stream.sup", textStream(renderer, subs));
@@ -88,8 +74,8 @@ TEST(FtStreams, StreamsDecodeToTheRenderedPictures) {
             if (!subs[n].top.empty()) objects.push_back(renderer.top(subs[n].top));
             objects.push_back(renderer.bottom(subs[n].bottom));
             for (const RenderedObject& o : objects) {
-                ASSERT_LE(o.x + o.picture.width, c.videoWidth);
-                ASSERT_LE(o.y + o.picture.height, c.videoHeight);
+                ASSERT_LE(o.x + o.picture.width, c.style.videoWidth);
+                ASSERT_LE(o.y + o.picture.height, c.style.videoHeight);
                 int inkPixels = 0, differing = 0;
                 for (int y = 0; y < o.picture.height; ++y)
                     for (int x = 0; x < o.picture.width; ++x) {

@@ -81,47 +81,30 @@ constexpr double kTarget = 0.995;
 
 struct StreamCase {
     const char* name;
-    FontFamily family;
-    int pixelSize;
-    Rgb fill;
-    Rgb outline;
-    int outlineWidth;
-    int levels;
-    int videoWidth, videoHeight;
+    StyleSpec style;
     const char* language;
     int count;
     int italicEvery, italicWordEvery;
 };
 
-const StreamCase kStreams[] = {
-    {"Liberation Sans 1080p, white on black, italics", FontFamily::LiberationSans, 56, {235, 235, 235},
-     {16, 16, 16}, 3, 4, 1920, 1080, "eng", 40, 4, 5},
-    {"DejaVu Sans 1080p, yellow, French", FontFamily::DejaVuSans, 60, {235, 220, 30}, {16, 16, 16}, 2, 8, 1920,
-     1080, "fra", 30, 5, 0},
-    {"FreeSans 720p, cyan without outline, German", FontFamily::FreeSans, 40, {40, 230, 230}, {0, 0, 0}, 0, 4,
-     1280, 720, "deu", 30, 0, 4},
-    {"Liberation Serif DVD size, Spanish", FontFamily::LiberationSerif, 24, {235, 235, 235}, {16, 16, 16}, 1,
-     4, 720, 576, "spa", 30, 6, 0},
-    {"DejaVu Serif 1080p, hard edges, magenta, Italian", FontFamily::DejaVuSerif, 50, {230, 60, 230},
-     {16, 16, 16}, 3, 1, 1920, 1080, "ita", 30, 0, 3},
-    {"Liberation Sans 720p, grey outline, Dutch", FontFamily::LiberationSans, 36, {250, 250, 250},
-     {90, 90, 90}, 2, 4, 1280, 720, "nld", 30, 5, 4},
-    {"DejaVu Sans DVD size, Portuguese", FontFamily::DejaVuSans, 22, {235, 235, 235}, {16, 16, 16}, 2, 4, 720,
-     576, "por", 30, 0, 5},
-};
+constexpr Rgb kWhite{235, 235, 235}, kBlack{16, 16, 16};
 
-TextRenderer rendererFor(const StreamCase& c) {
-    TextStyle s;
-    s.font = fontFiles(c.family);
-    s.pixelSize = c.pixelSize;
-    s.fill = c.fill;
-    s.outline = c.outline;
-    s.outlineWidth = c.outlineWidth;
-    s.levels = c.levels;
-    s.videoWidth = c.videoWidth;
-    s.videoHeight = c.videoHeight;
-    return TextRenderer(s);
-}
+const StreamCase kStreams[] = {
+    {"Liberation Sans 1080p, white on black, italics",
+     {FontFamily::LiberationSans, 56, kWhite, kBlack, 3, 4, 1920, 1080}, "eng", 40, 4, 5},
+    {"DejaVu Sans 1080p, yellow, French", {FontFamily::DejaVuSans, 60, {235, 220, 30}, kBlack, 2, 8, 1920, 1080},
+     "fra", 30, 5, 0},
+    {"FreeSans 720p, cyan without outline, German",
+     {FontFamily::FreeSans, 40, {40, 230, 230}, kBlack, 0, 4, 1280, 720}, "deu", 30, 0, 4},
+    {"Liberation Serif DVD size, Spanish", {FontFamily::LiberationSerif, 24, kWhite, kBlack, 1, 4, 720, 576},
+     "spa", 30, 6, 0},
+    {"DejaVu Serif 1080p, hard edges, magenta, Italian",
+     {FontFamily::DejaVuSerif, 50, {230, 60, 230}, kBlack, 3, 1, 1920, 1080}, "ita", 30, 0, 3},
+    {"Liberation Sans 720p, grey outline, Dutch",
+     {FontFamily::LiberationSans, 36, {250, 250, 250}, {90, 90, 90}, 2, 4, 1280, 720}, "nld", 30, 5, 4},
+    {"DejaVu Sans DVD size, Portuguese", {FontFamily::DejaVuSans, 22, kWhite, kBlack, 2, 4, 720, 576}, "por",
+     30, 0, 5},
+};
 
 }  // namespace
 
@@ -133,10 +116,10 @@ TEST(OcrLearnedE2E, FontsSizesColoursLanguagesAndVideoSizes) {
         o.count = c.count;
         o.italicEvery = c.italicEvery;
         o.italicWordEvery = c.italicWordEvery;
-        o.seed = static_cast<uint32_t>(c.pixelSize);
-        o.maxLineChars = c.videoWidth < 1000 ? 34 : 40;
+        o.seed = static_cast<uint32_t>(c.style.pixelSize);
+        o.maxLineChars = c.style.videoWidth < 1000 ? 34 : 40;
         const std::vector<std::string> expected = subtitleTexts(c.language, o);
-        const TextRenderer renderer = rendererFor(c);
+        const TextRenderer renderer(c.style.style());
 
         LearnedSession s(c.language);
         if (!s.read(writeTempFile("e2e.sup", textStream(renderer, expected))))

@@ -102,6 +102,19 @@ FontFiles fontFiles(FontFamily family) {
     return f;
 }
 
+TextStyle StyleSpec::style() const {
+    TextStyle s;
+    s.font = fontFiles(family);
+    s.pixelSize = pixelSize;
+    s.fill = fill;
+    s.outline = outline;
+    s.outlineWidth = outlineWidth;
+    s.levels = levels;
+    s.videoWidth = videoWidth;
+    s.videoHeight = videoHeight;
+    return s;
+}
+
 // A glyph as drawn: coverage of the fill and of fill plus outline, in a box placed relative
 // to the pen position on the baseline.
 struct TextRenderer::Glyph {

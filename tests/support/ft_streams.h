@@ -45,6 +45,19 @@ struct TextStyle {
     int videoHeight = 1080;
 };
 
+// A style in one line of a table of cases: a family and the values that differ.
+struct StyleSpec {
+    FontFamily family;
+    int pixelSize;
+    Rgb fill;
+    Rgb outline;
+    int outlineWidth;
+    int levels;
+    int videoWidth, videoHeight;
+
+    TextStyle style() const;
+};
+
 // One rendered subtitle object: its palette-index picture, where it goes on the video, and
 // the text it shows (Windows-1252, lines joined by "|", italics as "<i>..</i>" per line).
 struct RenderedObject {
