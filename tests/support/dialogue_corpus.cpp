@@ -387,19 +387,17 @@ std::vector<std::string> subtitleTexts(std::string_view language, const TextOpti
         if (italicLines) {
             for (std::string& l : lines) l = "<i>" + l + "</i>";
         } else if (italicWord) {
-            // The first word of three letters or more, from the last line up; punctuation
-            // after it stays upright.
+            // The first word of three letters or more, from the last line up, with the
+            // punctuation that clings to it, as subtitle authors tag a stressed word.
             bool done = false;
             for (auto l = lines.rbegin(); l != lines.rend() && !done; ++l) {
                 for (size_t i = 0; i < l->size() && !done;) {
                     const size_t end = std::min(l->find(' ', i), l->size());
-                    size_t letters = i;
-                    while (letters < end && isLetter(static_cast<uint8_t>((*l)[letters]))) ++letters;
-                    const bool punctuationAfter =
-                        std::none_of(l->begin() + static_cast<std::ptrdiff_t>(letters), l->begin() + static_cast<std::ptrdiff_t>(end),
-                                     [](char c) { return isLetter(static_cast<uint8_t>(c)); });
-                    if (letters - i >= 3 && punctuationAfter) {
-                        *l = l->substr(0, i) + "<i>" + l->substr(i, letters - i) + "</i>" + l->substr(letters);
+                    const auto letters = std::count_if(l->begin() + static_cast<std::ptrdiff_t>(i),
+                                                       l->begin() + static_cast<std::ptrdiff_t>(end),
+                                                       [](char c) { return isLetter(static_cast<uint8_t>(c)); });
+                    if (letters >= 3) {
+                        *l = l->substr(0, i) + "<i>" + l->substr(i, end - i) + "</i>" + l->substr(end);
                         done = true;
                     }
                     i = end + 1;
