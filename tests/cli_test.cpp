@@ -94,3 +94,40 @@ TEST(Cli, InfoImportsSrt) {
     EXPECT_EQ(j["Subs"][0]["obj"][0]["y2"], 1025);
     EXPECT_EQ(cli({"info", writeTempFile("empty.srt", {})}).status, 1);
 }
+
+TEST(Cli, CheckReportsViolationsAndExitsByThem) {
+    // One 10x10 subtitle decoded exactly in time: the plane clear (5832 ticks) and the
+    // window transfer (1 tick) before its PTS; its clear the window's 1 tick before.
+    PgsBuilder b;
+    Bytes rle;
+    for (int y = 0; y < 10; ++y) rle.insert(rle.end(), {0x00, 0x80 | 10, 0x01, 0x00, 0x00});
+    b.dts(94167).pcs(100000, {{0, 0, 100, 900}});
+    b.dts(94167).wds(99999, {{0, 100, 900, 10, 10}});
+    b.pds(94167, {{1, 235, 128, 128, 255}});
+    b.dts(94167).ods(94168, 0, true, true, rle, 10, 10);
+    b.end(94168);
+    b.dts(189999).pcs(190000, {}, 0x00);
+    b.wds(189999, {{0, 100, 900, 10, 10}});
+    b.end(189999);
+    const std::string clean = writeTempFile("clean.sup", b.bytes());
+
+    auto r = cli({"check", clean});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "No violations: 2 display sets in 1 epochs.\n");
+
+    // The two-window stream carries no decoding times at all.
+    r = cli({"check", twoWindowStream(), "--json"});
+    EXPECT_EQ(r.status, 1);
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_FALSE(j["clean"].get<bool>());
+    EXPECT_EQ(j["displaySets"], 2);
+    ASSERT_FALSE(j["violations"].empty());
+    EXPECT_EQ(j["violations"][0]["offset"], 0);
+    EXPECT_EQ(j["violations"][0]["rule"], "decode-time");
+
+    EXPECT_EQ(cli({"check"}).status, 2);
+    EXPECT_EQ(cli({"check", clean, "--bogus"}).status, 2);
+    r = cli({"check", "/nonexistent/x.sup"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot open file"), std::string::npos) << r.err;
+}

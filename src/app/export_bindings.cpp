@@ -1,9 +1,12 @@
-// The window's stream export command.
+// The window's stream export command and the check of a Blu-ray stream.
+#include <QBoxLayout>
 #include <QPushButton>
 
 #include "app/bindings.h"
 #include "app/main_window.h"
 #include "export/writers.h"
+#include "platform/files.h"
+#include "stream/pgs_check.h"
 
 namespace vantrel::app {
 namespace {
@@ -29,10 +32,38 @@ void bExportClick(TfMain& w) {
     w.msg.log("");
 }
 
+// Checks the stream named in the file field against the disc decoder model and writes the
+// report into the log, one line per violation.
+void bCheckClick(TfMain& w) {
+    Program& p = w.prog;
+    if (p.Busy || p.Loading) return;
+    if (p.eSUPfile.empty()) {
+        w.msg.log2("Check stream: no stream file given.");
+        return;
+    }
+    w.msg.log2("Checking stream: " + p.eSUPfile);
+    try {
+        const CheckReport report = checkPgsFile(p.eSUPfile);
+        const std::vector<std::string> lines = checkReportLines(report);
+        for (size_t i = 0; i + 1 < lines.size(); ++i) w.msg.log(lines[i]);
+        if (report.clean()) w.msg.log(lines.back());
+        else w.msg.erlog(lines.back());
+    } catch (const PlatformError& e) {
+        w.msg.erlog(e.what());
+    }
+    w.msg.log("");
+}
+
 }  // namespace
 
 void bindExport(TfMain& w) {
     QObject::connect(w.bExport, &QPushButton::clicked, &w, [&w] { bExportClick(w); });
+    // "Check stream" sits left of the export button.
+    auto* check = new QPushButton(QStringLiteral("Chec&k stream"), w.bExport->parentWidget());
+    check->setObjectName(QStringLiteral("bCheck"));
+    if (auto* row = qobject_cast<QBoxLayout*>(w.bExport->parentWidget()->layout()))
+        row->insertWidget(row->indexOf(w.bExport), check);
+    QObject::connect(check, &QPushButton::clicked, &w, [&w] { bCheckClick(w); });
 }
 
 }  // namespace vantrel::app

@@ -20,7 +20,8 @@ void putLE(Bytes& b, uint64_t v, int bytes) {
 PgsBuilder& PgsBuilder::segment(uint32_t pts, uint8_t type, const Bytes& payload, int length) {
     putBE(bytes_, 0x5047, 2);
     putBE(bytes_, pts, 4);
-    putBE(bytes_, 0, 4);
+    putBE(bytes_, dts_, 4);
+    dts_ = 0;
     bytes_.push_back(type);
     putBE(bytes_, length >= 0 ? static_cast<uint64_t>(length) : payload.size(), 2);
     bytes_.insert(bytes_.end(), payload.begin(), payload.end());

@@ -39,6 +39,11 @@ public:
     PgsBuilder& ods(uint32_t pts, uint16_t objectId, bool first, bool last, const Bytes& data,
                     uint16_t width = 0, uint16_t height = 0, uint32_t dataLength = 0);
     PgsBuilder& end(uint32_t pts);
+    // Gives the next segment this decoding time (segments carry DTS 0 otherwise).
+    PgsBuilder& dts(uint32_t value) {
+        dts_ = value;
+        return *this;
+    }
     // Any segment with a raw payload; `length` overrides the length field when >= 0.
     PgsBuilder& segment(uint32_t pts, uint8_t type, const Bytes& payload, int length = -1);
 
@@ -48,6 +53,7 @@ public:
 
 private:
     Bytes bytes_;
+    uint32_t dts_ = 0;
 };
 
 // A subpicture ("SP") stream: "SP", u32le PTS, u32le 0, then one SPU per packet.
