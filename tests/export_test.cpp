@@ -310,15 +310,16 @@ TEST(HdDvdWriter, PacketLayout) {
     const uint32_t next1 = be(c1 + 2, 4);
     const uint32_t c2 = next1 + 10;
     EXPECT_EQ(be(c2 + 2, 4), next1);   // both sequences point to the second
-    EXPECT_EQ(be(c2, 2), 175u);        // 180000 >> 10
-    // SET_DAREA2 after STA_DSP, SET_COLOR2 and SET_CONTR2: left 100, right 300, top 900.
+    EXPECT_EQ(be(c2, 2), 176u);        // 180000 / 1024 = 175.8, rounded
+    // SET_DAREA2 after STA_DSP, SET_COLOR2 and SET_CONTR2: left 100, right 299 (the last
+    // column of the 200), top 901 as coded; the table keeps its top.
     const size_t area = c1 + 6 + 1 + 769 + 257;
     EXPECT_EQ(p[area], 0x85);
     EXPECT_EQ(p[area + 1], 0x06);
     EXPECT_EQ(p[area + 2], 0x41);
-    EXPECT_EQ(p[area + 3], 0x2C);
-    EXPECT_EQ(((p[area + 4] & 0x7F) << 4) | (p[area + 5] >> 4), 900);
-    EXPECT_EQ(s.prog.Subs[0].obj[0].y1, 900);
+    EXPECT_EQ(p[area + 3], 0x2B);
+    EXPECT_EQ(((p[area + 4] & 0x7F) << 4) | (p[area + 5] >> 4), 901);
+    EXPECT_EQ(s.prog.Subs[0].obj[0].y1, 901);
     EXPECT_EQ(p[area + 7], 0x86);
     EXPECT_EQ(be(area + 8, 4), 10u);
     // The packet ends with STP_DSP, CMD_END and, where that left an odd length, one fill byte.
@@ -326,6 +327,93 @@ TEST(HdDvdWriter, PacketLayout) {
     const bool plain = p[n - 2] == 0x02 && p[n - 1] == 0xFF;
     const bool filled = p[n - 3] == 0x02 && p[n - 2] == 0xFF && p[n - 1] == 0xFF;
     EXPECT_TRUE(plain || filled);
+}
+
+namespace {
+
+// Lines coded in one HD DVD field from `at` to `end`: every line ends with a run to the end
+// of the line (prefix 1x, colour, 1 and seven 0 bits) and then starts on a byte.
+int hdFieldLines(const Bytes& p, size_t at, size_t end) {
+    size_t bit = at * 8;
+    auto take = [&](int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i, ++bit) v = (v << 1) | ((p[bit / 8] >> (7 - bit % 8)) & 1);
+        return v;
+    };
+    int lines = 0;
+    while (bit / 8 < end) {
+        const uint32_t prefix = take(2);
+        take(prefix & 1 ? 8 : 2);   // the colour
+        if (!(prefix & 2)) continue;   // one pixel
+        if (take(1) == 0) {
+            take(3);
+        } else if (take(7) == 0) {
+            ++lines;
+            bit = (bit + 7) / 8 * 8;
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST(HdDvdWriter, AreaIsExactlyWhatTheFieldsCode) {
+    struct Case {
+        const char* name;
+        uint16_t x, y, w, h;
+        uint32_t duration;
+        uint32_t delay;     // stop delay in units of 1024 ticks
+    };
+    const Case cases[] = {
+        {"odd top", 100, 901, 200, 21, 180000, 176},
+        {"even top", 100, 900, 200, 20, 180000, 176},
+        {"full width", 0, 1000, 1920, 30, 90000, 88},
+        {"duration just past half a unit", 300, 700, 50, 9, 1536, 2},
+        {"duration just below half a unit", 300, 700, 50, 9, 1535, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IndexedImage img = picture(c.w, c.h);
+        for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(1 + i % 3);
+        const Bytes rle = encodeBDObject(img, rect(0, 0, c.w, c.h));
+        PgsBuilder b;
+        b.pcs(90000, {{0, 0, c.x, c.y}}).wds(90000, {{0, c.x, c.y, c.w, c.h}});
+        b.pds(90000, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 255}});
+        b.ods(90000, 0, true, true, rle, c.w, c.h).end(90000).pcs(90000 + c.duration, {}).end(90000 + c.duration);
+        Session s;
+        s.load(writeTempFile("hd-area-src.sup", b.bytes()));
+        const std::string out = writeTempFile("hd-area.sup", {});
+        s.prog.ExportingHD = true;
+        expHD(s.ctx, out);
+        s.prog.ExportingHD = false;
+        const Bytes p = readWholeFile(out);
+        auto be = [&](size_t k, int n) {
+            uint32_t v = 0;
+            for (int i = 0; i < n; ++i) v = (v << 8) | p[k + static_cast<size_t>(i)];
+            return v;
+        };
+        const uint32_t c1 = be(16, 4) + 10;
+        const size_t area = c1 + 6 + 1 + 769 + 257 + 1;
+        const uint32_t left = (uint32_t{p[area]} << 4) | (p[area + 1] >> 4);
+        const uint32_t right = ((p[area + 1] & 7u) << 8) | p[area + 2];
+        const uint32_t top = ((p[area + 3] & 0x7Fu) << 4) | (p[area + 4] >> 4);
+        const uint32_t bottom = ((p[area + 4] & 7u) << 8) | p[area + 5];
+        EXPECT_EQ(left, c.x);
+        EXPECT_EQ(right, c.x + c.w - 1u);
+        EXPECT_LE(right, 1919u);
+        EXPECT_EQ(top, c.y);
+        const size_t field1 = be(area + 11, 4) + 10;
+        const int lines = hdFieldLines(p, 20, field1) + hdFieldLines(p, field1, c1);
+        EXPECT_EQ(static_cast<uint32_t>(lines), bottom - top + 1);
+        EXPECT_EQ(lines, c.h);
+        const uint32_t c2 = be(c1 + 2, 4) + 10;
+        EXPECT_EQ(be(c2, 2), c.delay);
+        // Loaded back, the picture lies where it was.
+        Session back;
+        back.load(out);
+        EXPECT_EQ(back.prog.Subs[0].obj[0].y1, c.y);
+        EXPECT_EQ(indexesOf(back, 1, c.x, c.y, c.w, c.h), indexesOf(s, 1, c.x, c.y, c.w, c.h));
+    }
 }
 
 TEST(Writers, EmptyTableGivesEmptyFile) {
@@ -359,8 +447,8 @@ TEST(Writers, RoundTripThroughBothFormats) {
             const TSUP& a = src.prog.Subs[static_cast<size_t>(k)];
             const TSUP& b = back.prog.Subs[static_cast<size_t>(k)];
             EXPECT_EQ(b.startPTS, a.startPTS);
-            // HD DVD stop delays count in units of 1024 ticks.
-            EXPECT_EQ(b.endPTS, format == 0 ? a.endPTS : a.startPTS + ((a.endPTS - a.startPTS) & ~1023u));
+            // HD DVD stop delays count in units of 1024 ticks, rounded.
+            EXPECT_EQ(b.endPTS, format == 0 ? a.endPTS : a.startPTS + ((a.endPTS - a.startPTS + 512) & ~1023u));
             EXPECT_EQ(b.obj[0].x1, a.obj[0].x1);
             EXPECT_EQ(b.obj[0].y1, a.obj[0].y1);
             EXPECT_EQ(indexesOf(back, k + 1, 100, 900, 64, 20), indexesOf(src, k + 1, 100, 900, 64, 20));
@@ -424,8 +512,9 @@ TEST(Writers, SrtImportExportsAndLoadsBack) {
             EXPECT_EQ(back.prog.Subs[k].startPTS, src.prog.Subs[k].startPTS);
             EXPECT_EQ(b.x1, a.x1);
             EXPECT_EQ(b.y1, a.y1);
-            // Blu-ray keeps the exclusive right edge; HD DVD carries it as written.
-            EXPECT_EQ(b.x2, a.x2);
+            // A text record's right edge is its last column: Blu-ray holds the edge after it,
+            // HD DVD the column itself.
+            EXPECT_EQ(b.x2, format == 0 ? a.x2 + 1 : a.x2);
             // The text reached the picture: some pixel of the rectangle is not background.
             DrawSub(back.ctx, static_cast<int32_t>(k + 1));
             int ink = 0;
@@ -433,6 +522,6 @@ TEST(Writers, SrtImportExportsAndLoadsBack) {
                 for (int x = a.x1; x < a.x2; ++x) ink += back.prog.pics.IndexImage.at(x, y) != back.prog.pal.TranspIdx;
             EXPECT_GT(ink, 100);
         }
-        EXPECT_EQ(back.prog.Subs[0].endPTS, format == 0 ? 270000u : 90000u + (180000u & ~1023u));
+        EXPECT_EQ(back.prog.Subs[0].endPTS, format == 0 ? 270000u : 90000u + 176u * 1024u);
     }
 }

@@ -54,6 +54,28 @@ int paletteEntries(const TSUP& s, const IndexedImage& img) {
     return std::clamp(std::max(s.palCount, highest + 1), 0, 256);
 }
 
+// The picture area of a subtitle with both edges taken, kept on the screen. Blu-ray records
+// hold the right and bottom edges exclusive; subpicture and text records hold them inclusive.
+struct Area {
+    int left = 0, top = 0, right = -1, bottom = -1;
+    bool empty() const { return right < left || bottom < top; }
+};
+
+Area pictureArea(const TSUPObject& o, uint8_t subKind) {
+    const int inclusive = subKind == 2 ? 1 : 0;
+    return {o.x1, o.y1, std::min<int>(o.x2 - inclusive, kScreenWidth - 1),
+            std::min<int>(o.y2 - inclusive, kScreenHeight - 1)};
+}
+
+// The slot the Blu-ray writer codes: the area with exclusive right and bottom edges.
+TSUPObject blurayObject(const TSUPObject& o, uint8_t subKind) {
+    const Area a = pictureArea(o, subKind);
+    TSUPObject out = o;
+    out.x2 = static_cast<uint16_t>(std::max(a.left, a.right + 1));
+    out.y2 = static_cast<uint16_t>(std::max(a.top, a.bottom + 1));
+    return out;
+}
+
 class PgsWriter {
 public:
     PgsWriter(OutputFile& file, uint8_t frameCode) : file_(file), frameCode_(frameCode) {}
@@ -207,7 +229,7 @@ int expBD(Context& ctx, const std::string& fileName) {
         ctx.host().pumpMessages();
         DrawSub(ctx, static_cast<int32_t>(i + 1));
         const TSUP& s = p.Subs[i];
-        const TSUPObject& o = s.obj[0];
+        const TSUPObject o = blurayObject(s.obj[0], p.SubKind);
         const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, o);
         if (object.empty()) {
             logSkipped(ctx, s, logged);
@@ -250,16 +272,23 @@ int expHD(Context& ctx, const std::string& fileName) {
         out.putDWord(0);
         out.putDWord(0);
         DrawSub(ctx, static_cast<int32_t>(i + 1));
-        TSUP& s = p.Subs[i];
-        const TSUPObject& o = s.obj[0];
-        if (o.x2 <= o.x1 || o.y2 < o.y1) {
+        const TSUP& s = p.Subs[i];
+        const Area a = pictureArea(s.obj[0], p.SubKind);
+        if (a.empty()) {
             logSkipped(ctx, s, logged);
             if (p.Cancel) break;
             continue;
         }
-        encodeHDField(out, p.pics.IndexImage, o, 0);
+        // The fields hold exactly the lines and columns the display area names, from its top
+        // line on, whether that line is even or odd.
+        TSUPObject coded = s.obj[0];
+        coded.x1 = static_cast<uint16_t>(a.left);
+        coded.x2 = static_cast<uint16_t>(a.right + 1);
+        coded.y1 = static_cast<uint16_t>(a.top);
+        coded.y2 = static_cast<uint16_t>(a.bottom);
+        encodeHDField(out, p.pics.IndexImage, coded, 0);
         const size_t p1 = out.outLen();
-        encodeHDField(out, p.pics.IndexImage, o, 1);
+        encodeHDField(out, p.pics.IndexImage, coded, 1);
 
         out.putWord(0);
         const size_t n1 = out.outLen();
@@ -274,17 +303,17 @@ int expHD(Context& ctx, const std::string& fileName) {
         }
         out.putByte(0x84);   // SET_CONTR2
         for (size_t j = 0; j < 256; ++j) out.putByte(static_cast<uint8_t>(255 - p.pal.Alpha[j]));
-        // The display area starts on an even line; the table keeps the moved top.
-        if (s.obj[0].y1 & 1) --s.obj[0].y1;
         out.putByte(0x85);   // SET_DAREA2
-        putArea(out, o.x1, o.x2, o.y1, o.y2);
+        putArea(out, static_cast<uint32_t>(a.left), static_cast<uint32_t>(a.right), static_cast<uint32_t>(a.top),
+                static_cast<uint32_t>(a.bottom));
         out.putByte(0x86);   // SET_DSPXA2
         out.putDWord(10);
         out.putDWord(static_cast<uint32_t>(p1 - 10));
         out.putByte(0xFF);   // CMD_END
 
         const uint32_t end = endTimeFor(ctx, i, logged);
-        out.putWord(static_cast<uint16_t>((end - s.startPTS) >> 10));
+        // The stop delay counts units of 1024 ticks, rounded to the nearest one.
+        out.putWord(static_cast<uint16_t>(std::min<uint64_t>((uint64_t{end - s.startPTS} + 512) >> 10, 0xFFFF)));
         const size_t n2 = out.outLen();
         out.putDWord(0);
         out.putByte(0x02);   // STP_DSP
