@@ -130,9 +130,9 @@ TEST(PtsToTC, ExamplesAtTheSixRates) {
     };
     const Case cases[] = {
         {90000, 2, "00:00:01:00"},
-        {90000, 0, "00:00:00:23"},      // 0.999 s of scaled time
-        {135000, 2, "00:00:01:12"},
-        {495000, 5, "00:00:05:29"},     // 5.4945 s scaled
+        {90000, 0, "00:00:01:00"},      // frame 23.976 rounds to 24
+        {135000, 2, "00:00:01:12"},     // frame 37.5: the earlier one
+        {495000, 5, "00:00:05:30"},     // frame 329.67 rounds to 330
         {900000, 1, "00:00:10:00"},
         {1125000, 1, "00:00:12:12"},
         {405000, 2, "00:00:04:12"},
@@ -145,7 +145,7 @@ TEST(PtsToTC, ExamplesAtTheSixRates) {
         {0, 3, "00:00:00:00"},
         {324000000, 2, "01:00:00:00"},
         {4294967295u, 2, "13:15:21:21"},            // the largest time: 47721.86 s
-        {135000, 7, "00:00:01:11"},                 // an unknown item counts as 23.976
+        {135000, 7, "00:00:01:12"},                 // an unknown item counts as 23.976
     };
     for (const auto& c : cases) EXPECT_EQ(ptsToTC(c.ticks, c.rate), c.tc) << c.ticks << " at item " << c.rate;
 }
@@ -172,6 +172,35 @@ TEST(PtsToTC, FrameAlignedTimesGiveTheirOwnFrame) {
                 const std::string got = ptsToTC(static_cast<uint32_t>(t), r.item);
                 if (got != expected) {
                     ADD_FAILURE() << "frame " << k << " at " << t << " ticks: " << got << " instead of " << expected;
+                    ++faults;
+                }
+            }
+        }
+    }
+}
+
+TEST(PtsToTC, SrtMillisecondsNameTheFrameTheyCameFrom) {
+    // An SRT time is the frame start in whole milliseconds, rounded or cut; read back as
+    // ticks (ms x 90) it must name the same frame at every rate.
+    struct Rate {
+        int item;
+        int fps;
+        int divisor;
+    };
+    const Rate rates[] = {{0, 24, 1001}, {1, 24, 1000}, {2, 25, 1000}, {3, 30, 1001}, {4, 50, 1000}, {5, 60, 1001}};
+    for (const auto& r : rates) {
+        SCOPED_TRACE("item " + std::to_string(r.item));
+        int faults = 0;
+        for (int64_t k = 0; k < 2 * 3600 * r.fps && faults < 3; k += (k < 300 ? 1 : 991)) {
+            const double ms = static_cast<double>(k) * 1000.0 * r.divisor / (r.fps * 1000.0);
+            const int64_t s = k / r.fps;
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%02d:%02d:%02d:%02d", static_cast<int>(s / 3600),
+                          static_cast<int>(s / 60 % 60), static_cast<int>(s % 60), static_cast<int>(k % r.fps));
+            for (const double m : {std::floor(ms), std::round(ms)}) {
+                const std::string got = ptsToTC(static_cast<uint32_t>(m) * 90, r.item);
+                if (got != expected) {
+                    ADD_FAILURE() << "frame " << k << " at " << m << " ms: " << got << " instead of " << expected;
                     ++faults;
                 }
             }
@@ -255,7 +284,7 @@ TEST(Scripts, FilesReplaceOlderOnesAndEndEveryLineWithCrLf) {
     const auto scn = readWholeFile(folder + kScenaristFile);
     const std::string text(scn.begin(), scn.end());
     EXPECT_TRUE(text.starts_with("St_Format 4\r\n"));   // no byte-order mark
-    EXPECT_TRUE(text.ends_with("1 00:00:00:23 00:00:01:23 line0001.png\r\n"));
+    EXPECT_TRUE(text.ends_with("1 00:00:01:00 00:00:02:00 line0001.png\r\n"));   // 23.976: frames 23.98 and 47.95
     EXPECT_EQ(text.find("old content"), std::string::npos);
     size_t lf = 0;
     for (size_t i = 0; i < text.size(); ++i)

@@ -27,12 +27,13 @@ int frameItem(int rgFrame) { return rgFrame >= 0 && rgFrame <= 5 ? rgFrame : 0; 
 
 std::string ptsToTC(uint32_t ticks, int rgFrame) {
     const Rate r = rateOf(rgFrame);
-    // The frame count is exact: ticks x fps / 90000, scaled by 1000/1001 for the NTSC rates.
-    // A frame of 23.976 or 59.94 does not start on a whole tick (3753.75 and 1501.5 ticks
-    // long), so a stream stores its start rounded either way; one tick of tolerance puts such
-    // a time on its own frame instead of the one before.
-    const uint64_t scaled = (static_cast<uint64_t>(ticks) + 1) * r.fps * 1000;
-    const uint64_t frames = scaled / (90000ull * (r.ntsc ? 1001 : 1000));
+    // The frame is the one whose start lies nearest: ticks x fps / 90000, scaled by 1000/1001
+    // for the NTSC rates, rounded; a time exactly between two frames belongs to the earlier.
+    // Frame starts of 23.976 and 59.94 do not fall on whole ticks and SRT times hold whole
+    // milliseconds, rounded or cut either way from the frame start; rounding puts all of
+    // them on their own frame.
+    const uint64_t divisor = 90000ull * (r.ntsc ? 1001 : 1000);
+    const uint64_t frames = (static_cast<uint64_t>(ticks) * r.fps * 1000 + (divisor - 1) / 2) / divisor;
     const uint64_t seconds = frames / r.fps;
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02u:%02u:%02u:%02u", static_cast<unsigned>(seconds / 3600 % 24),
