@@ -15,6 +15,7 @@
 #include "pictures/scripts.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
+#include "render/palette.h"
 #include "stream/load.h"
 #include "support/run_command.h"
 #include "support/stream_builder.h"
@@ -286,8 +287,9 @@ TEST(Reduce720p, AreaWeightsTransparencyAndOpaqueBackground) {
         {"transparent touch", 0, false, 2, {{98, 0}, {141, 39}}},
         // All opaque: no test, the black pixel counts: (200/2+0+10/4+21/2)4/9 = 50.2.
         {"opaque background averaged", 0, true, 2, {{98, 50}, {141, 39}}},
-        // Text subtitles: grey ramp index trunc((R + 1) / 16) + 2.
-        {"text subtitle ramp", 50, false, 3, {{8, 6}, {10, 4}}},
+        // Text subtitles: the nearest step of the grey ramp at 2..18; every average lies
+        // above this palette's ramp, so the top step.
+        {"text subtitle ramp", 50, false, 3, {{18, 18}, {18, 18}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,6 +305,33 @@ TEST(Reduce720p, AreaWeightsTransparencyAndOpaqueBackground) {
             for (int tx = 0; tx < 2; ++tx) EXPECT_EQ(out.at(tx, ty), c.expected[ty][tx]) << tx << "," << ty;
         EXPECT_EQ(out.at(2, 0), 0);   // outside the rectangle: the background
     }
+}
+
+TEST(ReduceTo720p, TextKeepsTheLevelsOfItsGreyRamp) {
+    // A 30x30 block of one ramp step of the text palette reduces to pixels of that step:
+    // the fill keeps its grey and its opacity.
+    RecordingHost host;
+    MessageLog msg(host);
+    Program prog;
+    Options opt;
+    Context ctx{prog, opt, msg};
+    prog.SubKind = 3;
+    prog.Subs.resize(1);
+    setpal(ctx, 0);
+    const PaletteState& pal = prog.pal;
+    for (const uint8_t step : {uint8_t{18}, uint8_t{10}, uint8_t{3}}) {
+        SCOPED_TRACE(int{step});
+        IndexedImage source = filled(kScreenWidth, kScreenHeight, pal.TranspIdx);
+        for (int y = 300; y < 330; ++y)
+            for (int x = 300; x < 330; ++x) source.at(x, y) = step;
+        IndexedImage out;
+        reduceTo720p(source, pal, subtitleAt(300, 329, 300, 329), 3, pal.TranspIdx, out);
+        const uint8_t inside = out.at(210, 210);
+        EXPECT_EQ(pal.Palette[inside], pal.Palette[step]);
+        EXPECT_EQ(pal.Alpha[inside], pal.Alpha[step]);
+    }
+    EXPECT_EQ(pal.Palette[18], 207u * 0x010101u);
+    EXPECT_EQ(pal.Alpha[18], 255);
 }
 
 TEST(SaveBitmaps, PngAndBmpFilesOfTheComposedPictures) {

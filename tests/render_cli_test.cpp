@@ -67,6 +67,20 @@ TEST(RenderCli, WritesTheDisplayIndexAndInkPictures) {
     EXPECT_EQ(grey, (std::vector<uint32_t>{255, 0, 0, 0, 0, 255}));
 }
 
+TEST(RenderCli, IndexPictureOfTextSubtitleHoldsItsText) {
+    const std::string srt = "1\n00:00:01,000 --> 00:00:03,000\nHello there\n\n";
+    const std::string path = writeTempFile("render.srt", Bytes(srt.begin(), srt.end()));
+    const std::string indexed = outPath(path, "text-index.png");
+    const auto r = cli({"render", path, "1", "-o", indexed, "--index"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const DecodedPng png = readPngFile(indexed);
+    ASSERT_TRUE(png.indexed);
+    // The text is drawn with opaque steps of the grey ramp over the transparent background.
+    size_t opaque = 0;
+    for (const uint8_t p : png.pixels) opaque += png.alpha[p] > 200;
+    EXPECT_GT(opaque, 200u);
+}
+
 TEST(RenderCli, BadNumbersAndStreamsExitWithTheirError) {
     const std::string stream = streamFile();
     const std::string out = outPath(stream, "x.png");

@@ -64,7 +64,12 @@ int runRender(const Args& args) {
     }
 
     try {
+        // Text subtitles reach the paletted picture only where it is coded: draw them the way
+        // the stream export does, so that the index picture holds the text.
+        const bool textIndex = index && s.prog.SubKind == 3;
+        s.prog.ExportingBD = textIndex;
         DrawSub(s.ctx, n);
+        s.prog.ExportingBD = false;
         const Pictures& pics = s.prog.pics;
         if (index) {
             writeIndexedPng(*out, pics.IndexImage.width, pics.IndexImage.height, pics.IndexImage.pixels.data(),

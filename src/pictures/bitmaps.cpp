@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 #include "pictures/scripts.h"
@@ -43,9 +44,30 @@ private:
     std::array<uint8_t, 1u << kBits> values_{};
 };
 
+// Text subtitles: for every grey level the step of the grey ramp (indexes 2..18) nearest to
+// it; between equally near steps the brighter, more opaque one, so that a solid fill keeps
+// the level and opacity of the full-size picture.
+std::array<uint8_t, 256> greyRampIndexes(const PaletteState& pal) {
+    std::array<uint8_t, 256> out{};
+    for (int v = 0; v < 256; ++v) {
+        int best = 2, bestDistance = 1 << 30;
+        for (int k = 2; k <= 18; ++k) {
+            const int distance = std::abs(static_cast<int>(pal.Palette[static_cast<size_t>(k)] & 0xFF) - v);
+            if (distance < bestDistance || (distance == bestDistance && pal.Alpha[static_cast<size_t>(k)] >=
+                                                                           pal.Alpha[static_cast<size_t>(best)])) {
+                best = k;
+                bestDistance = distance;
+            }
+        }
+        out[static_cast<size_t>(v)] = static_cast<uint8_t>(best);
+    }
+    return out;
+}
+
 // Reduces one rectangle (x1..x2 x y1..y2, both ends taken) into `out`.
 void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObject& o, uint8_t subKind,
-                bool testTransparent, NearestColorCache& nearest, IndexedImage& out) {
+                bool testTransparent, NearestColorCache& nearest, const std::array<uint8_t, 256>& greyRamp,
+                IndexedImage& out) {
     constexpr float s = 1.5f;                           // source pixels per target pixel
     constexpr float factor = (1.0f / s) * (1.0f / s);   // the area of one source pixel
     const uint8_t T = pal.TranspIdx;
@@ -90,9 +112,7 @@ void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObje
             uint8_t index = T;
             if (!transparent) {
                 if (subKind == 3) {
-                    // The grey ramp of text subtitles starts at index 2, one step per 16 levels.
-                    const float step = std::trunc((R + 1) / 16) + 2;
-                    index = static_cast<uint8_t>(std::clamp(step, 0.0f, 255.0f));
+                    index = greyRamp[static_cast<size_t>(std::clamp(std::lround(R), 0L, 255L))];
                 } else {
                     index = nearest(static_cast<int32_t>(R), static_cast<int32_t>(G), static_cast<int32_t>(B));
                 }
@@ -137,9 +157,10 @@ void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSU
     // blank the whole picture.
     const bool testTransparent = pal.Alpha[pal.TranspIdx] != 255;
     NearestColorCache nearest(pal);
-    reduceRect(source, pal, sub.obj[0], subKind, testTransparent, nearest, out);
+    const std::array<uint8_t, 256> ramp = subKind == 3 ? greyRampIndexes(pal) : std::array<uint8_t, 256>{};
+    reduceRect(source, pal, sub.obj[0], subKind, testTransparent, nearest, ramp, out);
     const TSUPObject& second = sub.obj[1];
-    if (second.x2 > second.x1) reduceRect(source, pal, second, subKind, testTransparent, nearest, out);
+    if (second.x2 > second.x1) reduceRect(source, pal, second, subKind, testTransparent, nearest, ramp, out);
 }
 
 void savePictureFiles(Context& ctx, const std::string& picBase, int32_t n) {
