@@ -195,7 +195,7 @@ TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
         ASSERT_EQ(ReadSRT(w.ctx, srtPath), static_cast<int>(cues.size()));
         w.opt.rgFormat = 0;
         exported = srtPath + ".BD.sup";
-        writeStreamFile(w.ctx, exported);
+        ASSERT_EQ(exportStream(w.ctx, exported), ExportResult::Done);
     }
 
     LearnedSession s("eng");
