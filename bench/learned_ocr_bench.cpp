@@ -324,8 +324,11 @@ void BM_LearnedOcrStream(benchmark::State& state) {
     const int64_t glyphs = numberBefore(log, " glyphs, ");
     const int64_t teacherGlyphs = numberBefore(log, " glyphs);");
     const int64_t teacherLines = numberBefore(log, " lines holding");
-    if (glyphs > 0 && teacherGlyphs >= 0) state.counters["teacher_glyph_pct"] = 100.0 * teacherGlyphs / glyphs;
+    // A fresh run always asks the teacher something; 0 means the engine does not count it.
+    if (glyphs > 0 && teacherGlyphs > 0) state.counters["teacher_glyph_pct"] = 100.0 * teacherGlyphs / glyphs;
     if (teacherLines >= 0) state.counters["teacher_lines"] = static_cast<double>(teacherLines);
+    const int64_t teacherCrops = numberBefore(log, " word crops");
+    if (teacherCrops >= 0) state.counters["teacher_crops"] = static_cast<double>(teacherCrops);
     if (gLibraryPerSubtitle > 0) state.counters["x_faster_than_lib_per_line"] = gLibraryPerSubtitle / perSubtitle;
     if (gCommandPerSubtitle > 0) state.counters["x_faster_than_command"] = gCommandPerSubtitle / perSubtitle;
 }
