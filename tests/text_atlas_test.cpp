@@ -84,28 +84,29 @@ TEST(AtlasData, TellingRowsAndDefinedCharacters) {
         EXPECT_TRUE(same(kUprightGlyphs[static_cast<size_t>(c.code)], c.up));
         EXPECT_TRUE(same(kItalicGlyphs[static_cast<size_t>(c.code)], c.it));
     }
+    // Every printable Windows-1252 character: all but the controls and the five bytes the
+    // code page leaves undefined. The soft hyphen is defined and draws nothing.
     std::set<int> defined;
-    for (int c = 32; c <= 60; ++c) defined.insert(c);
-    for (int c = 62; c <= 91; ++c) defined.insert(c);
-    defined.insert(93);
-    for (int c = 97; c <= 122; ++c) defined.insert(c);
-    for (int c : {161, 176, 191, 193, 201, 205, 209, 210, 211, 213, 214, 218, 219, 220, 225, 233, 237, 241, 243,
-                  245, 246, 250, 251, 252})
-        defined.insert(c);
-    ASSERT_EQ(defined.size(), 110u);
+    for (int c = 0x20; c <= 0x7E; ++c) defined.insert(c);
+    for (int c = 0x80; c <= 0xFF; ++c) defined.insert(c);
+    for (int c : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) defined.erase(c);
     for (const GlyphTable* table : {&kUprightGlyphs, &kItalicGlyphs}) {
         for (int c = 0; c < 256; ++c) {
             SCOPED_TRACE(c);
             const GlyphMetrics& g = (*table)[static_cast<size_t>(c)];
             EXPECT_EQ(g.row != 0, defined.count(c) == 1);
-            EXPECT_EQ(g.width == 0, defined.count(c) == 0 || c == 210);
+            EXPECT_EQ(g.width == 0, defined.count(c) == 0 || c == 0xAD);
         }
     }
+    // The no-break space is a space.
+    const GlyphMetrics& space = kUprightGlyphs[' '];
+    const GlyphMetrics& nbsp = kUprightGlyphs[0xA0];
+    EXPECT_TRUE(nbsp.row == space.row && nbsp.x == space.x && nbsp.width == space.width);
 }
 
 TEST(AtlasData, PictureAgreesWithTheTables) {
     const GlyphAtlas& atlas = builtinAtlas();
-    ASSERT_EQ(atlas.width, 1677);
+    ASSERT_EQ(atlas.width, kAtlasWidth);
     ASSERT_EQ(atlas.height, 365);
     for (int v = 0; v < 256; ++v) EXPECT_EQ(atlas.colors[static_cast<size_t>(v)], static_cast<uint32_t>(v) * 0x010101u);
 
@@ -114,7 +115,7 @@ TEST(AtlasData, PictureAgreesWithTheTables) {
     for (const GlyphTable* table : {&kUprightGlyphs, &kItalicGlyphs}) {
         for (int c = 0; c < 256; ++c) {
             const GlyphMetrics& g = (*table)[static_cast<size_t>(c)];
-            if (g.width < 1 || c == ' ') continue;
+            if (g.width < 1 || c == ' ' || c == 0xA0) continue;   // the spaces' empty box
             SCOPED_TRACE(c);
             ASSERT_TRUE(g.row >= 1 && g.row <= 5);
             ASSERT_TRUE(g.x >= 0 && g.x + g.width < atlas.width);
@@ -145,6 +146,110 @@ TEST(AtlasData, PictureAgreesWithTheTables) {
         for (int u = 1456; u <= 1469; ++u) EXPECT_EQ(atlas.at(u, a), 1);
 }
 
+namespace {
+
+// Columns and rows a text inks on the overlay when drawn alone on the bottom line.
+struct InkExtent {
+    int left = kScreenWidth, right = -1, top = kScreenHeight, bottom = -1;
+    int width() const { return right - left + 1; }
+};
+
+// Draws texts one after the other on the bottom line of one fixture, clearing the rows a
+// band can reach (58 above the baseline 1010, 15 below) after each.
+struct InkProbe {
+    Fixture f{200};
+
+    InkExtent inkOf(const std::string& text) {
+        DrawLine(f.ctx, text, 1, 0, true);
+        f.prog.italicOn = false;
+        InkExtent e;
+        std::vector<uint8_t>& alpha = f.prog.pics.Overlay.alpha;
+        for (int y = 1010 - 60; y <= 1010 + 20; ++y) {
+            for (int x = 0; x < kScreenWidth; ++x) {
+                uint8_t& a = alpha[static_cast<size_t>(y) * kScreenWidth + static_cast<size_t>(x)];
+                if (a == 0) continue;
+                e.left = std::min(e.left, x);
+                e.right = std::max(e.right, x);
+                e.top = std::min(e.top, y);
+                e.bottom = std::max(e.bottom, y);
+                a = 0;
+            }
+        }
+        return e;
+    }
+};
+
+}  // namespace
+
+TEST(AtlasData, LettersOfTheLatinLanguagesDrawInBothStyles) {
+    // The letters French, German, Spanish, Italian, Dutch and Portuguese use, and the
+    // typographic signs, each with a letter of the same build: its ink must be about as
+    // wide (lo..hi percent of the reference), and an accent must reach beyond the letter
+    // without it (the reference, or for the i's the dotless "n").
+    enum Mark { kNone, kAbove, kBelow };
+    struct Case {
+        const char* chars;   // Windows-1252
+        char reference;
+        int lo, hi;
+        Mark mark;
+        char bare = 0;       // the letter the accent must reach beyond, if not the reference
+    };
+    const Case cases[] = {
+        {"\xE0\xE1\xE2\xE3\xE4\xE5", 'a', 85, 115, kAbove},     // à á â ã ä å
+        {"\xE8\xE9\xEA\xEB", 'e', 85, 115, kAbove},             // è é ê ë
+        {"\xEC\xED\xEE\xEF", 'i', 80, 300, kAbove, 'n'},        // ì í î ï: the accent is wider than the i
+        {"\xF2\xF3\xF4\xF5\xF6", 'o', 85, 115, kAbove},         // ò ó ô õ ö
+        {"\xF9\xFA\xFB\xFC", 'u', 85, 115, kAbove},             // ù ú û ü
+        {"\xF1", 'n', 85, 115, kAbove},                         // ñ
+        {"\xFD\xFF", 'y', 85, 115, kAbove},                     // ý ÿ
+        {"\xE7", 'c', 85, 115, kBelow},                         // ç
+        {"\xC0\xC1\xC2\xC3\xC4\xC5", 'A', 85, 115, kAbove},     // À Á Â Ã Ä Å
+        {"\xC8\xC9\xCA\xCB", 'E', 85, 115, kAbove},             // È É Ê Ë
+        {"\xCC\xCD\xCE\xCF", 'I', 80, 300, kAbove},             // Ì Í Î Ï
+        {"\xD2\xD3\xD4\xD5\xD6", 'O', 85, 115, kAbove},         // Ò Ó Ô Õ Ö
+        {"\xD9\xDA\xDB\xDC", 'U', 85, 115, kAbove},             // Ù Ú Û Ü
+        {"\xD1", 'N', 85, 115, kAbove},                         // Ñ
+        {"\x9F", 'Y', 85, 115, kAbove},                         // Ÿ
+        {"\xC7", 'C', 85, 115, kBelow},                         // Ç
+        {"\xDF", 'B', 80, 115, kNone},                          // ß
+        {"\x9C\xE6", 'm', 95, 140, kNone},                      // œ æ
+        {"\x8C\xC6", 'M', 105, 150, kNone},                     // Œ Æ
+        {"\xAA\xBA", 'o', 60, 100, kNone},                      // ª º
+        {"\xA1", '!', 80, 130, kNone},                          // ¡
+        {"\xBF", '?', 85, 115, kNone},                          // ¿
+        {"\xAB\xBB", '<', 80, 120, kNone},                      // « »
+        {"\x91\x92", '\'', 80, 130, kNone},                     // ‘ ’
+        {"\x93\x94\x84", '"', 80, 120, kNone},                  // “ ” „
+        {"\x96", '-', 170, 260, kNone},                         // –
+        {"\x97", '-', 300, 450, kNone},                         // —
+        {"\x85", '.', 400, 700, kNone},                         // …
+        {"\x80", 'C', 70, 110, kNone},                          // €
+    };
+    InkProbe probe;
+    for (const char* style : {"", "<i>"}) {
+        for (const auto& c : cases) {
+            const InkExtent ref = probe.inkOf(style + std::string(1, c.reference));
+            const InkExtent bare = c.bare ? probe.inkOf(style + std::string(1, c.bare)) : ref;
+            ASSERT_GT(ref.width(), 0);
+            for (const char* p = c.chars; *p; ++p) {
+                SCOPED_TRACE(std::string(style) + "byte " + std::to_string(static_cast<uint8_t>(*p)));
+                const InkExtent e = probe.inkOf(style + std::string(1, *p));
+                ASSERT_GT(e.width(), 0) << "no ink";
+                EXPECT_GE(e.width() * 100, ref.width() * c.lo);
+                EXPECT_LE(e.width() * 100, ref.width() * c.hi);
+                if (c.mark == kAbove) {
+                    EXPECT_LT(e.top, bare.top);
+                }
+                if (c.mark == kBelow) {
+                    EXPECT_GT(e.bottom, bare.bottom);
+                }
+                EXPECT_GT(probe.f.measure(style + std::string(1, *p)), 0);
+                probe.f.prog.italicOn = false;
+            }
+        }
+    }
+}
+
 TEST(AtlasFiles, LoadingChecksTheFormat) {
     const std::string good = vantrel::testing::writeTempFile("atlas_good.png", vantrel::testing::Bytes(kAtlasPng, kAtlasPng + kAtlasPngSize));
     const GlyphAtlas loaded = loadAtlasFile(good);
@@ -165,7 +270,7 @@ TEST(AtlasFiles, LoadingChecksTheFormat) {
         loadAtlasFile(smallFile);
         ADD_FAILURE() << "a 4x4 atlas was accepted";
     } catch (const PlatformError& e) {
-        EXPECT_NE(std::string(e.what()).find("1677x365"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(std::to_string(kAtlasWidth) + "x365"), std::string::npos) << e.what();
     }
     EXPECT_EQ(letterSetFileName(0), "abc.png");
     EXPECT_EQ(letterSetFileName(1), "");
@@ -207,9 +312,9 @@ TEST(DrawLineMeasure, Widths) {
         {"a a", 4, 33 + 4 + 12 + 4 - 1 + 33},       // the space advances 12 + spacing
         {"a a", 7, 33 + 7 + 12 + 7 - 1 + 33},
         {"<i>a a", 4, 35 + 4 - 2 + 13 + 4 - 2 + 35},  // 13 + spacing in italics
-        {"a=a", 4, 33 + 4 + 4 - 1 + 33},            // no glyph: the spacing only
-        {"a~a", 4, 33 + 4 + 4 - 1 + 33},
-        {"=", 4, 0},
+        {"a\x81" "a", 4, 33 + 4 + 4 - 1 + 33},      // no glyph (an undefined byte): the spacing only
+        {"a\x7F" "a", 4, 33 + 4 + 4 - 1 + 33},
+        {"\x81", 4, 0},
         {"", 4, 0},
         {"<i></i>", 4, 0},
         {"<i><i>a", 4, 35},                          // tags in a row are all taken

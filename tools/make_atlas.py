@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Builds the glyph atlas of the text renderer from Liberation Sans Regular and Italic.
 
-Writes data/atlas/abc.png (a 1677x365 8-bit paletted PNG: index 1 is background, the
+Every printable Windows-1252 character gets a glyph in both styles: 0x20..0x7E, 0xA0..0xFF
+and the typographic characters of 0x80..0x9F (quotes, dashes, the ellipsis, the euro, the
+Central European letters). Writes data/atlas/abc.png (an 8-bit paletted PNG, 365 rows in
+five bands, as wide as the glyphs need: index 1 is background, the
 17 ink levels 0, 16, ..., 112, 127, 143, ..., 255 are grey ramps from the black outline to
 the white fill, palette entry v is grey v) and src/text/atlas_data.cpp (the upright and
 italic metric tables and the PNG bytes, so the program needs neither font nor file).
@@ -25,7 +28,8 @@ FONTS = {"upright": "LiberationSans-Regular.ttf", "italic": "LiberationSans-Ital
 FONT_SIZE = 63
 OUTLINE = 1
 
-WIDTH, HEIGHT = 1677, 365
+# The five bands keep their rows; the picture is as wide as the fullest band needs.
+WIDTH, HEIGHT = 4880, 365
 BACKGROUND = 1
 LEVELS = [0, 16, 32, 48, 64, 80, 96, 112, 127, 143, 159, 175, 191, 207, 223, 239, 255]
 
@@ -37,10 +41,10 @@ BANDS = {1: (0, 57, 72), 2: (73, 130, 145), 3: (146, 203, 216), 4: (218, 276, 28
 REFERENCE_SPACING = 4
 GAP = 3  # background columns between neighbouring boxes where room allows
 
-CODES = (list(range(32, 61)) + list(range(62, 92)) + [93] + list(range(97, 123)) +
-         [161, 176, 191, 193, 201, 205, 209, 210, 211, 213, 214, 218, 219, 220,
-          225, 233, 237, 241, 243, 245, 246, 250, 251, 252])
-assert len(CODES) == 110
+# The five byte values Windows-1252 leaves undefined have no character to draw.
+UNDEFINED = {0x81, 0x8D, 0x8F, 0x90, 0x9D}
+CODES = [c for c in list(range(0x20, 0x7F)) + list(range(0x80, 0x100)) if c not in UNDEFINED]
+assert len(CODES) == 218
 
 # Glyphs whose place and metrics are fixed: (style, code) -> (row, x, width, kernBefore, kernAfter).
 FIXED = {
@@ -52,7 +56,9 @@ FIXED = {
     ("upright", 106): (1, 368, 16, 4, 1), ("italic", 106): (2, 426, 27, 14, 3),
     ("upright", 48): (1, 1115, 33, 0, 0), ("italic", 48): (2, 1288, 35, 0, 0),
 }
-NO_INK = 210  # defined but empty: width 0, nothing drawn
+NBSP = 0xA0         # the no-break space: the metrics and the empty box of the space
+SOFT_HYPHEN = 0xAD  # a hyphenation hint, invisible in a subtitle: width 0, nothing drawn
+NO_INK = (32, NBSP, SOFT_HYPHEN)
 
 
 def char(code):
@@ -61,7 +67,7 @@ def char(code):
 
 def band_of(style, code):
     c = char(code)
-    if code == 32:
+    if code in NO_INK:
         return 1
     if c.isalpha() and c.islower() or c.isdigit():
         return 1 if style == "upright" else 2
@@ -112,6 +118,26 @@ def render(font, glyph):
     glyph.above = (oy - 1) - top
 
 
+def overflow(g, band):
+    """Rows of a rendered glyph that stick out of a band, above and below together."""
+    top, base, bottom = BANDS[band]
+    first, last = base - g.above, base - g.above + len(g.cells) - 1
+    return max(0, top - first) + max(0, last - bottom)
+
+
+def choose_bands(glyphs):
+    """A glyph too tall or too deep for its band (the italic C cedilla reaches below the
+    capitals' band) moves to the signs' band, which has the deepest room below the baseline.
+    One row too many is left to paint(), which drops a row of bare outline."""
+    for g in glyphs:
+        if g.cells is None or (g.style, g.code) in FIXED or overflow(g, g.row) <= 1:
+            continue
+        if overflow(g, 5) > 0:
+            sys.exit(f"{(g.style, g.code)}: fits no band")
+        print(f"{(g.style, g.code)}: moved from band {g.row} to band 5")
+        g.row = 5
+
+
 def layout(glyphs):
     """Gives every glyph its box: fixed ones where they must be, the rest packed in order."""
     taken = {band: [] for band in BANDS}
@@ -131,7 +157,7 @@ def layout(glyphs):
     cursor = {band: 1 for band in BANDS}
     for g in sorted(glyphs, key=placement_order):
         key = (g.style, g.code)
-        if key in FIXED or g.code == NO_INK:
+        if key in FIXED or g.code in NO_INK:
             continue
         if g.cells is None:
             sys.exit(f"{key}: no ink")
@@ -149,9 +175,13 @@ def layout(glyphs):
         taken[g.row].append((g.x, g.x + g.width))
         cursor[g.row] = g.x + g.width + 1
     for g in glyphs:
-        if g.code == NO_INK:
-            twin = next(o for o in glyphs if o.style == g.style and o.code == 211)  # the acute O
-            g.row, g.x, g.width, g.kern_before, g.kern_after = twin.row, twin.x, 0, 0, 0
+        if g.code == NBSP:
+            space = next(o for o in glyphs if o.style == g.style and o.code == 32)
+            g.row, g.x, g.width, g.kern_before, g.kern_after = (space.row, space.x, space.width,
+                                                                space.kern_before, space.kern_after)
+        elif g.code == SOFT_HYPHEN:
+            space = next(o for o in glyphs if o.style == g.style and o.code == 32)
+            g.row, g.x, g.width, g.kern_before, g.kern_after = space.row, space.x, 0, 0, 0
 
 
 def placement_order(g):
@@ -175,7 +205,7 @@ def place(taken, width, start, gap):
 def paint(glyphs):
     pixels = bytearray([BACKGROUND]) * (WIDTH * HEIGHT)
     for g in glyphs:
-        if g.cells is None or g.width < 1 or g.code == 32:
+        if g.cells is None or g.width < 1 or g.code in NO_INK:
             continue
         top, base, bottom = BANDS[g.row]
         y0 = base - g.above
@@ -210,10 +240,10 @@ def check(glyphs):
         for g in glyphs:
             if g.style == style:
                 boxes[g.code] = g
-        assert len(boxes) == 110
+        assert len(boxes) == len(CODES)
     for band in BANDS:
         spans = sorted({(g.x, g.x + g.width) for g in glyphs
-                        if g.row == band and g.width > 0 and g.code != 32})
+                        if g.row == band and g.width > 0 and g.code not in NO_INK})
         for (s1, e1), (s2, e2) in zip(spans, spans[1:]):
             if s2 <= e1:
                 sys.exit(f"band {band}: boxes {s1}..{e1} and {s2}..{e2} overlap")
@@ -272,9 +302,10 @@ def main():
         font = ImageFont.truetype(os.path.join(FONT_DIR, file_name), FONT_SIZE)
         for code in CODES:
             g = Glyph(style, code)
-            if code not in (32, NO_INK):
+            if code not in NO_INK:
                 render(font, g)
             glyphs.append(g)
+    choose_bands(glyphs)
     layout(glyphs)
     pixels = paint(glyphs)
     check(glyphs)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 #include "platform/files.h"
 #include "platform/image_io.h"
@@ -20,7 +21,8 @@ bool startsWith(std::string_view text, size_t pos, std::string_view tag) {
 GlyphAtlas fromDecoded(DecodedPng&& png) {
     if (!png.indexed) throw PlatformError("The glyph atlas is not a paletted picture");
     if (png.width != kAtlasWidth || png.height != kAtlasHeight)
-        throw PlatformError("The glyph atlas is not 1677x365 pixels");
+        throw PlatformError("The glyph atlas is not " + std::to_string(kAtlasWidth) + "x" +
+                            std::to_string(kAtlasHeight) + " pixels");
     GlyphAtlas atlas;
     atlas.width = png.width;
     atlas.height = png.height;

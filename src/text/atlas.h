@@ -12,7 +12,9 @@
 
 namespace vantrel {
 
-inline constexpr int kAtlasWidth = 1677;
+// Five bands of 365 rows in all; the width holds every printable Windows-1252 character,
+// upright and italic (tools/make_atlas.py builds the picture and the tables).
+inline constexpr int kAtlasWidth = 4880;
 inline constexpr int kAtlasHeight = 365;
 inline constexpr int kAtlasBands = 5;
 
@@ -42,7 +44,8 @@ struct GlyphAtlas {
     }
 };
 
-// Reads atlas PNG bytes. Throws PlatformError unless they hold a 1677x365 paletted picture.
+// Reads atlas PNG bytes. Throws PlatformError unless they hold a paletted picture of
+// kAtlasWidth x kAtlasHeight.
 GlyphAtlas decodeAtlas(const uint8_t* data, size_t size);
 // Reads an atlas from a file; errors as for any picture file.
 GlyphAtlas loadAtlasFile(const std::string& path);
