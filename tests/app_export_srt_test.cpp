@@ -1,5 +1,6 @@
 // The window's stream export, SRT import and text editing.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,4 +110,33 @@ TEST_F(FeatureTest, SrtImportAndEditing) {
     EXPECT_TRUE(w->cbLock->isChecked());
     w->cbLock->click();
     EXPECT_EQ(w->prog.Subs[0].locked, 0);
+}
+
+TEST_F(FeatureTest, EditorShowsAndKeepsEveryLatinLetter) {
+    QFile atlas(QDir(dir.path()).filePath(QStringLiteral("abc.png")));
+    ASSERT_TRUE(atlas.open(QIODevice::WriteOnly));
+    atlas.close();
+    w->startUp({});
+    // UTF-8: "Straße „à“ œuvre …", then "Ã©", which is Windows-1252 text that happens to
+    // look like the UTF-8 of "é" once converted.
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nStra\xC3\x9F" "e \xE2\x80\x9E\xC3\xA0\xE2\x80\x9C \xC5\x93uvre \xE2\x80\xA6\n\n"
+                            "2\n00:00:03,000 --> 00:00:04,000\n\xC3\x83\xC2\xA9\n";
+    w->nextFile = QString::fromStdString(writeTempFile("langues.srt", Bytes(srt.begin(), srt.end())));
+    w->bOpenSRTClick();
+    settle();
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+    EXPECT_EQ(w->prog.Subs[0].text, "Stra\xDF" "e \x84\xE0\x93 \x9Cuvre \x85");
+    EXPECT_EQ(w->mSubtext->toPlainText(), QString::fromUtf8("Stra\xC3\x9F" "e \xE2\x80\x9E\xC3\xA0\xE2\x80\x9C \xC5\x93uvre \xE2\x80\xA6"));
+    EXPECT_TRUE(w->mSRT->toPlainText().contains(QString::fromUtf8("\xC5\x93uvre")));
+
+    w->mSubtext->setPlainText(QString::fromUtf8("\xC3\x87" "a va \xE2\x80\x93 tr\xC3\xA8s bien \xE2\x82\xAC"));
+    EXPECT_EQ(w->prog.Subs[0].text, "\xC7" "a va \x96 tr\xE8s bien \x80");
+
+    w->showSubtitle(2);
+    EXPECT_EQ(w->prog.Subs[1].text, "\xC3\xA9");
+    EXPECT_EQ(w->mSubtext->toPlainText(), QString::fromUtf8("\xC3\x83\xC2\xA9"));
+
+    // The stored setting follows the encoding list.
+    w->coSrtEncoding->setCurrentIndex(1);
+    EXPECT_EQ(w->opt.coSrtEncoding, 1);
 }

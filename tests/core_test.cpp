@@ -131,8 +131,8 @@ TEST(MessageLog, LineAndStatusOperations) {
 
 TEST(Options, SetsValuesByStoredName) {
     Options o;
-    EXPECT_EQ(settingValues().size(), 36u);
-    EXPECT_EQ(settingLoadOrder().size(), 36u);
+    EXPECT_EQ(settingValues().size(), 37u);
+    EXPECT_EQ(settingLoadOrder().size(), 37u);
     for (const char* name : settingLoadOrder()) EXPECT_NE(findSetting(name), nullptr) << name;
     EXPECT_TRUE(setSetting(o, "CutLevel", "150"));
     EXPECT_EQ(o.ieCutLevel, 150);

@@ -412,6 +412,40 @@ TEST(OcrCli, WritesSrtTextWithEffectiveEnds) {
     EXPECT_NE(toFile.err.find(out + " subtitle saved."), std::string::npos) << toFile.err;
 }
 
+TEST(OcrCli, SrtEncodingOfTheUnknownGlyphMark) {
+    // A bar and a block no rule names: "l" and the mark "·" for the unknown glyph.
+    StreamSub sub;
+    sub.picture = paintedPicture(200, 60, [](InkCanvas& c) {
+        c.glyph(barShape(), {}, 20, 5);
+        c.fill({0, 0, 19, 19}, 60, 20);
+    });
+    sub.start = 90000;
+    sub.end = 180000;
+    const std::string stream = writeTempFile("ocr mark.sup", pgsStream({sub}));
+    struct Case {
+        std::vector<std::string> options;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{}, "l \xC2\xB7\r\n"},
+        {{"--srt-encoding", "utf8"}, "l \xC2\xB7\r\n"},
+        {{"--srt-encoding", "cp1252"}, "l \xB7\r\n"},
+        {{"--set", "SrtEncoding=1"}, "l \xB7\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        // The rule engine names the bar and marks the block.
+        std::vector<std::string> args = {"ocr", stream, "--engine", "rules"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = cli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+    }
+    const auto bad = cli({"ocr", stream, "--srt-encoding", "latin1"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--srt-encoding is utf8 or cp1252"), std::string::npos) << bad.err;
+}
+
 TEST(OcrCli, BadArguments) {
     EXPECT_EQ(cli({"ocr"}).status, 2);
     EXPECT_EQ(cli({"ocr", cliStream(), "--set", "NoSuchSetting=1"}).status, 2);

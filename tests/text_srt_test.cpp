@@ -4,6 +4,7 @@
 #include "core/context.h"
 #include "platform/files.h"
 #include "support/stream_builder.h"
+#include "text/atlas.h"
 #include "text/srt_reader.h"
 #include "text/srt_writer.h"
 
@@ -47,11 +48,55 @@ TEST(SrtWriter, WritesCuesWithEffectiveEnds) {
     const auto bytes = readWholeFile(path);
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(text.substr(0, 44), "1\r\n00:00:00,000 --> 00:00:00,001\r\nOne\r\nTwo\r\n");
-    EXPECT_NE(text.find("caf\xE9\r\n\r\n"), std::string::npos);   // single-byte, no conversion
+    EXPECT_NE(text.find("caf\xC3\xA9\r\n\r\n"), std::string::npos);   // UTF-8 unless told otherwise
     EXPECT_EQ(host.lines.back().text, path + " subtitle saved.");
 }
 
+TEST(SrtWriter, BytesInEitherEncoding) {
+    // "é ü ß œ ’" as the program holds it: one Windows-1252 byte each.
+    const std::vector<std::string> lines = {"1", "00:00:00,000 --> 00:00:01,000", "\xE9 \xFC \xDF \x9C \x92", ""};
+    struct Case {
+        const char* name;
+        int setting;
+        std::string bytes;
+    };
+    const std::string head = "1\r\n00:00:00,000 --> 00:00:01,000\r\n";
+    const Case cases[] = {
+        {"UTF-8, no byte-order mark", 0, head + "\xC3\xA9 \xC3\xBC \xC3\x9F \xC5\x93 \xE2\x80\x99\r\n\r\n"},
+        {"Windows-1252", 1, head + "\xE9 \xFC \xDF \x9C \x92\r\n\r\n"},
+        {"an unknown setting value writes UTF-8", 7, head + "\xC3\xA9 \xC3\xBC \xC3\x9F \xC5\x93 \xE2\x80\x99\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(srtFileText(lines, static_cast<TextEncoding>(c.setting)), c.bytes);
+        RecordingHost host;
+        MessageLog msg(host);
+        Program prog;
+        Options opt;
+        Context ctx{prog, opt, msg};
+        opt.coSrtEncoding = c.setting;
+        prog.mSRT = lines;
+        const std::string path = vantrel::testing::writeTempFile("encoded.srt", {});
+        saveSrt(ctx, path);
+        const auto bytes = readWholeFile(path);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes);
+        // What was written reads back as the same text.
+        EXPECT_EQ(srtLines(bytes), lines);
+    }
+}
+
 namespace {
+
+// UTF-16 with its byte-order mark.
+std::string utf16(std::u16string_view text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
 
 struct Importer {
     RecordingHost host;
@@ -165,6 +210,105 @@ TEST(SrtReader, EncodingsAndWideLines) {
     ASSERT_EQ(wide.import("1\n00:00:01,000 --> 00:00:02,000\n" + std::string(200, 'W') + "\n"), 1);
     EXPECT_EQ(wide.prog.Subs[0].obj[0].x1, 0);
     EXPECT_EQ(wide.prog.Subs[0].obj[0].x2, 1920);
+}
+
+TEST(SrtReader, ReadsEveryEncoding) {
+    const std::string cue = "1\r\n00:00:01,000 --> 00:00:02,000\r\n";
+    const std::u16string cue16 = u"1\r\n00:00:01,000 --> 00:00:02,000\r\n";
+    // "Été, Straße, œuvre ’" in Windows-1252.
+    const std::string want = "\xC9t\xE9, Stra\xDF" "e, \x9Cuvre \x92";
+    const std::string utf8 = "\xC3\x89t\xC3\xA9, Stra\xC3\x9F" "e, \xC5\x93uvre \xE2\x80\x99";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"UTF-8", cue + utf8 + "\r\n", want},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + cue + utf8 + "\r\n", want},
+        {"UTF-16 LE", utf16(cue16 + u"\u00C9t\u00E9, Stra\u00DFe, \u0153uvre \u2019\r\n", false), want},
+        {"UTF-16 BE", utf16(cue16 + u"\u00C9t\u00E9, Stra\u00DFe, \u0153uvre \u2019\r\n", true), want},
+        {"Windows-1252", cue + want + "\r\n", want},
+        // Outside Windows-1252: a pair of surrogates, a lone one, and an odd last byte.
+        {"UTF-16 beyond the code page", utf16(cue16 + u"a\U0001F600b\xD800" u"c", false) + "\x01", "a?b?c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Importer im;
+        ASSERT_EQ(im.import(c.bytes), 1);
+        EXPECT_EQ(im.prog.Subs[0].text, c.text);
+        EXPECT_EQ(im.prog.Subs[0].endPTS, 180000u);
+    }
+}
+
+TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
+    std::string words;   // 150 characters of ten-letter words
+    while (words.size() < 150) words += words.empty() ? "Wunderbare" : " Wunderbare";
+    words.resize(150);
+    const std::string word(150, 'm');
+    struct Case {
+        const char* name;
+        std::string line;
+        bool wrapped, tooWide;
+    };
+    const Case cases[] = {
+        {"150 characters with spaces", words, true, false},
+        {"one word of 150 characters", word, false, true},
+        {"a long word among short ones", "Oui " + word + " non", true, true},
+        {"italics across the wrap", "<i>" + words + "</i>", true, false},
+        {"a line that fits", "Une ligne courte", false, false},
+    };
+    constexpr int kSafeWidth = 1920 - 2 * 96;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Importer im;
+        ASSERT_EQ(im.import("7\n00:00:01,000 --> 00:00:02,000\n" + c.line + "\n"), 1);
+        const TSUP& s = im.prog.Subs[0];
+        std::vector<std::string> pieces(1);
+        for (char ch : s.text) {
+            if (ch == '|') pieces.emplace_back();
+            else pieces.back() += ch;
+        }
+        EXPECT_EQ(s.lineCount, static_cast<int>(pieces.size()));
+        EXPECT_EQ(pieces.size() > 1, c.wrapped);
+        // Cut at spaces only: nothing lost, nothing added.
+        std::string joined;
+        for (const auto& piece : pieces) joined += (joined.empty() ? "" : " ") + piece;
+        EXPECT_EQ(joined, c.line);
+        // Every piece that could be cut fits the safe width, italics carried from piece to piece.
+        im.prog.italicOn = false;
+        for (const auto& piece : pieces) {
+            const int width = DrawLine(im.ctx, piece, 1, 0, false);
+            if (piece.find(' ') != std::string::npos) {
+                EXPECT_LE(width, kSafeWidth) << piece;
+            }
+        }
+        if (!c.tooWide) {
+            EXPECT_GE(s.obj[0].x1, 96);
+        }
+        EXPECT_EQ(im.host.logText().find("Lines wider than the screen were wrapped in subtitles 1.") != std::string::npos,
+                  c.wrapped);
+        EXPECT_EQ(im.host.logText().find("A word wider than the screen stays whole in subtitles 1.") != std::string::npos,
+                  c.tooWide);
+        EXPECT_EQ(im.prog.srtDirty, c.wrapped);
+    }
+}
+
+TEST(SrtReader, CharactersWithoutGlyphAreLoggedOnce) {
+    Importer im;
+    // Byte 0x81 has no character; a tab inside a line is a control character.
+    ASSERT_EQ(im.import("1\n00:00:01,000 --> 00:00:02,000\nFa\xE7" "ade\n\n"
+                        "2\n00:00:03,000 --> 00:00:04,000\na\x81" "b\ta\n\n"
+                        "3\n00:00:05,000 --> 00:00:06,000\n\x81\x81\n"),
+              3);
+    const std::string log = im.host.logText();
+    const std::string tab = "No glyph for the character 0x09 (first in subtitle 2); it is left out of the picture.\n";
+    const std::string undefined = "No glyph for the character 0x81 (first in subtitle 2); it is left out of the picture.\n";
+    EXPECT_NE(log.find(tab), std::string::npos) << log;
+    EXPECT_NE(log.find(undefined), std::string::npos) << log;
+    EXPECT_EQ(log.find(undefined), log.rfind(undefined));
+    EXPECT_EQ(log.find("No glyph for the character 0xE7"), std::string::npos);
+    EXPECT_EQ(im.prog.Subs[1].text, "a\x81" "b\ta");   // kept in the text all the same
 }
 
 TEST(SrtReader, EditingLocksAndRecentres) {

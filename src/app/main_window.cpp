@@ -364,6 +364,9 @@ QWidget* TfMain::buildOptionsPage() {
     ieMaxColor = intEdit("ieMaxColor", gSrt, "The brightness of the letters", 40);
     coLetters = named(new QComboBox(gSrt), "coLetters");
     coLetters->addItem(QStringLiteral("Default"));
+    // The encoding SRT files are saved in; reading finds out by itself.
+    coSrtEncoding = named(new QComboBox(gSrt), "coSrtEncoding");
+    coSrtEncoding->addItems({QStringLiteral("UTF-8"), QStringLiteral("Windows-1252")});
     gs->addWidget(label("Last line", gSrt), 0, 0);
     gs->addWidget(ieLastLine, 0, 1, Qt::AlignLeft);
     gs->addWidget(label("Line spacing", gSrt), 1, 0);
@@ -374,6 +377,8 @@ QWidget* TfMain::buildOptionsPage() {
     gs->addWidget(ieMaxColor, 3, 1, Qt::AlignLeft);
     gs->addWidget(label("Letters", gSrt), 4, 0);
     gs->addWidget(coLetters, 4, 1, Qt::AlignLeft);
+    gs->addWidget(label("Encoding", gSrt), 5, 0);
+    gs->addWidget(coSrtEncoding, 5, 1, Qt::AlignLeft);
     gs->setColumnStretch(1, 1);
     grid->addWidget(gSrt, 2, 1);
 

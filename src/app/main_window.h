@@ -141,6 +141,7 @@ public:
     TIntEdit* ieSpacing;
     TIntEdit* ieMaxColor;
     QComboBox* coLetters;
+    QComboBox* coSrtEncoding;
     RadioGroup* rgFrame;
     RadioGroup* rgDrop;
     // About page

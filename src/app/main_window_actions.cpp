@@ -175,7 +175,7 @@ void TfMain::bClearClick() { msg.clear(); }
 void TfMain::showSrtPage() {
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(prog.mSRT.size()));
-    for (const std::string& line : prog.mSRT) lines << toQt(line);
+    for (const std::string& line : prog.mSRT) lines << subtitleTextToQt(line);
     mSRT->setPlainText(lines.join(QLatin1Char('\n')));
     lSRTfile->setText(displayPath(prog.lSRTfile));
 }

@@ -98,6 +98,7 @@ void TfMain::bindOptions() {
     choice(rgFormat, &Options::rgFormat);
     choice(rgFrame, &Options::rgFrame);
     list(coLetters, &Options::coLetters);
+    list(coSrtEncoding, &Options::coSrtEncoding);
     integer(ieMaxColor, &Options::ieMaxColor, 0, 255);
     flag(cb720p, &Options::cb720p);
     flag(cbOCR, &Options::cbOCR);

@@ -49,7 +49,7 @@ void TfMain::showPanel() {
     ieSubs->setEnabled(p.ieSubsEnabled);
     mSubtext->setEnabled(p.mSubtextEnabled);
     QStringList lines;
-    for (const std::string& line : p.editorLines) lines << toQt(line);
+    for (const std::string& line : p.editorLines) lines << subtitleTextToQt(line);
     if (mSubtext->toPlainText() != lines.join(QLatin1Char('\n'))) mSubtext->setPlainText(lines.join(QLatin1Char('\n')));
     rgFont->setEnabled(p.rgFontEnabled);
     rgFont->setItemIndex(p.rgFont);

@@ -40,6 +40,14 @@ int runOcr(const Args& args) {
         }
         s.opt.ocrLanguage = *lang;
     }
+    if (const auto encoding = args.value("--srt-encoding")) {
+        if (*encoding == "utf8") s.opt.coSrtEncoding = static_cast<int>(TextEncoding::Utf8);
+        else if (*encoding == "cp1252") s.opt.coSrtEncoding = static_cast<int>(TextEncoding::Cp1252);
+        else {
+            std::cerr << "vantrel-cli ocr: --srt-encoding is utf8 or cp1252\n";
+            return kUsage;
+        }
+    }
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
 
@@ -52,7 +60,7 @@ int runOcr(const Args& args) {
         s.host.flush();
     } else {
         s.host.flush();
-        const std::string text = srtFileText(s.prog.mSRT);
+        const std::string text = srtFileText(s.prog.mSRT, static_cast<TextEncoding>(s.opt.coSrtEncoding));
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         std::cout.flush();
     }
@@ -61,18 +69,20 @@ int runOcr(const Args& args) {
 
 const bool registered = registerSubcommand({
     "ocr",
-    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE]",
+    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE] [--srt-encoding utf8|cp1252]",
     "Loads FILE, recognises the text of every subtitle and writes it as SubRip text\n"
-    "(Windows-1252, CR LF line ends) to OUT.srt, or to stdout without -o. Totals, the\n"
-    "letter statistic and the language guess go to the log on stderr. OCR settings such\n"
-    "as Language, Tags, CutLevel, C_Mul, C_Div, SpaceWidth and SpaceWmin come through --set.\n"
+    "(UTF-8 without a byte-order mark unless told otherwise, CR LF line ends) to OUT.srt,\n"
+    "or to stdout without -o. Totals, the letter statistic and the language guess go to\n"
+    "the log on stderr. OCR settings such as Language, Tags, CutLevel, C_Mul, C_Div,\n"
+    "SpaceWidth and SpaceWmin come through --set.\n"
     "  -o, --output OUT  the SRT file to write\n"
     "  --engine NAME     learned (the default: learns the stream's glyphs with Tesseract)\n"
     "                    or rules (the fixed shape rules); stored as OcrEngine\n"
     "  --lang CODE       Tesseract language of the learned engine: eng (default), fra, deu,\n"
-    "                    spa, ita, nld, por; stored as OcrLang\n",
+    "                    spa, ita, nld, por; stored as OcrLang\n"
+    "  --srt-encoding E  utf8 (the default) or cp1252 (Windows-1252); stored as SrtEncoding\n",
     {},
-    {"-o", "--output", "--engine", "--lang"},
+    {"-o", "--output", "--engine", "--lang", "--srt-encoding"},
     runOcr,
 });
 

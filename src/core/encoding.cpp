@@ -61,6 +61,30 @@ size_t decodeUtf8(std::string_view text, size_t i, uint32_t& cp) {
     return n;
 }
 
+// UTF-16 code units (after the byte-order mark) as UTF-8. A lone surrogate becomes U+FFFD,
+// which has no Windows-1252 code; an odd last byte is dropped.
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+    };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string cp1252ToUtf8(std::string_view text) {
@@ -103,6 +127,19 @@ bool looksLikeUtf8(std::string_view text) {
         i += n;
     }
     return multi;
+}
+
+std::string encodeText(std::string_view text, TextEncoding encoding) {
+    if (encoding == TextEncoding::Cp1252) return std::string(text);
+    return cp1252ToUtf8(text);
+}
+
+std::string decodeTextFile(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return utf8ToCp1252(bytes.substr(3));
+    if (bytes.substr(0, 2) == "\xFF\xFE") return utf8ToCp1252(utf16ToUtf8(bytes.substr(2), false));
+    if (bytes.substr(0, 2) == "\xFE\xFF") return utf8ToCp1252(utf16ToUtf8(bytes.substr(2), true));
+    if (looksLikeUtf8(bytes)) return utf8ToCp1252(bytes);
+    return std::string(bytes);
 }
 
 }  // namespace vantrel

@@ -56,6 +56,7 @@ const std::vector<SettingValue>& settingValues() {
         flag("720p", &Options::cb720p),
         flag("OCR", &Options::cbOCR),
         flag("Forced", &Options::cbForced),
+        integer("SrtEncoding", &Options::coSrtEncoding),
     };
     return values;
 }
@@ -67,7 +68,7 @@ const std::vector<const char*>& settingLoadOrder() {
         "SaveBMP",   "SavePNG",  "C_Mul",     "C_Div",    "LastLine",    "LineSpc",   "Spacing",
         "MaxColor",  "CutLevel", "Tags",      "Language", "SpaceWidth",  "SpaceWmin", "Format",
         "Letters",   "Frame",    "720p",      "OCR",      "Forced",      "Scenarist", "OcrEngine",
-        "OcrLang",
+        "OcrLang",   "SrtEncoding",
     };
     return order;
 }

@@ -58,6 +58,8 @@ struct Options {
     bool cb720p = false;
     bool cbOCR = false;
     bool cbForced = true;
+    // SRT files
+    int coSrtEncoding = 0;   // TextEncoding: 0 UTF-8, 1 Windows-1252
 };
 
 enum class ValueKind { Integer, Flag, Text };

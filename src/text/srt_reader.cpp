@@ -3,6 +3,8 @@
 #include "text/srt_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 
 #include "core/encoding.h"
 #include "ocr/correction.h"
@@ -42,6 +44,70 @@ void centre(TSUPObject& slot, int pictureWidth, int widest) {
 }
 
 int pictureWidth(const Program& p) { return p.pics.display.width > 0 ? p.pics.display.width : kScreenWidth; }
+
+// Columns kept free on either side of an imported line: the safe area of the screen.
+constexpr int kSafeMargin = 96;
+
+// What an import noticed about the text, logged once at its end.
+struct TextNotes {
+    std::array<int, 256> noGlyph{};   // per byte: the first subtitle (1-based) using it, 0 = none
+    std::vector<int> wrapped;         // subtitles with a line wrapped to fit
+    std::vector<int> tooWide;         // subtitles with a word wider than the screen
+};
+
+// Subtitle numbers for the log: the first twenty, then how many there are in all.
+std::string numberList(const std::vector<int>& numbers) {
+    std::string out;
+    for (size_t k = 0; k < numbers.size() && k < 20; ++k) out += (k ? ", " : "") + std::to_string(numbers[k]);
+    if (numbers.size() > 20) out += ", ... (" + std::to_string(numbers.size()) + " in all)";
+    return out + ".";
+}
+
+// Both glyph tables define the same characters, so the upright one tells.
+void noteMissingGlyphs(const Context& ctx, std::string_view line, int subNumber, TextNotes& notes) {
+    const GlyphTable& table = glyphTable(ctx.opt.coLetters, false);
+    for (char ch : line) {
+        const auto c = static_cast<uint8_t>(ch);
+        if (table[c].row == 0 && notes.noGlyph[c] == 0) notes.noGlyph[c] = subNumber;
+    }
+}
+
+// Splits a line wider than `limit` at spaces into pieces that fit. A word wider than the
+// limit stays whole on a line of its own (`tooWide`). Measuring leaves the italic state as
+// it was at the line's start, so the caller measures the pieces in order as usual.
+std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
+    bool& italic = ctx.prog.italicOn;
+    const bool atLineStart = italic;
+    std::vector<std::string> pieces;
+    std::string rest = line;
+    while (true) {
+        const bool atStart = italic;
+        const int whole = DrawLine(ctx, rest, 1, sub, false);
+        italic = atStart;
+        if (whole <= limit) break;
+        size_t cut = std::string::npos;
+        for (size_t p = rest.find(' '); p != std::string::npos; p = rest.find(' ', p + 1)) {
+            const int w = DrawLine(ctx, std::string_view(rest).substr(0, p), 1, sub, false);
+            italic = atStart;
+            if (w > limit) {
+                if (cut == std::string::npos) cut = p;   // the first word alone is too wide
+                break;
+            }
+            if (w > 0) cut = p;   // a piece of tags only would be an empty line
+        }
+        if (cut == std::string::npos) break;   // a single word: nothing to wrap at
+        std::string piece = trimmed(std::string_view(rest).substr(0, cut));
+        if (DrawLine(ctx, piece, 1, sub, false) > limit) tooWide = true;   // leaves italic as after the piece
+        pieces.push_back(std::move(piece));
+        rest = trimmed(std::string_view(rest).substr(cut + 1));
+    }
+    const bool atEnd = italic;
+    if (DrawLine(ctx, rest, 1, sub, false) > limit) tooWide = true;
+    italic = atEnd;
+    pieces.push_back(std::move(rest));
+    italic = atLineStart;
+    return pieces;
+}
 
 TSUP* current(Program& p) {
     if (p.CurSub < 0 || static_cast<size_t>(p.CurSub) >= p.Subs.size()) return nullptr;
@@ -89,12 +155,8 @@ uint32_t txt2ptm(std::string_view text) {
 }
 
 std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes) {
-    std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    std::string text;
-    const bool bom = raw.substr(0, 3) == "\xEF\xBB\xBF";
-    if (bom) raw.remove_prefix(3);
-    if (bom || looksLikeUtf8(raw)) text = utf8ToCp1252(raw);
-    else text = std::string(raw);
+    const std::string text =
+        decodeTextFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     std::vector<std::string> lines;
     std::string line;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -152,6 +214,8 @@ int ReadSRT(Context& ctx, const std::string& path) {
 
     int r = -1;
     size_t i = 0;
+    TextNotes notes;
+    const int safeWidth = pictureWidth(p) - 2 * kSafeMargin;
     try {
         p.Subs.clear();
         p.streamFile.clear();
@@ -194,15 +258,23 @@ int ReadSRT(Context& ctx, const std::string& path) {
             i += 2;
             int j = 0;
             int widest = 0;
+            bool wrapped = false, tooWide = false;
             while (i < lines.size()) {
                 const std::string text = trimmed(lines[i]);
                 ++i;
                 if (text.empty()) break;
-                if (!s.text.empty()) s.text += '|';
-                s.text += text;
-                widest = std::max<int>(widest, DrawLine(ctx, text, static_cast<uint8_t>(j), static_cast<uint16_t>(r), false));
-                ++j;
+                noteMissingGlyphs(ctx, text, r + 1, notes);
+                const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, static_cast<uint16_t>(r), tooWide);
+                wrapped = wrapped || pieces.size() > 1;
+                for (const std::string& piece : pieces) {
+                    if (!s.text.empty()) s.text += '|';
+                    s.text += piece;
+                    widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), static_cast<uint16_t>(r), false));
+                    ++j;
+                }
             }
+            if (wrapped) notes.wrapped.push_back(r + 1);
+            if (tooWide) notes.tooWide.push_back(r + 1);
             s.lineCount = j;
             TSUPObject& o = s.obj[0];
             centre(o, pictureWidth(p), widest);
@@ -228,6 +300,20 @@ int ReadSRT(Context& ctx, const std::string& path) {
     const int count = r + 1;
     ctx.msg.slog2("Ready.", "");
     ctx.msg.logn(std::to_string(count) + " subtitles loaded.");
+    for (size_t byte = 0; byte < notes.noGlyph.size(); ++byte) {
+        if (notes.noGlyph[byte] == 0) continue;
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(byte));
+        ctx.msg.log("No glyph for the character " + std::string(code) + " (first in subtitle " +
+                    std::to_string(notes.noGlyph[byte]) + "); it is left out of the picture.");
+    }
+    if (!notes.wrapped.empty()) {
+        ctx.msg.log("Lines wider than the screen were wrapped in subtitles " + numberList(notes.wrapped));
+        // The preview is rebuilt from the wrapped texts when the SRT page is shown.
+        p.srtDirty = true;
+    }
+    if (!notes.tooWide.empty())
+        ctx.msg.log("A word wider than the screen stays whole in subtitles " + numberList(notes.tooWide));
     ctx.msg.log2("");
     restore(count);
     ctx.host().displaySubtitle(count > 0 ? 1 : 0);

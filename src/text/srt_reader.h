@@ -19,8 +19,8 @@ int32_t leadingNumber(std::string_view text);
 uint32_t txt2ptm(std::string_view text);
 
 // The lines of an SRT file's bytes as Windows-1252 text: UTF-8 (with or without its
-// byte-order mark) is converted, characters without a code becoming "?"; other bytes are
-// taken as they are. Lines end at CR LF, LF or CR.
+// byte-order mark) and UTF-16 with its mark are converted, characters without a code
+// becoming "?"; other bytes are taken as they are. Lines end at CR LF, LF or CR.
 std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes);
 
 // Imports the SRT file `path` into the table as text subtitles (SubKind 3). Returns the

@@ -47,17 +47,17 @@ void SUP2Srt(Context& ctx) {
     ctx.msg.slog("", 1);
 }
 
-std::string srtFileText(const std::vector<std::string>& lines) {
+std::string srtFileText(const std::vector<std::string>& lines, TextEncoding encoding) {
     std::string text;
     for (const auto& l : lines) {
         text += l;
         text += "\r\n";
     }
-    return text;
+    return encodeText(text, encoding);
 }
 
 void saveSrt(Context& ctx, const std::string& path) {
-    const std::string text = srtFileText(ctx.prog.mSRT);
+    const std::string text = srtFileText(ctx.prog.mSRT, static_cast<TextEncoding>(ctx.opt.coSrtEncoding));
     writeWholeFile(path, text.data(), text.size());
     ctx.msg.log(path + " subtitle saved.");
 }

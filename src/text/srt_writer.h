@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "core/encoding.h"
 
 namespace vantrel {
 
@@ -12,10 +13,12 @@ namespace vantrel {
 // without a usable end time is written with its effective end, and the log says so.
 void SUP2Srt(Context& ctx);
 
-// The SRT preview as file content: Windows-1252 lines, each ended by CR LF.
-std::string srtFileText(const std::vector<std::string>& lines);
+// The SRT preview as file content in `encoding` (UTF-8 without a byte-order mark, or
+// Windows-1252 as the program holds it), each line ended by CR LF.
+std::string srtFileText(const std::vector<std::string>& lines, TextEncoding encoding);
 
-// Writes the preview to `path` and logs "<path> subtitle saved.". Platform errors propagate.
+// Writes the preview to `path` in the encoding of the "SrtEncoding" setting and logs
+// "<path> subtitle saved.". Platform errors propagate.
 void saveSrt(Context& ctx, const std::string& path);
 
 }  // namespace vantrel
