@@ -222,6 +222,7 @@ TEST(SrtReader, ReadsEveryEncoding) {
         const char* name;
         std::string bytes;
         std::string text;
+        int lost = 0;   // characters read as "?"
     };
     const Case cases[] = {
         {"UTF-8", cue + utf8 + "\r\n", want},
@@ -230,7 +231,8 @@ TEST(SrtReader, ReadsEveryEncoding) {
         {"UTF-16 BE", utf16(cue16 + u"\u00C9t\u00E9, Stra\u00DFe, \u0153uvre \u2019\r\n", true), want},
         {"Windows-1252", cue + want + "\r\n", want},
         // Outside Windows-1252: a pair of surrogates, a lone one, and an odd last byte.
-        {"UTF-16 beyond the code page", utf16(cue16 + u"a\U0001F600b\xD800" u"c", false) + "\x01", "a?b?c"},
+        {"UTF-16 beyond the code page", utf16(cue16 + u"a\U0001F600b\xD800" u"c", false) + "\x01", "a?b?c", 2},
+        {"UTF-8 beyond the code page", cue + "\xC5\x91 \xE4\xB8\xAD ?\n", "? ? ?", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,6 +240,10 @@ TEST(SrtReader, ReadsEveryEncoding) {
         ASSERT_EQ(im.import(c.bytes), 1);
         EXPECT_EQ(im.prog.Subs[0].text, c.text);
         EXPECT_EQ(im.prog.Subs[0].endPTS, 180000u);
+        // What became "?" is said, not lost silently; a "?" of the file is no loss.
+        const std::string said = std::to_string(c.lost) +
+                                 " characters without a Windows-1252 code were read as \"?\" in subtitles 1.\n";
+        EXPECT_EQ(im.host.logText().find(said) != std::string::npos, c.lost > 0) << im.host.logText();
     }
 }
 

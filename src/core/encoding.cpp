@@ -94,7 +94,7 @@ std::string cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
-std::string utf8ToCp1252(std::string_view text) {
+std::string utf8ToCp1252(std::string_view text, size_t* unmapped) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -112,6 +112,7 @@ std::string utf8ToCp1252(std::string_view text) {
         char mapped = '?';
         for (size_t k = 0; k < kHigh.size(); ++k)
             if (kHigh[k] == cp) mapped = static_cast<char>(0x80 + k);
+        if (mapped == '?' && unmapped) ++*unmapped;
         out += mapped;
     }
     return out;
@@ -134,12 +135,12 @@ std::string encodeText(std::string_view text, TextEncoding encoding) {
     return cp1252ToUtf8(text);
 }
 
-std::string decodeTextFile(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return utf8ToCp1252(bytes.substr(3));
-    if (bytes.substr(0, 2) == "\xFF\xFE") return utf8ToCp1252(utf16ToUtf8(bytes.substr(2), false));
-    if (bytes.substr(0, 2) == "\xFE\xFF") return utf8ToCp1252(utf16ToUtf8(bytes.substr(2), true));
-    if (looksLikeUtf8(bytes)) return utf8ToCp1252(bytes);
-    return std::string(bytes);
+std::optional<std::string> unicodeTextAsUtf8(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
+    if (bytes.substr(0, 2) == "\xFF\xFE") return utf16ToUtf8(bytes.substr(2), false);
+    if (bytes.substr(0, 2) == "\xFE\xFF") return utf16ToUtf8(bytes.substr(2), true);
+    if (looksLikeUtf8(bytes)) return std::string(bytes);
+    return std::nullopt;
 }
 
 }  // namespace vantrel

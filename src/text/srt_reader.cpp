@@ -53,6 +53,8 @@ struct TextNotes {
     std::array<int, 256> noGlyph{};   // per byte: the first subtitle (1-based) using it, 0 = none
     std::vector<int> wrapped;         // subtitles with a line wrapped to fit
     std::vector<int> tooWide;         // subtitles with a word wider than the screen
+    size_t unmapped = 0;              // characters without a Windows-1252 code, read as "?"
+    std::vector<int> unmappedIn;      // the subtitles holding them
 };
 
 // Subtitle numbers for the log: the first twenty, then how many there are in all.
@@ -109,6 +111,25 @@ std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int lim
     return pieces;
 }
 
+// The lines of a text: they end at CR LF, LF or CR; a last line without an end counts
+// unless it is empty.
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
 TSUP* current(Program& p) {
     if (p.CurSub < 0 || static_cast<size_t>(p.CurSub) >= p.Subs.size()) return nullptr;
     return &p.Subs[static_cast<size_t>(p.CurSub)];
@@ -154,28 +175,23 @@ uint32_t txt2ptm(std::string_view text) {
     return part(0, 2) * 324000000u + part(3, 2) * 5400000u + part(6, 2) * 90000u + part(9, 3) * 90u;
 }
 
-std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes) {
-    const std::string text =
-        decodeTextFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += c;
-        }
+std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes, std::vector<size_t>* unmapped) {
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::optional<std::string> utf8 = unicodeTextAsUtf8(raw);
+    // Lines are cut before the conversion, so that what had to become "?" is known per line.
+    std::vector<std::string> lines = splitLines(utf8 ? std::string_view(*utf8) : raw);
+    if (unmapped) unmapped->assign(lines.size(), 0);
+    if (utf8) {
+        for (size_t k = 0; k < lines.size(); ++k)
+            lines[k] = utf8ToCp1252(lines[k], unmapped ? &(*unmapped)[k] : nullptr);
     }
-    if (!line.empty()) lines.push_back(std::move(line));
     return lines;
 }
 
 int ReadSRT(Context& ctx, const std::string& path) {
     Program& p = ctx.prog;
-    std::vector<std::string> lines = srtLines(readWholeFile(path));
+    std::vector<size_t> unmapped;
+    std::vector<std::string> lines = srtLines(readWholeFile(path), &unmapped);
     ControlStates& c = p.controls;
     p.eSUPfile.clear();
     p.lSRTfile = path;
@@ -261,8 +277,13 @@ int ReadSRT(Context& ctx, const std::string& path) {
             bool wrapped = false, tooWide = false;
             while (i < lines.size()) {
                 const std::string text = trimmed(lines[i]);
+                const size_t lost = unmapped[i];
                 ++i;
                 if (text.empty()) break;
+                if (lost > 0) {
+                    if (notes.unmappedIn.empty() || notes.unmappedIn.back() != r + 1) notes.unmappedIn.push_back(r + 1);
+                    notes.unmapped += lost;
+                }
                 noteMissingGlyphs(ctx, text, r + 1, notes);
                 const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, static_cast<uint16_t>(r), tooWide);
                 wrapped = wrapped || pieces.size() > 1;
@@ -307,6 +328,10 @@ int ReadSRT(Context& ctx, const std::string& path) {
         ctx.msg.log("No glyph for the character " + std::string(code) + " (first in subtitle " +
                     std::to_string(notes.noGlyph[byte]) + "); it is left out of the picture.");
     }
+    if (notes.unmapped > 0)
+        ctx.msg.log(std::to_string(notes.unmapped) +
+                    " characters without a Windows-1252 code were read as \"?\" in subtitles " +
+                    numberList(notes.unmappedIn));
     if (!notes.wrapped.empty()) {
         ctx.msg.log("Lines wider than the screen were wrapped in subtitles " + numberList(notes.wrapped));
         // The preview is rebuilt from the wrapped texts when the SRT page is shown.

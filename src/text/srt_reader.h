@@ -20,8 +20,9 @@ uint32_t txt2ptm(std::string_view text);
 
 // The lines of an SRT file's bytes as Windows-1252 text: UTF-8 (with or without its
 // byte-order mark) and UTF-16 with its mark are converted, characters without a code
-// becoming "?"; other bytes are taken as they are. Lines end at CR LF, LF or CR.
-std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes);
+// becoming "?" (counted per line in `unmapped` when given); other bytes are taken as they
+// are. Lines end at CR LF, LF or CR.
+std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes, std::vector<size_t>* unmapped = nullptr);
 
 // Imports the SRT file `path` into the table as text subtitles (SubKind 3). Returns the
 // number of subtitles imported. A file without any cue leaves the table empty and export
