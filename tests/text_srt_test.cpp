@@ -256,6 +256,7 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         const char* name;
         std::string line;
         bool wrapped, tooWide;
+        bool even = false;   // two lines about equally long, not a full line over a stub
     };
     const Case cases[] = {
         {"150 characters with spaces", words, true, false},
@@ -263,6 +264,9 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         {"a long word among short ones", "Oui " + word + " non", true, true},
         {"italics across the wrap", "<i>" + words + "</i>", true, false},
         {"a line that fits", "Une ligne courte", false, false},
+        {"two even lines",
+         "Diese Zeile ist viel zu lang f\xFCr den Bildschirm und muss deshalb auf zwei Zeilen verteilt werden",
+         true, false, true},
     };
     constexpr int kSafeWidth = 1920 - 2 * 96;
     for (const auto& c : cases) {
@@ -283,11 +287,20 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         EXPECT_EQ(joined, c.line);
         // Every piece that could be cut fits the safe width, italics carried from piece to piece.
         im.prog.italicOn = false;
+        int narrowest = kSafeWidth, widest = 0;
         for (const auto& piece : pieces) {
             const int width = DrawLine(im.ctx, piece, 1, 0, false);
             if (piece.find(' ') != std::string::npos) {
                 EXPECT_LE(width, kSafeWidth) << piece;
             }
+            narrowest = std::min(narrowest, width);
+            widest = std::max(widest, width);
+        }
+        // The two lines differ by one word at most.
+        if (c.even) {
+            EXPECT_EQ(pieces.size(), 2u);
+            const int oneWord = DrawLine(im.ctx, "Wunderbare Wunderbare", 1, 0, false) - DrawLine(im.ctx, "Wunderbare", 1, 0, false);
+            EXPECT_LE(widest - narrowest, oneWord) << s.text;
         }
         if (!c.tooWide) {
             EXPECT_GE(s.obj[0].x1, 96);

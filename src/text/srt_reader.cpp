@@ -74,30 +74,34 @@ void noteMissingGlyphs(const Context& ctx, std::string_view line, int subNumber,
     }
 }
 
-// Splits a line wider than `limit` at spaces into pieces that fit. A word wider than the
-// limit stays whole on a line of its own (`tooWide`). Measuring leaves the italic state as
-// it was at the line's start, so the caller measures the pieces in order as usual.
-std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
+// Splits a line at spaces into pieces no wider than `limit`, each as long as it can be. A
+// word wider than the limit stays whole on a line of its own (`tooWide`). Measuring leaves
+// the italic state as it was at the line's start, so the caller measures the pieces in
+// order as usual. Only the prefixes up to the first one too wide are measured, so a very
+// long line costs little more than its pieces.
+std::vector<std::string> wrapGreedy(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
     bool& italic = ctx.prog.italicOn;
     const bool atLineStart = italic;
     std::vector<std::string> pieces;
     std::string rest = line;
     while (true) {
         const bool atStart = italic;
-        const int whole = DrawLine(ctx, rest, 1, sub, false);
-        italic = atStart;
-        if (whole <= limit) break;
         size_t cut = std::string::npos;
-        for (size_t p = rest.find(' '); p != std::string::npos; p = rest.find(' ', p + 1)) {
+        bool fits = false;
+        for (size_t p = rest.find(' ');; p = rest.find(' ', p + 1)) {
             const int w = DrawLine(ctx, std::string_view(rest).substr(0, p), 1, sub, false);
             italic = atStart;
             if (w > limit) {
                 if (cut == std::string::npos) cut = p;   // the first word alone is too wide
                 break;
             }
+            if (p == std::string::npos) {
+                fits = true;
+                break;
+            }
             if (w > 0) cut = p;   // a piece of tags only would be an empty line
         }
-        if (cut == std::string::npos) break;   // a single word: nothing to wrap at
+        if (fits || cut == std::string::npos) break;   // the rest fits, or is a single word
         std::string piece = trimmed(std::string_view(rest).substr(0, cut));
         if (DrawLine(ctx, piece, 1, sub, false) > limit) tooWide = true;   // leaves italic as after the piece
         pieces.push_back(std::move(piece));
@@ -109,6 +113,25 @@ std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int lim
     pieces.push_back(std::move(rest));
     italic = atLineStart;
     return pieces;
+}
+
+// Wraps a line wider than `limit` into as few pieces as the greedy cut gives, and evens
+// them out: the narrowest width that still needs no more pieces, so two lines come out
+// about equally long rather than a full line over a stub. Texts that need more pieces than
+// a subtitle has line positions keep the greedy cut.
+std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
+    std::vector<std::string> pieces = wrapGreedy(ctx, line, limit, sub, tooWide);
+    if (pieces.size() < 2 || pieces.size() > 10 || tooWide) return pieces;
+    int lo = 1, hi = limit;   // hi always wraps into pieces.size() pieces
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        bool wide = false;
+        const size_t count = wrapGreedy(ctx, line, mid, sub, wide).size();
+        if (count <= pieces.size() && !wide) hi = mid;
+        else lo = mid + 1;
+    }
+    bool unused = false;
+    return wrapGreedy(ctx, line, hi, sub, unused);
 }
 
 // The lines of a text: they end at CR LF, LF or CR; a last line without an end counts
