@@ -145,6 +145,50 @@ TEST(Options, SetsValuesByStoredName) {
     EXPECT_EQ(o.ieCutLevel, 150);
 }
 
+// Stored settings files and --set hold whatever a user or a damaged file wrote; every integer
+// lands inside its range, and the defaults are left alone.
+TEST(Options, ClampsIntegersToTheirRanges) {
+    struct Case {
+        const char* name;
+        const char* value;
+        int Options::*field;
+        int expected;
+    };
+    const Case cases[] = {
+        {"LastLine", "2147483647", &Options::ieLastLine, 2160},
+        {"LineSpc", "2147483647", &Options::ieLineSpc, 1080},
+        {"Spacing", "-2147483648", &Options::ieSpacing, -100},
+        {"Spacing", "-99999999999999", &Options::ieSpacing, -100},
+        {"C_Div", "0", &Options::ieDIV, 1},
+        {"C_Mul", "-2147483648", &Options::ieMUL, 1},
+        {"CutLevel", "300", &Options::ieCutLevel, 255},
+        {"MaxColor", "-5", &Options::ieMaxColor, 0},
+        {"Format", "99", &Options::rgFormat, 1},
+        {"Frame", "-7", &Options::rgFrame, 0},
+        {"SpaceWidth", "-1", &Options::ieSpaceWidth, 0},
+        {"LastLine", "700", &Options::ieLastLine, 700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "=" + c.value);
+        Options o;
+        EXPECT_TRUE(setSetting(o, c.name, c.value));
+        EXPECT_EQ(o.*(c.field), c.expected);
+    }
+
+    const Options defaults;
+    Options clamped = defaults;
+    clampSettings(clamped);
+    for (const SettingValue& v : settingValues()) {
+        if (v.kind != ValueKind::Integer) continue;
+        EXPECT_EQ(clamped.*(v.integer), defaults.*(v.integer)) << v.name;
+    }
+    clamped.ieLineSpc = -5;
+    clamped.Width = 2147483647;
+    clampSettings(clamped);
+    EXPECT_EQ(clamped.ieLineSpc, 0);
+    EXPECT_EQ(clamped.Width, 100000);
+}
+
 TEST(Encoding, ConvertsBetweenWindows1252AndUtf8) {
     EXPECT_EQ(cp1252ToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(utf8ToCp1252("caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD"), "caf\xE9 \x80 ?");

@@ -222,7 +222,10 @@ int expBD(Context& ctx, const std::string& fileName) {
     const size_t count = p.Subs.size();
     for (size_t i = 0; i < count; ++i) {
         const TSUPObject before = p.Subs[i].obj[0];
-        const int32_t area = (before.x2 - before.x1) * (before.y2 - before.y1);
+        // 64-bit: a window may span the whole 16-bit range, and one moved past the screen edge
+        // has x2 < x1 (no area at all).
+        const int64_t area = std::max<int64_t>(0, static_cast<int64_t>(before.x2) - before.x1) *
+                             std::max<int64_t>(0, static_cast<int64_t>(before.y2) - before.y1);
         const auto W = static_cast<uint32_t>((area + 175) / 350);
         const auto D = static_cast<uint32_t>(9 * area / 1600 + 1);
         ctx.msg.pslog(progressText(i, count, start), static_cast<int>(i), static_cast<int>(count));

@@ -208,10 +208,13 @@ int ReadSRT(Context& ctx, const std::string& path) {
             centre(o, pictureWidth(p), widest);
             // A cue without text gets the place of a one-line subtitle.
             const int k = std::max(j, 1);
-            const int32_t baseline = ctx.opt.ieLastLine - (k - 1) * ctx.opt.ieLineSpc;
-            o.y1 = static_cast<uint16_t>(std::clamp(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
+            // Wide arithmetic: the settings may hold anything the window let through.
+            const int64_t lastLine = ctx.opt.ieLastLine;
+            const int64_t baseline = lastLine - static_cast<int64_t>(k - 1) * ctx.opt.ieLineSpc;
+            o.y1 = static_cast<uint16_t>(
+                std::clamp<int64_t>(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
             o.y2 = static_cast<uint16_t>(
-                std::clamp(rowBottom[0] + ctx.opt.ieLastLine - rowBase[0], 0, kScreenHeight - 1));
+                std::clamp<int64_t>(rowBottom[0] + lastLine - rowBase[0], 0, kScreenHeight - 1));
         }
     } catch (...) {
         restore(static_cast<int>(p.Subs.size()));
