@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/encoding.h"
+#include "core/log_names.h"
 #include "core/message_log.h"
 #include "core/options.h"
 #include "core/subtitle.h"
@@ -45,7 +46,7 @@ TEST(EffectiveEnd, SuppliesMissingAndReversedEnds) {
 namespace {
 struct MarkupCase {
     const char* name;
-    const char* text;
+    std::string text;
     const char* visible;
     std::vector<LogRun> runs;   // start, length and the fields that matter
 };
@@ -75,6 +76,10 @@ TEST(Markup, BuildsVisibleTextAndRuns) {
         {"close before open shows as is", "a]b[c", "a]b[c", {}},
         {"open without close shows as is", "file [x.sup", "file [x.sup", {}},
         {"empty", "", "", {}},
+        {"escaped name keeps its brackets and letters", "[b]" + logName("caf\xC3\xA9 [1].sup") + "[/b] loading",
+         "caf\xE9 [1].sup loading", {bold(0, 12)}},
+        {"escaped error keeps its brackets", "[re]" + logEscaped("Cannot open \"a]b[c\"") + "[/re]",
+         "Cannot open \"a]b[c\"", {colored(0, 19, 0x0000FF)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,10 +160,10 @@ TEST(Options, ClampsIntegersToTheirRanges) {
         int expected;
     };
     const Case cases[] = {
-        {"LastLine", "2147483647", &Options::ieLastLine, 2160},
+        {"LastLine", "2147483647", &Options::ieLastLine, 1079},
         {"LineSpc", "2147483647", &Options::ieLineSpc, 1080},
-        {"Spacing", "-2147483648", &Options::ieSpacing, -100},
-        {"Spacing", "-99999999999999", &Options::ieSpacing, -100},
+        {"Spacing", "-2147483648", &Options::ieSpacing, -10},
+        {"Spacing", "-99999999999999", &Options::ieSpacing, -10},
         {"C_Div", "0", &Options::ieDIV, 1},
         {"C_Mul", "-2147483648", &Options::ieMUL, 1},
         {"CutLevel", "300", &Options::ieCutLevel, 255},

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/encoding.h"
+#include "core/log_names.h"
 #include "ocr/correction.h"
 #include "platform/files.h"
 #include "text/atlas.h"
@@ -118,7 +119,7 @@ int ReadSRT(Context& ctx, const std::string& path) {
     p.eSUPfile.clear();
     p.lSRTfile = path;
     c.mSRT = false;
-    ctx.msg.log2("Loading " + fileNameOnly(path));
+    ctx.msg.log2("Loading " + logName(fileNameOnly(path)));
     ctx.msg.slog("Loading...", 0);
     p.SubKind = 3;
     const size_t estimated = lines.size() / 4;
