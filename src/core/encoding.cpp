@@ -105,4 +105,14 @@ bool looksLikeUtf8(std::string_view text) {
     return multi;
 }
 
+std::string nameToUtf8(std::string_view platformName) {
+    for (size_t i = 0; i < platformName.size();) {
+        uint32_t cp = 0;
+        const size_t n = decodeUtf8(platformName, i, cp);
+        if (n == 0) return cp1252ToUtf8(platformName);
+        i += n;
+    }
+    return std::string(platformName);
+}
+
 }  // namespace vantrel
