@@ -3,22 +3,15 @@
 #include <cstdio>
 #include <string>
 
-#include <unistd.h>
-
 #include "core/context.h"
+#include "fuzz_input.h"
 #include "platform/files.h"
 #include "stream/load.h"
 
-namespace {
-std::string tempPath() {
-    const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(shm) + "/vantrel-fuzz-" + std::to_string(getpid()) + ".sup";
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = tempPath();
-    vantrel::writeWholeFile(path, data, size);
+    static vantrel::fuzz::MemoryFile file;
+    file.set(data, size);
+    const std::string& path = file.path();
     vantrel::RecordingHost host;
     vantrel::MessageLog msg(host);
     vantrel::Program prog;

@@ -1,4 +1,8 @@
 // The headless front end: info, options, exit statuses.
+#include <filesystem>
+
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -10,6 +14,8 @@ using namespace vantrel::testing;
 namespace {
 
 CommandResult cli(const std::vector<std::string>& args) { return runCommand(VANTREL_CLI, args); }
+
+std::string crasher(const std::string& name) { return std::string(VANTREL_SOURCE_DIR) + "/tests/data/crashers/" + name; }
 
 std::string twoWindowStream() {
     PgsBuilder b;
@@ -63,6 +69,13 @@ TEST(Cli, ExitStatuses) {
     };
     const std::string bad = writeTempFile("bad.sup", {'X', 'Y', 'Z'});
     const std::string broken = writeTempFile("broken.sup", {'P', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0xFF, 0xFF});
+    // Only regular files are read: a folder or a FIFO (which would block the open for ever)
+    // is refused with a message.
+    const std::string folder = std::filesystem::path(bad).parent_path().string();
+    const std::string fifo = folder + "/pipe.sup";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string noText = crasher("export-cues-without-text.srt");
+    const std::string noTextOut = folder + "/no-text.sup";
     const Case cases[] = {
         {"no command", {}, 2, "Usage"},
         {"unknown command", {"frobnicate"}, 2, "unknown command"},
@@ -72,6 +85,9 @@ TEST(Cli, ExitStatuses) {
         {"unsupported", {"info", bad}, 1, "Unsupported file format."},
         {"missing", {"info", "/nonexistent/x.sup"}, 1, "Cannot open file \"/nonexistent/x.sup\"."},
         {"truncated", {"info", broken}, 1, "Stream read error"},
+        {"folder", {"info", folder}, 1, "Is a directory"},
+        {"fifo", {"info", fifo}, 1, "Not a regular file"},
+        {"cues without text", {"export", noText, "--format", "bd", "-o", noTextOut}, 1, "Nothing to export"},
         {"help", {"info", "--help"}, 0, ""},
     };
     for (const auto& c : cases) {
@@ -79,7 +95,77 @@ TEST(Cli, ExitStatuses) {
         const auto r = cli(c.args);
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Done."), std::string::npos) << r.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(noTextOut));
+    const auto version = cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("vantrel-cli 0.", 0), 0u) << version.out;
+}
+
+// Inputs that once crashed the program or ended in a wrong result reported as success.
+TEST(Cli, CrashInputsEndCleanly) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;   // the input file first; the output goes to OUT
+        int status;
+        const char* log;                 // text the log must hold
+    };
+    const Case cases[] = {
+        {"wide Blu-ray window", {"export-bd-area-overflow-wide-window.sup", "--format", "bd"}, 0, "Done."},
+        // Its only window lies past the screen edge: nothing can be shown, and nothing is written.
+        {"window past the screen edge", {"export-bd-window-past-edge.sup", "--format", "bd"}, 1,
+         "Nothing to export: no subtitle has a picture."},
+        {"LastLine at the int limit",
+         {"srt-lastline-linespc-overflow.srt", "--format", "bd", "--set", "LastLine=2147483647"}, 0, "Done."},
+        {"LineSpc at the int limit",
+         {"srt-lastline-linespc-overflow.srt", "--format", "bd", "--set", "LineSpc=2147483647"}, 0, "Done."},
+        {"Spacing at the int limit",
+         {"srt-lastline-linespc-overflow.srt", "--format", "hddvd", "--set", "Spacing=-2147483648"}, 0, "Done."},
+        {"cue longer than an HD DVD stop delay", {"hddvd-end-time-20min-cue.srt", "--format", "hddvd"}, 0,
+         "Subtitle 1 lasts longer than an HD DVD subtitle can be shown; it ends at 00:12:26,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {"export", crasher(c.args[0])};
+        args.insert(args.end(), c.args.begin() + 1, c.args.end());
+        const std::string out = (std::filesystem::path(writeTempFile("x", {})).parent_path() / "out.sup").string();
+        args.insert(args.end(), {"-o", out});
+        const auto r = cli(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.log), std::string::npos) << r.err;
+        if (c.status != 0) {
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        const auto back = cli({"info", out, "--json"});
+        ASSERT_EQ(back.status, 0) << back.err;
+        EXPECT_FALSE(nlohmann::json::parse(back.out)["Subs"].empty());
+    }
+
+    // The 20-minute cue keeps the longest delay an HD DVD stream holds, not the wrapped one.
+    const std::string hd = writeTempFile("long.sup", {});
+    ASSERT_EQ(cli({"export", crasher("hddvd-end-time-20min-cue.srt"), "--format", "hddvd", "-o", hd}).status, 0);
+    const auto j = nlohmann::json::parse(cli({"info", hd, "--json"}).out);
+    EXPECT_EQ(j["Subs"][0]["endPTS"], 90000u + (0xFFFFu << 10));
+}
+
+// JSON is valid UTF-8 whatever bytes the table or the file name hold.
+TEST(Cli, InfoJsonConvertsEveryText) {
+    const auto r = cli({"info", "--json", crasher("info-json-non-ascii-timing.srt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["Subs"][0]["text"], "Caf\xC3\xA9");
+
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nA \"quoted\" \\ line\n";
+    const std::string named = writeTempFile("caf\xC3\xA9 [1].srt", Bytes(srt.begin(), srt.end()));
+    const auto n = cli({"info", "--json", named});
+    ASSERT_EQ(n.status, 0) << n.err;
+    const auto k = nlohmann::json::parse(n.out);
+    EXPECT_EQ(k["BaseName"], named);
+    EXPECT_EQ(k["Subs"][0]["text"], "A \"quoted\" \\ line");
+    // The log shows the name as written, brackets and all.
+    EXPECT_NE(n.err.find("Loading caf\xC3\xA9 [1].srt"), std::string::npos) << n.err;
 }
 
 TEST(Cli, InfoImportsSrt) {

@@ -312,6 +312,20 @@ TEST(DrawSub, BackgroundPicture) {
     EXPECT_EQ(c.display(90, 900), 0u);   // guide lines fall outside the 4x3 picture
     EXPECT_EQ(c.display(101, 900), 0xFFFFFFu);
 
+    // The picture is decoded once and kept while its file stays the same; a new file under
+    // the same name is read again.
+    EXPECT_EQ(c.prog.pics.backgroundName, bmp);
+    c.prog.pics.backgroundPixels[0] = 99;
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.display(0, 0), 99u);
+    const std::vector<Color> wider(5 * 3, 7);
+    const std::string other = (dir / "other.bmp").string();
+    writeBmp(other, 5, 3, wider.data(), 5);
+    std::filesystem::rename(other, bmp);
+    DrawSub(c.ctx, 1);
+    EXPECT_EQ(c.display(0, 0), 7u);
+    EXPECT_EQ(c.display(4, 2), 7u);
+
     // A background that cannot be read fails after the side panel is filled.
     c.opt.eBackground = (dir / "missing.bmp").string();
     c.prog.panel.lStartEnd.clear();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/encoding.h"
+#include "core/log_names.h"
 #include "core/message_log.h"
 #include "core/options.h"
 #include "core/subtitle.h"
@@ -45,7 +46,7 @@ TEST(EffectiveEnd, SuppliesMissingAndReversedEnds) {
 namespace {
 struct MarkupCase {
     const char* name;
-    const char* text;
+    std::string text;
     const char* visible;
     std::vector<LogRun> runs;   // start, length and the fields that matter
 };
@@ -75,6 +76,10 @@ TEST(Markup, BuildsVisibleTextAndRuns) {
         {"close before open shows as is", "a]b[c", "a]b[c", {}},
         {"open without close shows as is", "file [x.sup", "file [x.sup", {}},
         {"empty", "", "", {}},
+        {"escaped name keeps its brackets and letters", "[b]" + logName("caf\xC3\xA9 [1].sup") + "[/b] loading",
+         "caf\xE9 [1].sup loading", {bold(0, 12)}},
+        {"escaped error keeps its brackets", "[re]" + logEscaped("Cannot open \"a]b[c\"") + "[/re]",
+         "Cannot open \"a]b[c\"", {colored(0, 19, 0x0000FF)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,6 +148,50 @@ TEST(Options, SetsValuesByStoredName) {
     EXPECT_FALSE(setSetting(o, "CutLevel", "abc"));
     EXPECT_FALSE(setSetting(o, "NoSuchValue", "1"));
     EXPECT_EQ(o.ieCutLevel, 150);
+}
+
+// Stored settings files and --set hold whatever a user or a damaged file wrote; every integer
+// lands inside its range, and the defaults are left alone.
+TEST(Options, ClampsIntegersToTheirRanges) {
+    struct Case {
+        const char* name;
+        const char* value;
+        int Options::*field;
+        int expected;
+    };
+    const Case cases[] = {
+        {"LastLine", "2147483647", &Options::ieLastLine, 1079},
+        {"LineSpc", "2147483647", &Options::ieLineSpc, 1080},
+        {"Spacing", "-2147483648", &Options::ieSpacing, -10},
+        {"Spacing", "-99999999999999", &Options::ieSpacing, -10},
+        {"C_Div", "0", &Options::ieDIV, 1},
+        {"C_Mul", "-2147483648", &Options::ieMUL, 1},
+        {"CutLevel", "300", &Options::ieCutLevel, 255},
+        {"MaxColor", "-5", &Options::ieMaxColor, 0},
+        {"Format", "99", &Options::rgFormat, 1},
+        {"Frame", "-7", &Options::rgFrame, 0},
+        {"SpaceWidth", "-1", &Options::ieSpaceWidth, 0},
+        {"LastLine", "700", &Options::ieLastLine, 700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "=" + c.value);
+        Options o;
+        EXPECT_TRUE(setSetting(o, c.name, c.value));
+        EXPECT_EQ(o.*(c.field), c.expected);
+    }
+
+    const Options defaults;
+    Options clamped = defaults;
+    clampSettings(clamped);
+    for (const SettingValue& v : settingValues()) {
+        if (v.kind != ValueKind::Integer) continue;
+        EXPECT_EQ(clamped.*(v.integer), defaults.*(v.integer)) << v.name;
+    }
+    clamped.ieLineSpc = -5;
+    clamped.Width = 2147483647;
+    clampSettings(clamped);
+    EXPECT_EQ(clamped.ieLineSpc, 0);
+    EXPECT_EQ(clamped.Width, 100000);
 }
 
 TEST(Encoding, ConvertsBetweenWindows1252AndUtf8) {

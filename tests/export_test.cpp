@@ -471,6 +471,32 @@ TEST(Writers, FailedExportKeepsTheOlderFile) {
     EXPECT_EQ(exportStream(s.ctx, out), ExportResult::Refused);
 }
 
+// A stream replaced after loading (another film under the same name) is refused instead of
+// exported with the other stream's pictures; so is exporting onto its own source when the
+// source changed. An export onto its own, unchanged source reads it to the end first.
+TEST(Writers, StreamChangedSinceLoadingIsRefused) {
+    Session s;
+    const std::string source = sourceStream(2, 30, 10);
+    s.load(source);
+    const std::string out = writeTempFile("keep.sup", {'o', 'l', 'd'});
+    const std::string other = sourceStream(3, 40, 12);
+    std::filesystem::rename(other, source);
+    try {
+        exportStream(s.ctx, out);
+        FAIL() << "no error";
+    } catch (const PlatformError& e) {
+        EXPECT_NE(std::string(e.what()).find("has changed since it was loaded"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readWholeFile(out), (Bytes{'o', 'l', 'd'}));
+
+    Session own;
+    own.load(source);
+    ASSERT_EQ(exportStream(own.ctx, source), ExportResult::Done);
+    Session back;
+    back.load(source);
+    EXPECT_EQ(back.prog.Subs.size(), 3u);
+}
+
 TEST(Writers, BluRayExportDecodesInFFmpeg) {
     if (std::system("command -v ffprobe > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
     Session s;

@@ -1,4 +1,7 @@
 // File reading and picture files.
+#include <array>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
@@ -36,6 +39,59 @@ TEST(InputFile, MissingFileNamesTheFile) {
         FAIL() << "no error";
     } catch (const PlatformError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"/nonexistent/x.sup\". ", 0), 0u) << e.what();
+    }
+}
+
+// Every file is written beside its target and takes the target's place only when complete:
+// an older file survives any failure, and nothing else is left in the folder.
+TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {
+    const std::string target = writeTempFile("keep.srt", {'o', 'l', 'd'});
+    const auto folder = std::filesystem::path(target).parent_path();
+    auto entries = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        return names;
+    };
+    {
+        OutputFile f(target);
+        f.write("new text");
+        EXPECT_EQ(readWholeFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        // Abandoned without close(), as on an error: the older file stays.
+    }
+    EXPECT_EQ(readWholeFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(entries(), std::vector<std::string>{"keep.srt"});
+    {
+        OutputFile f(target);
+        f.write("new");
+        f.close();
+    }
+    EXPECT_EQ(readWholeFile(target), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(entries(), std::vector<std::string>{"keep.srt"});
+
+    // A folder in the target's place is refused before anything is written.
+    EXPECT_THROW(OutputFile{folder.string()}, PlatformError);
+    // A device is written as it stands: /dev/full reports the full disk, and the message says so.
+    try {
+        writeWholeFile("/dev/full", "x", 1);
+        FAIL() << "no error";
+    } catch (const PlatformError& e) {
+        EXPECT_NE(std::string(e.what()).find("No space left on device"), std::string::npos) << e.what();
+    }
+}
+
+// Writing a picture to a full disk says why it failed.
+TEST(Pictures, WriteErrorsKeepTheSystemsReason) {
+    // Noise, so that the compressed rows outgrow the write buffer and libpng meets the error.
+    std::vector<uint8_t> pixels(256 * 256);
+    uint32_t seed = 1;
+    for (auto& p : pixels) p = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    std::array<uint32_t, 256> colors{};
+    std::array<uint8_t, 256> alpha{};
+    try {
+        writeIndexedPng("/dev/full", 256, 256, pixels.data(), 256, colors, alpha);
+        FAIL() << "no error";
+    } catch (const PlatformError& e) {
+        EXPECT_NE(std::string(e.what()).find("No space left on device"), std::string::npos) << e.what();
     }
 }
 
@@ -93,4 +149,26 @@ TEST(Pictures, DamagedFilesFailCleanly) {
     bmp[0] = 'B'; bmp[1] = 'M'; bmp[10] = 54; bmp[14] = 40;
     bmp[18] = 100; bmp[22] = 100; bmp[26] = 1; bmp[28] = 24;
     EXPECT_THROW(readPicture(writeTempFile("short.bmp", bmp)), PlatformError);
+}
+
+// A picture larger than the caller accepts is refused before its pixels are decoded.
+TEST(Pictures, LargerThanAcceptedIsRefused) {
+    const std::vector<uint32_t> rgb(100 * 10, 0x123456);
+    const std::vector<uint8_t> indexes(100 * 10, 3);
+    std::array<uint32_t, 256> colors{};
+    std::array<uint8_t, 256> alpha{};
+    const std::string bmp = writeTempFile("wide.bmp", {});
+    const std::string png = writeTempFile("wide.png", {});
+    writeBmp(bmp, 100, 10, rgb.data(), 100);
+    writeIndexedPng(png, 100, 10, indexes.data(), 100, colors, alpha);
+    for (const std::string& path : {bmp, png}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(readPicture(path, 100).width, 100);
+        try {
+            readPicture(path, 64);
+            FAIL() << "no error";
+        } catch (const PlatformError& e) {
+            EXPECT_NE(std::string(e.what()).find("Picture too large"), std::string::npos) << e.what();
+        }
+    }
 }

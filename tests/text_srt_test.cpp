@@ -1,10 +1,13 @@
 // The SRT writer.
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "core/context.h"
 #include "platform/files.h"
-#include "support/stream_builder.h"
+#include "render/composer.h"
 #include "text/atlas.h"
+#include "support/stream_builder.h"
 #include "text/srt_reader.h"
 #include "text/srt_writer.h"
 
@@ -328,6 +331,40 @@ TEST(SrtReader, CharactersWithoutGlyphAreLoggedOnce) {
     EXPECT_EQ(log.find(undefined), log.rfind(undefined));
     EXPECT_EQ(log.find("No glyph for the character 0xE7"), std::string::npos);
     EXPECT_EQ(im.prog.Subs[1].text, "a\x81" "b\ta");   // kept in the text all the same
+
+// Settings files that once aborted "Open SRT": every value is read as the window reads a
+// stored setting, then an SRT of one to three lines is imported and drawn.
+TEST(SrtReader, ExtremeStoredSettingsImportCleanly) {
+    for (const char* file : {"srt-import-huge_values.Quillon.ini", "srt-import-only_lastline_max.Quillon.ini",
+                             "srt-import-only_linespc_max.Quillon.ini", "srt-import-only_spacing_min.Quillon.ini"}) {
+        SCOPED_TRACE(file);
+        Importer im;
+        const auto ini = readWholeFile(std::string(VANTREL_SOURCE_DIR) + "/tests/data/crashers/" + file);
+        std::istringstream lines(std::string(ini.begin(), ini.end()));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos) setSetting(im.opt, line.substr(0, eq), line.substr(eq + 1));
+        }
+        fillLineY(im.prog, im.opt);
+        ASSERT_EQ(im.import("1\n00:00:01,000 --> 00:00:02,000\nHello\nworld\nthree\n\n"
+                            "2\n00:00:03,000 --> 00:00:04,000\nOne line\n"),
+                  2);
+        for (int n = 1; n <= 2; ++n) DrawSub(im.ctx, n);
+        for (const TSUP& s : im.prog.Subs) {
+            EXPECT_LE(s.obj[0].x1, s.obj[0].x2);
+            EXPECT_LE(s.obj[0].y1, s.obj[0].y2);
+            EXPECT_LT(s.obj[0].y2, 1080);
+        }
+    }
+
+    // The window may hand over what its fields hold without the clamp: the arithmetic holds.
+    Importer raw;
+    raw.opt.ieLastLine = 2147483647;
+    raw.opt.ieLineSpc = 2147483647;
+    raw.opt.ieSpacing = -2147483647 - 1;
+    fillLineY(raw.prog, raw.opt);
+    ASSERT_EQ(raw.import("1\n00:00:01,000 --> 00:00:02,000\nHello\nworld\n"), 1);
+    DrawSub(raw.ctx, 1);
 }
 
 TEST(SrtReader, EditingLocksAndRecentres) {

@@ -4,6 +4,7 @@
 
 #include "app/bindings.h"
 #include "app/main_window.h"
+#include "core/log_names.h"
 #include "export/writers.h"
 #include "platform/files.h"
 #include "stream/pgs_check.h"
@@ -19,7 +20,7 @@ void bExportClick(TfMain& w) {
     int logged = 0;
     const TfMain::JobEnd end = w.runJob(job, [&] {
         w.setProgress(0, static_cast<int>(p.Subs.size()));
-        w.msg.log2("Exporting subtitle stream: " + fileName);
+        w.msg.log2("Exporting subtitle stream: " + logName(fileName));
         w.msg.slog("Exporting...", 0);
         logged = writeStreamFile(w.ctx, fileName);
     });

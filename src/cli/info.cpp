@@ -1,8 +1,9 @@
 // "info": loads a stream and prints its subtitle table, as text or JSON.
+#include <charconv>
 #include <cstdio>
+#include <string_view>
+#include <type_traits>
 #include <iostream>
-
-#include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
 #include "core/encoding.h"
@@ -10,53 +11,157 @@
 namespace vantrel::cli {
 namespace {
 
-nlohmann::json slotJson(const TSUPObject& o, uint8_t subKind) {
-    nlohmann::json j;
-    j["id"] = o.id;
-    j["x1"] = o.x1;
-    j["x2"] = o.x2;
-    j["y1"] = o.y1;
-    j["y2"] = o.y2;
-    j["parts"] = o.parts;
+// The table as JSON, written straight into one text as it is walked: no tree of values is
+// built. Every text is converted from Windows-1252 at this edge and escaped, so the output
+// is valid UTF-8 JSON whatever bytes the subtitles or the file name hold.
+class JsonText {
+public:
+    explicit JsonText(size_t reserve) { out_.reserve(reserve); }
+    const std::string& text() const { return out_; }
+
+    void open(char bracket) {
+        separate();
+        out_ += bracket;
+        first_ = true;
+    }
+    void close(char bracket) {
+        breakLine();
+        out_ += bracket;
+        first_ = false;
+    }
+    void key(std::string_view name) {
+        separate();
+        out_ += '"';
+        out_ += name;   // our own ASCII names
+        out_ += "\":";
+        first_ = true;   // the value follows without a comma
+    }
+    // The next value (or closing bracket) starts a new line.
+    void newline() { lineBreak_ = true; }
+    // Ends the text with a line end.
+    void finish() { out_ += '\n'; }
+
+    template <typename T>
+    void number(T value) {
+        separate();
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, value);
+        out_.append(buf, r.ptr);
+    }
+    // The first `count` values of an array of numbers (at most all of them).
+    template <typename Array>
+    void numbers(std::string_view name, const Array& values, size_t count) {
+        key(name);
+        open('[');
+        for (size_t k = 0; k < count && k < values.size(); ++k) number(values[k]);
+        close(']');
+    }
+    void boolean(bool value) {
+        separate();
+        out_ += value ? "true" : "false";
+    }
+    // A text of the program, in Windows-1252.
+    void string(std::string_view cp1252) { utf8String(cp1252ToUtf8(cp1252)); }
+    // A file name as the platform gives it, UTF-8 as the user wrote it.
+    void fileName(std::string_view platformName) { utf8String(nameToUtf8(platformName)); }
+
+    template <typename T>
+    void field(std::string_view name, T value) {
+        key(name);
+        if constexpr (std::is_same_v<T, bool>) boolean(value);
+        else if constexpr (std::is_arithmetic_v<T>) number(value);
+        else string(value);
+    }
+
+private:
+    void separate() {
+        if (!first_) out_ += ',';
+        first_ = false;
+        breakLine();
+    }
+    void breakLine() {
+        if (lineBreak_) out_ += '\n';
+        lineBreak_ = false;
+    }
+    void utf8String(std::string_view utf8) {
+        separate();
+        out_ += '"';
+        for (char ch : utf8) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += ch;
+            } else if (c < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out_ += "\\u00";
+                out_ += hex[c >> 4];
+                out_ += hex[c & 15];
+            } else {
+                out_ += ch;
+            }
+        }
+        out_ += '"';
+    }
+
+    std::string out_;
+    bool first_ = true;
+    bool lineBreak_ = false;
+};
+
+void writeSlot(JsonText& j, const TSUPObject& o, uint8_t subKind) {
+    j.open('{');
+    j.field("id", o.id);
+    j.field("x1", o.x1);
+    j.field("x2", o.x2);
+    j.field("y1", o.y1);
+    j.field("y2", o.y2);
+    j.field("parts", o.parts);
     // Subpicture packets carry two field starts and one length for the whole pixel area.
     const bool subpicture = subKind <= 1;
     const size_t positions = subpicture ? 2 : o.parts;
     const size_t lengths = subpicture ? 1 : o.parts;
-    auto pos = nlohmann::json::array();
-    auto len = nlohmann::json::array();
-    for (size_t k = 0; k < positions && k < o.partPos.size(); ++k) pos.push_back(o.partPos[k]);
-    for (size_t k = 0; k < lengths && k < o.partLen.size(); ++k) len.push_back(o.partLen[k]);
-    j["partPos"] = pos;
-    j["partLen"] = len;
-    return j;
+    j.numbers("partPos", o.partPos, positions);
+    j.numbers("partLen", o.partLen, lengths);
+    j.close('}');
 }
 
-nlohmann::json tableJson(const Program& p) {
-    nlohmann::json out;
-    out["SubKind"] = p.SubKind;
-    out["BaseName"] = cp1252ToUtf8(p.BaseName);
-    auto subs = nlohmann::json::array();
+std::string tableJson(const Program& p) {
+    JsonText j(256 + p.Subs.size() * 600);
+    j.open('{');
+    j.field("SubKind", p.SubKind);
+    j.key("BaseName");
+    j.fileName(p.BaseName);
+    j.key("Subs");
+    j.open('[');
     for (const TSUP& s : p.Subs) {
-        nlohmann::json j;
-        j["num"] = s.num;
-        j["palPos"] = s.palPos;
-        j["alphaPos"] = s.alphaPos;
-        j["palCount"] = s.palCount;
-        j["startPTS"] = s.startPTS;
-        j["endPTS"] = s.endPTS;
-        j["startTime"] = s.startTime;
-        j["endTime"] = s.endTime;
-        j["text"] = cp1252ToUtf8(s.text);
-        j["font"] = s.font;
-        j["ocrOK"] = s.ocrOK;
-        j["locked"] = s.locked;
-        j["lineCount"] = s.lineCount;
-        j["charCount"] = s.charCount;
-        j["obj"] = {slotJson(s.obj[0], p.SubKind), slotJson(s.obj[1], p.SubKind)};
-        subs.push_back(std::move(j));
+        j.newline();
+        j.open('{');
+        j.field("num", s.num);
+        j.field("palPos", s.palPos);
+        j.field("alphaPos", s.alphaPos);
+        j.field("palCount", s.palCount);
+        j.field("startPTS", s.startPTS);
+        j.field("endPTS", s.endPTS);
+        j.field("startTime", std::string_view(s.startTime));
+        j.field("endTime", std::string_view(s.endTime));
+        j.field("text", std::string_view(s.text));
+        j.field("font", s.font);
+        j.field("ocrOK", s.ocrOK);
+        j.field("locked", s.locked);
+        j.field("lineCount", s.lineCount);
+        j.field("charCount", s.charCount);
+        j.key("obj");
+        j.open('[');
+        writeSlot(j, s.obj[0], p.SubKind);
+        writeSlot(j, s.obj[1], p.SubKind);
+        j.close(']');
+        j.close('}');
     }
-    out["Subs"] = std::move(subs);
-    return out;
+    j.newline();
+    j.close(']');
+    j.close('}');
+    j.finish();
+    return j.text();
 }
 
 void printTable(const Program& p) {
@@ -86,8 +191,13 @@ int runInfo(const Args& args) {
     if (args.has("--details")) s.opt.cbDetails = true;
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
-    if (args.has("--json")) std::cout << tableJson(s.prog).dump(1) << '\n';
-    else printTable(s.prog);
+    if (args.has("--json")) {
+        const std::string json = tableJson(s.prog);
+        std::fwrite(json.data(), 1, json.size(), stdout);
+        std::fflush(stdout);
+    } else {
+        printTable(s.prog);
+    }
     return kOk;
 }
 

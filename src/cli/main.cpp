@@ -92,7 +92,8 @@ namespace {
 void printUsage(std::ostream& out) {
     out << "Usage: vantrel-cli COMMAND [options]\n\nCommands:\n";
     for (const auto& c : subcommands()) out << "  " << c.usage << '\n';
-    out << "\nEvery command takes --set Name=Value (a stored setting) and --help.\n";
+    out << "\nEvery command takes --set Name=Value (a stored setting) and --help.\n"
+           "vantrel-cli --version prints the version.\n";
 }
 
 void printHelp(const Subcommand& c) {
@@ -145,6 +146,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printUsage(std::cout);
+        return kOk;
+    }
+    if (name == "--version") {
+        std::cout << "vantrel-cli " << VANTREL_VERSION << '\n';
         return kOk;
     }
     for (const auto& c : subcommands()) {

@@ -143,4 +143,14 @@ std::optional<std::string> unicodeTextAsUtf8(std::string_view bytes) {
     return std::nullopt;
 }
 
+std::string nameToUtf8(std::string_view platformName) {
+    for (size_t i = 0; i < platformName.size();) {
+        uint32_t cp = 0;
+        const size_t n = decodeUtf8(platformName, i, cp);
+        if (n == 0) return cp1252ToUtf8(platformName);
+        i += n;
+    }
+    return std::string(platformName);
+}
+
 }  // namespace vantrel

@@ -17,6 +17,9 @@ std::string cp1252ToUtf8(std::string_view text);
 // Characters without a Windows-1252 code become "?" (counted in `unmapped` when given).
 // Invalid UTF-8 bytes are taken as Windows-1252 bytes as they stand.
 std::string utf8ToCp1252(std::string_view text, size_t* unmapped = nullptr);
+// A file name as the platform gives it (UTF-8 as the user wrote it) for UTF-8 output; a
+// name that is no valid UTF-8 is taken as Windows-1252.
+std::string nameToUtf8(std::string_view platformName);
 // True when the text is valid UTF-8 and holds at least one multi-byte sequence.
 bool looksLikeUtf8(std::string_view text);
 

@@ -3,8 +3,24 @@
 
 #include <optional>
 
+#include "core/encoding.h"
+#include "core/log_names.h"
+
 namespace vantrel {
 namespace {
+
+// Brackets that are text, not markup, travel through the markup as these two control
+// characters and become brackets again in the visible text.
+constexpr char kTextOpen = '\x01';
+constexpr char kTextClose = '\x02';
+
+std::string withTextBrackets(std::string text) {
+    for (char& c : text) {
+        if (c == kTextOpen) c = '[';
+        else if (c == kTextClose) c = ']';
+    }
+    return text;
+}
 
 // The visible text: every part from a "[" to the next "]" removed. Empty optional when the
 // brackets do not pair up, in which case the text is shown unformatted as it stands.
@@ -16,6 +32,14 @@ std::optional<std::string> visibleText(std::string_view text) {
         v.erase(a, b - a + 1);
     }
     return v;
+}
+
+// A status panel's text starts with one space. Built by appending: GCC 12 warns falsely about
+// memcpy overlap on `" " + std::string(...)` once optimised.
+std::string panelText(std::string_view text) {
+    std::string s(1, ' ');
+    s.append(text);
+    return withTextBrackets(std::move(s));
 }
 
 uint32_t hexColor(std::string_view digits) {
@@ -57,14 +81,32 @@ bool isDefault(const LogRun& r) {
 
 }  // namespace
 
+std::string logEscaped(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '[') c = kTextOpen;
+        else if (c == ']') c = kTextClose;
+    }
+    return out;
+}
+
+std::string logName(std::string_view platformName) {
+    std::string name = utf8ToCp1252(platformName);
+    // A name's own control characters cannot pass for escaped brackets.
+    for (char& c : name)
+        if (c == kTextOpen || c == kTextClose) c = '?';
+    return logEscaped(name);
+}
+
 LogLine parseMarkup(std::string_view text) {
     LogLine line;
     auto visible = visibleText(text);
     if (!visible) {
-        line.text = std::string(text);
+        line.text = withTextBrackets(std::string(text));
         return line;
     }
-    line.text = std::move(*visible);
+    // Same length as the text with escapes, so the run positions below stay right.
+    line.text = withTextBrackets(std::move(*visible));
 
     // Walk the marked-up text, laying each tagged part over the next characters of the line.
     // Positions that run past the visible text are clipped to it.
@@ -105,10 +147,11 @@ void MessageLog::log2(std::string_view text) {
     log("");
 }
 
-void MessageLog::logn(std::string_view text) { host_.replaceLastLogLine(text); }
+void MessageLog::logn(std::string_view text) { host_.replaceLastLogLine(withTextBrackets(std::string(text))); }
 
 void MessageLog::erlog(std::string_view message) {
-    log("[re]" + std::string(message) + "[/re]");
+    // Error texts may carry a file name in the platform's UTF-8.
+    log("[re]" + logEscaped(looksLikeUtf8(message) ? utf8ToCp1252(message) : std::string(message)) + "[/re]");
     erslog(message);
     host_.beep();
 }
@@ -117,38 +160,38 @@ void MessageLog::erslog(std::string_view message) {
     bar_.bold = true;
     bar_.errorBadge = true;
     bar_.panel[0].width = 55;
-    bar_.panel[1].text = " " + std::string(message);
-    bar_.hint = std::string(message);
+    bar_.panel[1].text = panelText(message);
+    bar_.hint = withTextBrackets(std::string(message));
     host_.setStatus(bar_);
 }
 
-int MessageLog::fittedWidth(std::string_view panelText) const {
-    return host_.textWidth(std::string(panelText) + "a", bar_.bold);
+int MessageLog::fittedWidth(std::string_view text) const {
+    return host_.textWidth(std::string(text) + "a", bar_.bold);
 }
 
 void MessageLog::slog(std::string_view text, int panel) {
     if (panel < 0 || panel > 1) return;
     bar_.bold = false;
     bar_.errorBadge = false;
-    bar_.panel[panel].text = " " + std::string(text);
+    bar_.panel[panel].text = panelText(text);
     bar_.panel[panel].width = fittedWidth(bar_.panel[panel].text);
-    if (panel == 1) bar_.hint = std::string(text);
+    if (panel == 1) bar_.hint = withTextBrackets(std::string(text));
     host_.setStatus(bar_);
 }
 
 void MessageLog::slog2(std::string_view text0, std::string_view text1) {
-    bar_.panel[0].text = " " + std::string(text0);
+    bar_.panel[0].text = panelText(text0);
     bar_.panel[0].width = fittedWidth(bar_.panel[0].text);
-    bar_.panel[1].text = " " + std::string(text1);
-    bar_.hint = std::string(text1);
+    bar_.panel[1].text = panelText(text1);
+    bar_.hint = withTextBrackets(std::string(text1));
     host_.setStatus(bar_);
     logn(text1);
 }
 
 void MessageLog::pslog(std::string_view text, int n, int total) {
     bar_.bold = false;
-    bar_.panel[1].text = " " + std::string(text);
-    bar_.hint = std::string(text);
+    bar_.panel[1].text = panelText(text);
+    bar_.hint = withTextBrackets(std::string(text));
     host_.setStatus(bar_);
     host_.setProgress(n, total);
     const int percent = total > 0 ? static_cast<int>(static_cast<int64_t>(n) * 100 / total) : 0;

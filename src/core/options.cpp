@@ -1,14 +1,19 @@
 // The table of stored option values and setting them by name.
 #include "core/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace vantrel {
 namespace {
 
-SettingValue integer(const char* name, int Options::*field) {
-    return SettingValue{name, ValueKind::Integer, field, nullptr, nullptr};
+SettingValue integer(const char* name, int Options::*field, int lowest, int highest) {
+    return SettingValue{name, ValueKind::Integer, field, nullptr, nullptr, lowest, highest};
 }
+
+// Window geometry stays within what a screen arrangement can hold.
+constexpr int kGeometry = 100000;
 SettingValue flag(const char* name, bool Options::*field) {
     return SettingValue{name, ValueKind::Flag, nullptr, field, nullptr};
 }
@@ -20,12 +25,12 @@ SettingValue text(const char* name, std::string Options::*field) {
 
 const std::vector<SettingValue>& settingValues() {
     static const std::vector<SettingValue> values = {
-        integer("WindowState", &Options::WindowState),
-        integer("Top", &Options::Top),
-        integer("Left", &Options::Left),
-        integer("Width", &Options::Width),
-        integer("Height", &Options::Height),
-        integer("SubHeight", &Options::SubHeight),
+        integer("WindowState", &Options::WindowState, 0, 2),
+        integer("Top", &Options::Top, -kGeometry, kGeometry),
+        integer("Left", &Options::Left, -kGeometry, kGeometry),
+        integer("Width", &Options::Width, 0, kGeometry),
+        integer("Height", &Options::Height, 0, kGeometry),
+        integer("SubHeight", &Options::SubHeight, 0, kGeometry),
         text("Backpic", &Options::eBackground),
         flag("Background", &Options::cbBack),
         flag("Borders", &Options::cbBorders),
@@ -37,22 +42,22 @@ const std::vector<SettingValue>& settingValues() {
         text("Workdir", &Options::eWorkDir),
         flag("SaveBMP", &Options::cbBMP),
         flag("SavePNG", &Options::cbPNG),
-        integer("C_Mul", &Options::ieMUL),
-        integer("C_Div", &Options::ieDIV),
-        integer("OcrEngine", &Options::ocrEngine),
+        integer("C_Mul", &Options::ieMUL, 1, 1000),
+        integer("C_Div", &Options::ieDIV, 1, 1000),
+        integer("OcrEngine", &Options::ocrEngine, 0, 1),
         text("OcrLang", &Options::ocrLanguage),
-        integer("LastLine", &Options::ieLastLine),
-        integer("LineSpc", &Options::ieLineSpc),
-        integer("Spacing", &Options::ieSpacing),
-        integer("CutLevel", &Options::ieCutLevel),
+        integer("LastLine", &Options::ieLastLine, 0, 1079),
+        integer("LineSpc", &Options::ieLineSpc, 0, 1080),
+        integer("Spacing", &Options::ieSpacing, -10, 100),
+        integer("CutLevel", &Options::ieCutLevel, 1, 255),
         flag("Tags", &Options::cbTags),
-        integer("Language", &Options::coLang),
-        integer("SpaceWidth", &Options::ieSpaceWidth),
-        integer("SpaceWmin", &Options::ieSpaceWmin),
-        integer("Format", &Options::rgFormat),
-        integer("Frame", &Options::rgFrame),
-        integer("Letters", &Options::coLetters),
-        integer("MaxColor", &Options::ieMaxColor),
+        integer("Language", &Options::coLang, 0, 255),
+        integer("SpaceWidth", &Options::ieSpaceWidth, 0, 1920),
+        integer("SpaceWmin", &Options::ieSpaceWmin, 0, 1920),
+        integer("Format", &Options::rgFormat, 0, 1),
+        integer("Frame", &Options::rgFrame, 0, 5),
+        integer("Letters", &Options::coLetters, 0, 255),
+        integer("MaxColor", &Options::ieMaxColor, 0, 255),
         flag("720p", &Options::cb720p),
         flag("OCR", &Options::cbOCR),
         flag("Forced", &Options::cbForced),
@@ -86,12 +91,20 @@ bool setSetting(Options& options, std::string_view name, std::string_view value)
         options.*(v->text) = std::string(value);
         return true;
     }
-    int number = 0;
+    // Read wide, so that a number past the int range is clamped like any other.
+    int64_t number = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (ec != std::errc() || end != value.data() + value.size()) return false;
-    if (v->kind == ValueKind::Integer) options.*(v->integer) = number;
+    if (v->kind == ValueKind::Integer)
+        options.*(v->integer) = static_cast<int>(std::clamp<int64_t>(number, v->lowest, v->highest));
     else options.*(v->flag) = number != 0;
     return true;
+}
+
+void clampSettings(Options& options) {
+    for (const SettingValue& v : settingValues())
+        if (v.kind == ValueKind::Integer)
+            options.*(v.integer) = std::clamp(options.*(v.integer), v.lowest, v.highest);
 }
 
 std::string getSetting(const Options& options, const SettingValue& value) {

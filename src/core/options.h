@@ -64,13 +64,17 @@ struct Options {
 
 enum class ValueKind { Integer, Flag, Text };
 
-// One stored value: its name, kind and the field it is bound to.
+// One stored value: its name, kind and the field it is bound to. An integer carries the
+// range it is clamped to whenever it is set by name, so that no stored or typed value can
+// drive the arithmetic that uses it out of range.
 struct SettingValue {
     const char* name;
     ValueKind kind;
     int Options::*integer = nullptr;
     bool Options::*flag = nullptr;
     std::string Options::*text = nullptr;
+    int lowest = 0;
+    int highest = 0;
 };
 
 // All stored values in the order they are written.
@@ -81,9 +85,13 @@ const std::vector<const char*>& settingLoadOrder();
 
 const SettingValue* findSetting(std::string_view name);
 
-// Sets a value by its stored name from text ("1", "145", a path). Returns false for an
-// unknown name or a value that does not fit the kind (the options stay unchanged then).
+// Sets a value by its stored name from text ("1", "145", a path). An integer outside its
+// range is set to the nearest end of it. Returns false for an unknown name or a value that
+// does not fit the kind (the options stay unchanged then).
 bool setSetting(Options& options, std::string_view name, std::string_view value);
+
+// Sets every integer of `options` that lies outside its range to the nearest end of it.
+void clampSettings(Options& options);
 
 // A value as stored text (integers and flags in decimal).
 std::string getSetting(const Options& options, const SettingValue& value);

@@ -82,6 +82,14 @@ struct Pictures {
     OverlayImage Overlay;             // per-call colour layer
     IndexedImage IndexImage;          // 1920x1080 palette indexes
     std::vector<uint8_t> inkPlane;    // 1920x1080, 1 = ink, relative to the slot's top-left
+    // The background picture as last decoded, with its file's size and modification time:
+    // decoded once, and again only when the name or the file changes.
+    std::string backgroundName;
+    int64_t backgroundSize = -1;
+    int64_t backgroundModified = 0;
+    int backgroundWidth = 0;
+    int backgroundHeight = 0;
+    std::vector<uint32_t> backgroundPixels;
 
     void ensureAllocated() {
         if (display.pixels.empty()) display.reset(kScreenWidth, kScreenHeight);

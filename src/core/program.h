@@ -30,6 +30,10 @@ struct Program {
     std::string BaseName;
     std::string eSUPfile;     // the file field: the stream the next load reads
     std::string streamFile;   // the stream the loaded table came from; pixels are read here
+    // Size and modification time of streamFile when it was loaded (size -1: no stream loaded);
+    // drawing refuses a file that no longer matches them.
+    int64_t streamSize = -1;
+    int64_t streamModified = 0;
     int32_t CurSub = 0;
     uint8_t SubKind = 0;
     bool Busy = false;

@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
-#include <unistd.h>
-
+#include "core/log_names.h"
 #include "export/encoder.h"
 #include "export/out_buffer.h"
 #include "platform/clock.h"
@@ -190,6 +188,26 @@ void logSkipped(Context& ctx, const TSUP& s, int& logged) {
     ++logged;
 }
 
+// A stream without one of the table's subtitles in it is no result: the export fails rather
+// than leave an empty file and report it done. A cancel before the first subtitle and an
+// empty table keep the empty file.
+void checkWritten(const Program& p, size_t written) {
+    if (written == 0 && !p.Subs.empty() && !p.Cancel)
+        throw PlatformError("Nothing to export: no subtitle has a picture.");
+}
+
+// The stop delay of an HD DVD subpicture counts units of 1024 ticks in 16 bits, about
+// 12 minutes 25 seconds. A longer subtitle is cut to that with a log line.
+uint16_t hdStopDelay(Context& ctx, const TSUP& s, uint32_t end, int& logged) {
+    // Units of 1024 ticks, rounded to the nearest one.
+    const uint64_t units = (uint64_t{end - s.startPTS} + 512) >> 10;
+    if (units <= 0xFFFF) return static_cast<uint16_t>(units);
+    ctx.msg.log("Subtitle " + std::to_string(s.num) + " lasts longer than an HD DVD subtitle can be shown; it ends at " +
+                ticksToSrtTime(s.startPTS + (0xFFFFu << 10)) + ".");
+    ++logged;
+    return 0xFFFF;
+}
+
 }  // namespace
 
 YCrCb RGBToYCrCb(uint32_t color) {
@@ -216,13 +234,17 @@ const char* FrameRateName(int code) {
 int expBD(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
     int logged = 0;
+    size_t written = 0;
     OutputFile file(fileName);
     PgsWriter w(file, frameRateCode(ctx.opt.rgFrame));
     const auto start = Clock::now();
     const size_t count = p.Subs.size();
     for (size_t i = 0; i < count; ++i) {
         const TSUPObject before = p.Subs[i].obj[0];
-        const int32_t area = (before.x2 - before.x1) * (before.y2 - before.y1);
+        // 64-bit: a window may span the whole 16-bit range, and one moved past the screen edge
+        // has x2 < x1 (no area at all).
+        const int64_t area = std::max<int64_t>(0, static_cast<int64_t>(before.x2) - before.x1) *
+                             std::max<int64_t>(0, static_cast<int64_t>(before.y2) - before.y1);
         const auto W = static_cast<uint32_t>((area + 175) / 350);
         const auto D = static_cast<uint32_t>(9 * area / 1600 + 1);
         ctx.msg.pslog(progressText(i, count, start), static_cast<int>(i), static_cast<int>(count));
@@ -234,6 +256,7 @@ int expBD(Context& ctx, const std::string& fileName) {
         if (object.empty()) {
             logSkipped(ctx, s, logged);
         } else {
+            ++written;
             const uint32_t S = s.startPTS;
             const uint32_t T = minusClamped(S, W + kDecodeLead);
             w.pcs(S, T, 0x80, &o);
@@ -248,6 +271,7 @@ int expBD(Context& ctx, const std::string& fileName) {
         }
         if (p.Cancel) break;
     }
+    checkWritten(p, written);
     file.close();
     return logged;
 }
@@ -255,6 +279,7 @@ int expBD(Context& ctx, const std::string& fileName) {
 int expHD(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
     int logged = 0;
+    size_t written = 0;
     OutputFile file(fileName);
     OutBuffer out;
     const auto start = Clock::now();
@@ -311,9 +336,7 @@ int expHD(Context& ctx, const std::string& fileName) {
         out.putDWord(static_cast<uint32_t>(p1 - 10));
         out.putByte(0xFF);   // CMD_END
 
-        const uint32_t end = endTimeFor(ctx, i, logged);
-        // The stop delay counts units of 1024 ticks, rounded to the nearest one.
-        out.putWord(static_cast<uint16_t>(std::min<uint64_t>((uint64_t{end - s.startPTS} + 512) >> 10, 0xFFFF)));
+        out.putWord(hdStopDelay(ctx, s, endTimeFor(ctx, i, logged), logged));
         const size_t n2 = out.outLen();
         out.putDWord(0);
         out.putByte(0x02);   // STP_DSP
@@ -325,8 +348,10 @@ int expHD(Context& ctx, const std::string& fileName) {
         const auto& b = out.bytes();
         out.patch24(n2 + 1, (static_cast<uint32_t>(b[n1 + 1]) << 16) | (b[n1 + 2] << 8) | b[n1 + 3]);
         file.write(out.data(), out.outLen());
+        ++written;
         if (p.Cancel) break;
     }
+    checkWritten(p, written);
     file.close();
     return logged;
 }
@@ -337,20 +362,8 @@ std::string exportFileName(const std::string& baseName, int rgFormat, int rgFram
 }
 
 int writeStreamFile(Context& ctx, const std::string& fileName) {
-    // The temporary file lies beside the target, so the final rename stays on one file system.
-    const std::string temp = fileName + ".part" + std::to_string(getpid());
-    int logged = 0;
-    try {
-        logged = ctx.opt.rgFormat == 0 ? expBD(ctx, temp) : expHD(ctx, temp);
-        std::error_code ec;
-        std::filesystem::rename(temp, fileName, ec);
-        if (ec) throw PlatformError("Cannot create file \"" + fileName + "\". " + ec.message());
-    } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
-        throw;
-    }
-    return logged;
+    // The output file is written beside the target and takes its name only when complete.
+    return ctx.opt.rgFormat == 0 ? expBD(ctx, fileName) : expHD(ctx, fileName);
 }
 
 ExportResult exportStream(Context& ctx, const std::string& fileName) {
@@ -359,7 +372,7 @@ ExportResult exportStream(Context& ctx, const std::string& fileName) {
     const bool bd = ctx.opt.rgFormat == 0;
     p.ExportingBD = bd;
     p.ExportingHD = !bd;
-    ctx.msg.log2("Exporting subtitle stream: " + fileName);
+    ctx.msg.log2("Exporting subtitle stream: " + logName(fileName));
     ctx.msg.slog("Exporting...", 0);
     p.Cancel = false;
     p.Busy = true;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "core/log_names.h"
 #include "pictures/scripts.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -226,7 +227,7 @@ SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {
         const auto start = Clock::now();
         result.folder = bitmapFolder(p, opt);
         createFolder(result.folder);
-        ctx.msg.log2("Saving subpicture bitmaps to " + result.folder);
+        ctx.msg.log2("Saving subpicture bitmaps to " + logName(result.folder));
 
         std::optional<AuthoringScripts> scripts;
         if (opt.cbBDN) {

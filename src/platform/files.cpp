@@ -6,13 +6,18 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantrel {
 namespace {
 constexpr size_t kReadBuffer = 64 * 1024;
+
+int64_t modifiedNs(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
+}  // namespace
 
 PlatformError cannotOpen(std::string_view name, std::string_view reason) {
     return PlatformError("Cannot open file \"" + std::string(name) + "\". " + std::string(reason));
@@ -21,15 +26,27 @@ PlatformError cannotOpen(std::string_view name, std::string_view reason) {
 PlatformError streamReadError() { return PlatformError("Stream read error"); }
 
 InputFile::InputFile(const std::string& name) : name_(name), buf_(kReadBuffer) {
-    f_ = std::fopen(name.c_str(), "rb");
-    if (!f_) throw cannotOpen(name, std::strerror(errno));
+    // Opened without blocking, so that a FIFO without a writer does not hang here before the
+    // type check below can refuse it.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw cannotOpen(name, std::strerror(errno));
     struct stat st {};
-    if (fstat(fileno(f_), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(f_);
-        f_ = nullptr;
-        throw cannotOpen(name, S_ISDIR(st.st_mode) ? "Is a directory" : std::strerror(errno));
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = errno;
+        ::close(fd);
+        throw cannotOpen(name, S_ISDIR(st.st_mode) ? "Is a directory"
+                               : st.st_mode != 0  ? "Not a regular file"
+                                                  : std::strerror(err));
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    f_ = fdopen(fd, "rb");
+    if (!f_) {
+        const int err = errno;
+        ::close(fd);
+        throw cannotOpen(name, std::strerror(err));
     }
     size_ = st.st_size;
+    modified_ = modifiedNs(st);
 }
 
 InputFile::~InputFile() {
@@ -112,12 +129,26 @@ uint32_t InputFile::readDWordLE() {
 }
 
 OutputFile::OutputFile(const std::string& name) : name_(name) {
-    f_ = std::fopen(name.c_str(), "wb");
+    struct stat st {};
+    const bool exists = stat(name.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) throw cannotOpen(name, "Is a directory");
+    if (!exists || S_ISREG(st.st_mode)) {
+        // Beside the target, so that the final rename stays on one file system.
+        temp_ = name + ".part" + std::to_string(getpid());
+    }
+    f_ = std::fopen(temp_.empty() ? name.c_str() : temp_.c_str(), "wb");
     if (!f_) throw cannotOpen(name, std::strerror(errno));
+    // A replaced file keeps its permissions.
+    if (exists && !temp_.empty()) fchmod(fileno(f_), st.st_mode & 07777);
 }
 
-OutputFile::~OutputFile() {
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
     if (f_) std::fclose(f_);
+    f_ = nullptr;
+    if (!temp_.empty()) std::remove(temp_.c_str());
+    temp_.clear();
 }
 
 void OutputFile::write(const void* data, size_t n) {
@@ -128,12 +159,22 @@ void OutputFile::write(const void* data, size_t n) {
 
 void OutputFile::close() {
     if (!f_) return;
-    const bool ok = std::fflush(f_) == 0;
-    const int err = errno;
-    const bool closed = std::fclose(f_) == 0;
+    bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
+    int err = errno;
+    if (std::fclose(f_) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
     f_ = nullptr;
-    if (!ok || !closed)
+    if (ok && !temp_.empty() && std::rename(temp_.c_str(), name_.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        discard();
         throw PlatformError("Cannot write file \"" + name_ + "\". " + std::strerror(err));
+    }
+    temp_.clear();
 }
 
 std::vector<uint8_t> readWholeFile(const std::string& name) {
@@ -147,6 +188,14 @@ void writeWholeFile(const std::string& name, const void* data, size_t n) {
     OutputFile f(name);
     f.write(data, n);
     f.close();
+}
+
+bool fileStamp(const std::string& name, int64_t& size, int64_t& modified) {
+    struct stat st {};
+    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    size = st.st_size;
+    modified = modifiedNs(st);
+    return true;
 }
 
 bool fileExists(const std::string& name) {

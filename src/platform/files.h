@@ -22,7 +22,8 @@ PlatformError cannotOpen(std::string_view name, std::string_view reason);
 PlatformError streamReadError();
 
 // A file opened for reading (others may read it too), with a read buffer of its own so
-// that byte-wise reads and short skips stay in memory.
+// that byte-wise reads and short skips stay in memory. Only regular files open: a folder,
+// a pipe or a device is refused with a message instead of blocking or reading for ever.
 class InputFile {
 public:
     explicit InputFile(const std::string& name);
@@ -32,6 +33,8 @@ public:
 
     const std::string& name() const { return name_; }
     int64_t size() const { return size_; }
+    // Modification time in nanoseconds, as the file was when opened.
+    int64_t modified() const { return modified_; }
     int64_t position() const { return pos_; }
     int64_t remaining() const { return size_ - pos_; }
     void seek(int64_t offset);
@@ -54,13 +57,18 @@ private:
     std::string name_;
     std::FILE* f_ = nullptr;
     int64_t size_ = 0;
+    int64_t modified_ = 0;
     int64_t pos_ = 0;          // logical position
     int64_t bufStart_ = 0;     // file offset of buf_[0]
     size_t bufLen_ = 0;
     std::vector<uint8_t> buf_;
 };
 
-// A file created (or replaced) for writing.
+// A file created (or replaced) for writing. The data goes to a temporary file beside the
+// target, which takes the target's name only in close(): an older file of that name stays
+// untouched until the new one is complete, and a file abandoned without close() (an error,
+// a full disk) leaves nothing behind. A target that exists but is no regular file (a device,
+// a pipe) is written directly.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& name);
@@ -70,18 +78,25 @@ public:
 
     void write(const void* data, size_t n);
     void write(std::string_view s) { write(s.data(), s.size()); }
-    // Flushes and closes; throws when the data could not be written.
+    // Flushes, closes and puts the file in the target's place; throws when the data could not
+    // be written (the target stays as it was then).
     void close();
     const std::string& name() const { return name_; }
 
 private:
+    void discard();
+
     std::string name_;
+    std::string temp_;   // empty when writing the target directly
     std::FILE* f_ = nullptr;
 };
 
 // Reads a whole file; throws PlatformError.
 std::vector<uint8_t> readWholeFile(const std::string& name);
 void writeWholeFile(const std::string& name, const void* data, size_t n);
+
+// Size and modification time (nanoseconds) of a regular file; false when it is none.
+bool fileStamp(const std::string& name, int64_t& size, int64_t& modified);
 
 bool fileExists(const std::string& name);
 bool folderExists(const std::string& name);

@@ -32,7 +32,8 @@ void silentWarning(png_structp, png_const_charp) {}
 
 // Decodes into `out`; returns an error text or nullptr. Kept free of objects with
 // destructors between setjmp and the end, as longjmp would skip them.
-const char* decodeInto(const uint8_t* data, size_t size, DecodedPng& out, std::vector<png_bytep>& rows) {
+const char* decodeInto(const uint8_t* data, size_t size, int maxSide, DecodedPng& out,
+                       std::vector<png_bytep>& rows) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file";
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return "out of memory";
@@ -51,6 +52,10 @@ const char* decodeInto(const uint8_t* data, size_t size, DecodedPng& out, std::v
     png_read_info(png, info);
     const auto width = png_get_image_width(png, info);
     const auto height = png_get_image_height(png, info);
+    if (width > static_cast<png_uint_32>(maxSide) || height > static_cast<png_uint_32>(maxSide)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return "Picture too large";
+    }
     const int colorType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     out.width = static_cast<int>(width);
@@ -93,19 +98,30 @@ const char* decodeInto(const uint8_t* data, size_t size, DecodedPng& out, std::v
     return nullptr;
 }
 
+// Where libpng writes to; a write error keeps the file layer's message (which says why) for
+// the caller, as libpng itself only learns that writing stopped.
+struct PngSink {
+    OutputFile& file;
+    std::string error;
+};
+
 void writeToFile(png_structp png, png_bytep data, png_size_t n) {
-    auto* f = static_cast<OutputFile*>(png_get_io_ptr(png));
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    bool failed = false;
     try {
-        f->write(data, n);
-    } catch (...) {
-        png_error(png, "write error");
+        sink->file.write(data, n);
+    } catch (const std::exception& e) {
+        sink->error = e.what();
+        failed = true;
     }
+    // Left outside the handler: the jump must not cross a live exception.
+    if (failed) png_error(png, "write error");
 }
 
 void noFlush(png_structp) {}
 
 // Encodes rows already laid out in `rows`; returns an error text or nullptr.
-const char* encode(OutputFile& file, int width, int height, int colorType, const std::vector<png_bytep>& rows,
+const char* encode(PngSink& sink, int width, int height, int colorType, const std::vector<png_bytep>& rows,
                    const png_color* palette, const png_byte* trans, int entries, PngEffort effort) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return "out of memory";
@@ -118,7 +134,7 @@ const char* encode(OutputFile& file, int width, int height, int colorType, const
         png_destroy_write_struct(&png, &info);
         return "PNG write error";
     }
-    png_set_write_fn(png, &file, writeToFile, noFlush);
+    png_set_write_fn(png, &sink, writeToFile, noFlush);
     if (effort == PngEffort::Fast) {
         png_set_compression_level(png, 1);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
@@ -143,17 +159,18 @@ void writePng(const std::string& name, int width, int height, int colorType, std
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     for (size_t y = 0; y < rows.size(); ++y) rows[y] = data.data() + y * rowBytes;
     OutputFile file(name);
-    if (const char* error = encode(file, width, height, colorType, rows, palette, trans, entries, effort))
-        throw PlatformError("Cannot write file \"" + name + "\". " + error);
+    PngSink sink{file, {}};
+    if (const char* error = encode(sink, width, height, colorType, rows, palette, trans, entries, effort))
+        throw PlatformError(sink.error.empty() ? "Cannot write file \"" + name + "\". " + error : sink.error);
     file.close();
 }
 
 }  // namespace
 
-DecodedPng decodePng(const uint8_t* data, size_t size) {
+DecodedPng decodePng(const uint8_t* data, size_t size, int maxSide) {
     DecodedPng out;
     std::vector<png_bytep> rows;
-    if (const char* error = decodeInto(data, size, out, rows)) throw PlatformError(error);
+    if (const char* error = decodeInto(data, size, maxSide, out, rows)) throw PlatformError(error);
     if (!out.indexed) {
         out.rgb.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
         for (size_t i = 0; i < out.rgb.size(); ++i) {
@@ -255,14 +272,14 @@ void writeBmp(const std::string& name, int width, int height, const uint32_t* pi
     writeWholeFile(name, out.data(), out.size());
 }
 
-RgbPicture readPicture(const std::string& name) {
+RgbPicture readPicture(const std::string& name, int maxSide) {
     const auto bytes = readWholeFile(name);
     RgbPicture pic;
     auto bad = [&](const char* why) { return PlatformError("Cannot read picture \"" + name + "\". " + why); };
     if (bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0) {
         DecodedPng png;
         try {
-            png = decodePng(bytes.data(), bytes.size());
+            png = decodePng(bytes.data(), bytes.size(), maxSide);
         } catch (const PlatformError& e) {
             throw bad(e.what());
         }
@@ -285,9 +302,10 @@ RgbPicture readPicture(const std::string& name) {
     const auto rawHeight = static_cast<int32_t>(get32(22));
     const uint32_t bits = get16(28);
     const uint32_t compression = get32(30);
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || width > kMaxPictureSide ||
-        std::abs(rawHeight) > kMaxPictureSide)
-        throw bad("Bad picture size");
+    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || width > maxSide ||
+        std::abs(rawHeight) > maxSide)
+        throw bad(width > maxSide || (rawHeight != INT32_MIN && std::abs(rawHeight) > maxSide) ? "Picture too large"
+                                                                                       : "Bad picture size");
     if ((bits != 24 && bits != 32) || (compression != 0 && compression != 3)) throw bad("Unsupported BMP format");
     const int height = std::abs(rawHeight);
     const size_t bytesPerPixel = bits / 8;

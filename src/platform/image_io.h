@@ -25,7 +25,8 @@ struct DecodedPng {
 // Largest picture accepted when reading (either side), to bound memory on hostile files.
 inline constexpr int kMaxPictureSide = 16384;
 
-DecodedPng decodePng(const uint8_t* data, size_t size);
+// Pictures larger than `maxSide` on either side are refused before their pixels are decoded.
+DecodedPng decodePng(const uint8_t* data, size_t size, int maxSide = kMaxPictureSide);
 DecodedPng readPngFile(const std::string& name);
 
 // How hard the deflate step works: Compact for the smallest file, Fast for many pictures in
@@ -50,6 +51,6 @@ struct RgbPicture {
     int height = 0;
     std::vector<uint32_t> pixels;
 };
-RgbPicture readPicture(const std::string& name);
+RgbPicture readPicture(const std::string& name, int maxSide = kMaxPictureSide);
 
 }  // namespace vantrel

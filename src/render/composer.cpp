@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ocr/correction.h"
+#include "platform/files.h"
 #include "platform/image_io.h"
 #include "render/decoder.h"
 #include "render/palette.h"
@@ -86,13 +87,37 @@ void fillDisplay(RgbImage& display, int width, int height, Color fill) {
         fillColors(&display.at(0, h), stride * static_cast<size_t>(display.height - h), 0);
 }
 
+// Largest background picture (either side): four times the screen, so that a 4K still fits
+// while a huge file is refused before it is decoded.
+constexpr int kMaxBackgroundSide = 4096;
+
+// Decodes the background picture into `pics` unless the same file is there already.
+void loadBackground(Pictures& pics, const std::string& name) {
+    int64_t size = -1;
+    int64_t modified = 0;
+    const bool stamped = fileStamp(name, size, modified);
+    if (stamped && name == pics.backgroundName && size == pics.backgroundSize && modified == pics.backgroundModified)
+        return;
+    pics.backgroundName.clear();
+    RgbPicture picture = readPicture(name, kMaxBackgroundSide);
+    pics.backgroundWidth = picture.width;
+    pics.backgroundHeight = picture.height;
+    pics.backgroundPixels = std::move(picture.pixels);
+    if (stamped) {
+        pics.backgroundName = name;
+        pics.backgroundSize = size;
+        pics.backgroundModified = modified;
+    }
+}
+
 // Copies the background picture to the top-left; the rest of the display stays black.
-void drawBackground(RgbImage& display, const RgbPicture& pic) {
-    fillDisplay(display, pic.width, pic.height, 0);
-    const int w = std::min(pic.width, display.width);
-    const int h = std::min(pic.height, display.height);
+void drawBackground(RgbImage& display, const Pictures& pics) {
+    const int width = pics.backgroundWidth;
+    fillDisplay(display, width, pics.backgroundHeight, 0);
+    const int w = std::min(width, display.width);
+    const int h = std::min(pics.backgroundHeight, display.height);
     for (int y = 0; y < h; ++y)
-        std::copy_n(pic.pixels.begin() + static_cast<ptrdiff_t>(y) * pic.width, w, &display.at(0, y));
+        std::copy_n(pics.backgroundPixels.begin() + static_cast<ptrdiff_t>(y) * width, w, &display.at(0, y));
 }
 
 // Four lines running 10 pixels past the corners of a rectangle; `right` and `bottom` are
@@ -319,16 +344,15 @@ void DrawSub(Context& ctx, int32_t n, const DrawSubView& view) {
         int width = size.width;
         int height = size.height;
         if (normal && opt.cbBack) {
-            RgbPicture picture;
             try {
-                picture = readPicture(opt.eBackground);
+                loadBackground(pics, opt.eBackground);
             } catch (...) {
                 fillDisplay(display, kScreenWidth, kScreenHeight, 0);
                 throw;
             }
-            drawBackground(display, picture);
-            width = picture.width;
-            height = picture.height;
+            drawBackground(display, pics);
+            width = pics.backgroundWidth;
+            height = pics.backgroundHeight;
         } else {
             fillDisplay(display, width, height, normal ? kViewerBackground : 0);
         }

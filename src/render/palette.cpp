@@ -158,7 +158,14 @@ void setpal(Context& ctx, int32_t index, PictureSize* size) {
     PaletteState& pal = prog.pal;
 
     std::optional<InputFile> file;
-    if (prog.SubKind != 3) file.emplace(prog.streamFile);
+    if (prog.SubKind != 3) {
+        file.emplace(prog.streamFile);
+        // Every job draws through here: a stream replaced or changed since it was loaded
+        // would give another stream's pictures under this table's times.
+        if (prog.streamSize >= 0 && (file->size() != prog.streamSize || file->modified() != prog.streamModified))
+            throw PlatformError("The stream file \"" + prog.streamFile +
+                                "\" has changed since it was loaded. Load it again.");
+    }
     pal.cutThreshold = cutThresholdFor(ctx.opt.ieCutLevel);
 
     switch (prog.SubKind) {

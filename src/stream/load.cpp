@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "core/log_names.h"
+
 namespace vantrel {
 
 std::string hexUpper(uint64_t value, int digits) {
@@ -68,14 +70,16 @@ LoadResult Load(Context& ctx) {
 
     InputFile file(name);
     p.streamFile = name;
+    p.streamSize = file.size();
+    p.streamModified = file.modified();
     p.Loading = true;
     struct LoadingFlag {
         bool& flag;
         ~LoadingFlag() { flag = false; }
     } loadingGuard{p.Loading};
 
-    ctx.msg.slog("Loading " + fileNameOnly(name), 0);
-    ctx.msg.log(name + " loading");
+    ctx.msg.slog("Loading " + logName(fileNameOnly(name)), 0);
+    ctx.msg.log(logName(name) + " loading");
     p.controls.mSRT = false;
     // A file shorter than its marker is no stream of either kind.
     const uint16_t marker = file.size() >= 2 ? file.readWord() : 0;

@@ -167,7 +167,7 @@ int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, uint16_t s
             DrawGlyph(ctx, static_cast<int32_t>(pen), baseline, g, sub);
         pen += g.width;
         width = pen;
-        pen += ctx.opt.ieSpacing - g.kernAfter;
+        pen += static_cast<int64_t>(ctx.opt.ieSpacing) - g.kernAfter;
         ++pos;
         const uint8_t next = pos < line.size() ? static_cast<uint8_t>(line[pos]) : 0;
         if ((c == 'K' || c == 'R') && (next & 0x20)) pen -= 2;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/encoding.h"
+#include "core/log_names.h"
 #include "ocr/correction.h"
 #include "platform/files.h"
 #include "text/atlas.h"
@@ -219,7 +220,7 @@ int ReadSRT(Context& ctx, const std::string& path) {
     p.eSUPfile.clear();
     p.lSRTfile = path;
     c.mSRT = false;
-    ctx.msg.log2("Loading " + fileNameOnly(path));
+    ctx.msg.log2("Loading " + logName(fileNameOnly(path)));
     ctx.msg.slog("Loading...", 0);
     p.SubKind = 3;
     const size_t estimated = lines.size() / 4;
@@ -324,10 +325,13 @@ int ReadSRT(Context& ctx, const std::string& path) {
             centre(o, pictureWidth(p), widest);
             // A cue without text gets the place of a one-line subtitle.
             const int k = std::max(j, 1);
-            const int32_t baseline = ctx.opt.ieLastLine - (k - 1) * ctx.opt.ieLineSpc;
-            o.y1 = static_cast<uint16_t>(std::clamp(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
+            // Wide arithmetic: the settings may hold anything the window let through.
+            const int64_t lastLine = ctx.opt.ieLastLine;
+            const int64_t baseline = lastLine - static_cast<int64_t>(k - 1) * ctx.opt.ieLineSpc;
+            o.y1 = static_cast<uint16_t>(
+                std::clamp<int64_t>(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
             o.y2 = static_cast<uint16_t>(
-                std::clamp(rowBottom[0] + ctx.opt.ieLastLine - rowBase[0], 0, kScreenHeight - 1));
+                std::clamp<int64_t>(rowBottom[0] + lastLine - rowBase[0], 0, kScreenHeight - 1));
         }
     } catch (...) {
         restore(static_cast<int>(p.Subs.size()));

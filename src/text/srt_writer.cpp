@@ -1,6 +1,7 @@
 // SubRip output: cue number, timing line, text lines, blank line per subtitle.
 #include "text/srt_writer.h"
 
+#include "core/log_names.h"
 #include "platform/files.h"
 
 namespace vantrel {
@@ -59,7 +60,7 @@ std::string srtFileText(const std::vector<std::string>& lines, TextEncoding enco
 void saveSrt(Context& ctx, const std::string& path) {
     const std::string text = srtFileText(ctx.prog.mSRT, static_cast<TextEncoding>(ctx.opt.coSrtEncoding));
     writeWholeFile(path, text.data(), text.size());
-    ctx.msg.log(path + " subtitle saved.");
+    ctx.msg.log(logName(path) + " subtitle saved.");
 }
 
 }  // namespace vantrel
