@@ -278,7 +278,7 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         // Every piece that could be cut fits the safe width, italics carried from piece to piece.
         im.prog.italicOn = false;
         for (const auto& piece : pieces) {
-            const int width = DrawLine(im.ctx, piece, 1, 0, false);
+            const int width = DrawLine(im.ctx, piece, 1, nullptr, false);
             if (piece.find(' ') != std::string::npos) {
                 EXPECT_LE(width, kSafeWidth) << piece;
             }

@@ -75,19 +75,19 @@ void noteMissingGlyphs(const Context& ctx, std::string_view line, int subNumber,
 // Splits a line wider than `limit` at spaces into pieces that fit. A word wider than the
 // limit stays whole on a line of its own (`tooWide`). Measuring leaves the italic state as
 // it was at the line's start, so the caller measures the pieces in order as usual.
-std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
+std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, bool& tooWide) {
     bool& italic = ctx.prog.italicOn;
     const bool atLineStart = italic;
     std::vector<std::string> pieces;
     std::string rest = line;
     while (true) {
         const bool atStart = italic;
-        const int whole = DrawLine(ctx, rest, 1, sub, false);
+        const int whole = DrawLine(ctx, rest, 1, nullptr, false);
         italic = atStart;
         if (whole <= limit) break;
         size_t cut = std::string::npos;
         for (size_t p = rest.find(' '); p != std::string::npos; p = rest.find(' ', p + 1)) {
-            const int w = DrawLine(ctx, std::string_view(rest).substr(0, p), 1, sub, false);
+            const int w = DrawLine(ctx, std::string_view(rest).substr(0, p), 1, nullptr, false);
             italic = atStart;
             if (w > limit) {
                 if (cut == std::string::npos) cut = p;   // the first word alone is too wide
@@ -97,12 +97,12 @@ std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int lim
         }
         if (cut == std::string::npos) break;   // a single word: nothing to wrap at
         std::string piece = trimmed(std::string_view(rest).substr(0, cut));
-        if (DrawLine(ctx, piece, 1, sub, false) > limit) tooWide = true;   // leaves italic as after the piece
+        if (DrawLine(ctx, piece, 1, nullptr, false) > limit) tooWide = true;   // leaves italic as after the piece
         pieces.push_back(std::move(piece));
         rest = trimmed(std::string_view(rest).substr(cut + 1));
     }
     const bool atEnd = italic;
-    if (DrawLine(ctx, rest, 1, sub, false) > limit) tooWide = true;
+    if (DrawLine(ctx, rest, 1, nullptr, false) > limit) tooWide = true;
     italic = atEnd;
     pieces.push_back(std::move(rest));
     italic = atLineStart;
@@ -264,12 +264,12 @@ int ReadSRT(Context& ctx, const std::string& path) {
                 ++i;
                 if (text.empty()) break;
                 noteMissingGlyphs(ctx, text, r + 1, notes);
-                const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, static_cast<uint16_t>(r), tooWide);
+                const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, tooWide);
                 wrapped = wrapped || pieces.size() > 1;
                 for (const std::string& piece : pieces) {
                     if (!s.text.empty()) s.text += '|';
                     s.text += piece;
-                    widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), static_cast<uint16_t>(r), false));
+                    widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), nullptr, false));
                     ++j;
                 }
             }
@@ -340,8 +340,7 @@ void mSubtextExit(Context& ctx, const std::vector<std::string>& editorLines) {
     const std::vector<std::string> lines = TxtToLines(s->text);
     int widest = 0;
     for (size_t k = 0; k < lines.size(); ++k)
-        widest = std::max<int>(widest, DrawLine(ctx, trimmed(lines[k]), static_cast<uint8_t>(k),
-                                                static_cast<uint16_t>(p.CurSub), false));
+        widest = std::max<int>(widest, DrawLine(ctx, trimmed(lines[k]), static_cast<uint8_t>(k), nullptr, false));
     centre(s->obj[0], pictureWidth(p), widest);
     ctx.host().displaySubtitle(p.CurSub + 1);
 }
