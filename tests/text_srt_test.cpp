@@ -292,7 +292,7 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         im.prog.italicOn = false;
         int narrowest = kSafeWidth, widest = 0;
         for (const auto& piece : pieces) {
-            const int width = DrawLine(im.ctx, piece, 1, 0, false);
+            const int width = DrawLine(im.ctx, piece, 1, nullptr, false);
             if (piece.find(' ') != std::string::npos) {
                 EXPECT_LE(width, kSafeWidth) << piece;
             }

@@ -137,8 +137,10 @@ std::string tableJson(const Program& p) {
         j.newline();
         j.open('{');
         j.field("num", s.num);
-        j.field("palPos", s.palPos);
-        j.field("alphaPos", s.alphaPos);
+        // Subpicture tables lie inside the control area; the listing keeps one "palPos" key
+        // for both kinds of stream.
+        j.field("palPos", p.SubKind <= 1 ? s.ctrlPalOffset : s.palPos);
+        j.field("alphaPos", s.ctrlAlphaOffset);
         j.field("palCount", s.palCount);
         j.field("startPTS", s.startPTS);
         j.field("endPTS", s.endPTS);
