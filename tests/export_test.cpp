@@ -245,7 +245,7 @@ TEST(BluRayWriter, LargeObjectsAreFragmented) {
     IndexedImage img = picture(1900, 200);
     for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(1 + (i % 2));
     const Bytes rle = encodeBDObject(img, rect(0, 0, 1900, 200));
-    b.pcs(0, {{0, 0, 0, 0}}).wds(0, {{0, 10, 800, 1900, 200}}).pds(0, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}});
+    b.pcs(0, {{0, 0, 10, 800}}).wds(0, {{0, 10, 800, 1900, 200}}).pds(0, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}});
     size_t at = 0;
     for (bool first = true; at < rle.size(); first = false) {
         const size_t n = std::min<size_t>(60000, rle.size() - at);
@@ -290,7 +290,7 @@ TEST(HdDvdWriter, PacketLayout) {
     IndexedImage img = picture(200, 21);
     for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(i % 5);
     const Bytes rle = encodeBDObject(img, rect(0, 0, 200, 21));
-    b.pcs(90000, {{0, 0, 0, 0}}).wds(90000, {{0, 100, 901, 200, 21}}).pds(90000, {{1, 235, 128, 128, 255}});
+    b.pcs(90000, {{0, 0, 100, 901}}).wds(90000, {{0, 100, 901, 200, 21}}).pds(90000, {{1, 235, 128, 128, 255}});
     b.ods(90000, 0, true, true, rle, 200, 21).end(90000).pcs(270000, {}).end(270000);
     s.load(writeTempFile("hd-src.sup", b.bytes()));
     const std::string out = writeTempFile("hd.sup", {});
