@@ -587,6 +587,18 @@ TEST(SubpictureReader, HdDvdAndDvdStylePackets) {
     }
 }
 
+TEST(SubpictureReader, ForcedStartMarksTheSubtitleForced) {
+    Loader l;
+    SpBuilder b;
+    for (const Bytes& command : {Bytes{0x00, 0xFF}, Bytes{0x01, 0xFF}})   // FSTA_DSP, STA_DSP
+        b.packet(90000, true, Bytes(4, 0), {{0, command, true}});
+    ASSERT_EQ(l.load(b.bytes()), LoadResult::Loaded);
+    ASSERT_EQ(l.prog.Subs.size(), 2u);
+    EXPECT_EQ(l.prog.Subs[0].forced, 1);
+    EXPECT_EQ(l.prog.Subs[1].forced, 0);
+    EXPECT_EQ(l.prog.Subs[0].startPTS, 90000u);
+}
+
 TEST(SubpictureReader, MissingStopEndsOneMillisecondBeforeTheNextStart) {
     Loader l;
     SpBuilder b;

@@ -18,6 +18,7 @@ nlohmann::json slotJson(const TSUPObject& o, uint8_t subKind) {
     j["y1"] = o.y1;
     j["y2"] = o.y2;
     j["parts"] = o.parts;
+    j["forced"] = o.forced;
     // Subpicture packets carry two field starts and one length for the whole pixel area.
     const bool subpicture = subKind <= 1;
     const size_t positions = subpicture ? 2 : o.parts;
@@ -35,6 +36,8 @@ nlohmann::json tableJson(const Program& p) {
     nlohmann::json out;
     out["SubKind"] = p.SubKind;
     out["BaseName"] = cp1252ToUtf8(p.BaseName);
+    const VideoFormat video = sourceVideo(p);
+    out["video"] = {{"width", video.width}, {"height", video.height}, {"frameCode", video.frameCode}};
     auto subs = nlohmann::json::array();
     for (const TSUP& s : p.Subs) {
         nlohmann::json j;
@@ -52,6 +55,7 @@ nlohmann::json tableJson(const Program& p) {
         j["locked"] = s.locked;
         j["lineCount"] = s.lineCount;
         j["charCount"] = s.charCount;
+        j["forced"] = s.forced;
         j["obj"] = {slotJson(s.obj[0], p.SubKind), slotJson(s.obj[1], p.SubKind)};
         subs.push_back(std::move(j));
     }

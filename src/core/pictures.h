@@ -119,6 +119,7 @@ struct SidePanel {
     bool cbLock = false;
     bool bOCREnabled = false;
     int scrollY = 0;                        // vertical scroll position of the picture
+    bool forced = false;                    // the subtitle shows even with subtitles off
 };
 
 }  // namespace vantrel
