@@ -19,7 +19,7 @@ std::string crasher(const std::string& name) { return std::string(VANTREL_SOURCE
 
 std::string twoWindowStream() {
     PgsBuilder b;
-    b.pcs(90000, {{1, 0, 0, 0}, {2, 1, 0, 0}});
+    b.pcs(90000, {{1, 0, 100, 100}, {2, 1, 100, 900}});
     b.wds(90000, {{0, 100, 100, 300, 50}, {1, 100, 900, 400, 60}});
     b.pds(90000, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
     b.ods(90000, 1, true, true, Bytes(10, 1), 300, 50);

@@ -222,7 +222,7 @@ TEST(DrawSub, PaletteStripOnTheDisplayAndTheOverlay) {
 TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
     // Object 1 in window 0 at (100, 100), object 2 in window 1 at (300, 800).
     PgsBuilder b;
-    b.pcs(90000, {{1, 0, 0, 0}, {2, 1, 0, 0}});
+    b.pcs(90000, {{1, 0, 100, 100}, {2, 1, 300, 800}});
     b.wds(90000, {{0, 100, 100, 8, 4}, {1, 300, 800, 8, 4}});
     b.pds(90000, kPalette);
     b.ods(90000, 1, true, true, bluRayRle(kObject), 8, 4);
@@ -237,11 +237,11 @@ TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
     EXPECT_EQ(c.display(90, 100), kBlue);
     EXPECT_EQ(c.display(290, 800), kBlue);
     EXPECT_EQ(c.display(317, 803), kBlue);
-    // The ink plane holds the first window's ink only: the second window's object, taken
-    // at its own corner, would fall on top of the first window's text.
+    // The ink plane holds both objects where they lie to each other, its origin at the
+    // corner of their union (100, 100): the OCR reads every line of both windows.
     IndexPicture other{8, 4, std::vector<uint8_t>(32, 1)};
     PgsBuilder inkOnly;
-    inkOnly.pcs(90000, {{1, 0, 0, 0}, {2, 1, 0, 0}});
+    inkOnly.pcs(90000, {{1, 0, 100, 100}, {2, 1, 300, 800}});
     inkOnly.wds(90000, {{0, 100, 100, 8, 4}, {1, 300, 800, 8, 4}});
     inkOnly.pds(90000, kPalette);
     inkOnly.ods(90000, 1, true, true, bluRayRle(kObject), 8, 4);
@@ -253,12 +253,15 @@ TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(k.prog.pics.inkPlane[static_cast<size_t>(y * 1920 + x)], kObject.at(x, y) == 1 ? 1 : 0) << x << "," << y;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(k.prog.pics.inkPlane[static_cast<size_t>((700 + y) * 1920 + 200 + x)], 1) << x << "," << y;
     EXPECT_EQ(k.index(301, 801), 1);   // the second window is still drawn
 
-    // Only window 1 gets an object: it is decoded at window 1's place, while the texts and
-    // the scroll position still use window 0.
+    // Only window 1 gets an object: the composition's first object fills slot 0, so it is
+    // decoded at window 1's place and the texts and the scroll position follow it.
     PgsBuilder one;
-    one.pcs(90000, {{2, 1, 0, 0}});
+    one.pcs(90000, {{2, 1, 300, 800}});
     one.wds(90000, {{0, 100, 100, 8, 4}, {1, 300, 800, 8, 4}});
     one.pds(90000, kPalette);
     one.ods(90000, 2, true, true, bluRayRle(kObject), 8, 4);
@@ -268,8 +271,8 @@ TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
     EXPECT_EQ(s.index(101, 100), 0);
     EXPECT_EQ(s.index(301, 800), 1);
     EXPECT_EQ(s.prog.pics.inkPlane[1], 1);   // relative to window 1's corner
-    EXPECT_EQ(s.prog.panel.lArea, "(100, 100) - (108, 104)  8x4");
-    EXPECT_EQ(s.prog.panel.scrollY, 90);
+    EXPECT_EQ(s.prog.panel.lArea, "(300, 800) - (308, 804)  8x4");
+    EXPECT_EQ(s.prog.panel.scrollY, 790);
 }
 
 TEST(DrawSub, DvdStyleDrawsOnA720x576Picture) {

@@ -1,6 +1,7 @@
 // Stream export: encoders, the two writers, file names, and round trips through the readers.
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -119,7 +120,9 @@ TEST(Writers, ColourConversionAndNames) {
         EXPECT_EQ(got.cb, c.expected.cb);
     }
     EXPECT_EQ(exportFileName("movie", 0, 0), "movie.BD.23.976.sup");
-    EXPECT_EQ(exportFileName("movie.eng", 1, 2), "movie.HDDVD.25.sup");
+    // The whole base name stays: two languages of one film must not share a file.
+    EXPECT_EQ(exportFileName("movie.eng", 1, 2), "movie.eng.HDDVD.25.sup");
+    EXPECT_NE(exportFileName("film.en", 0, 0), exportFileName("film.fr", 0, 0));
     EXPECT_EQ(exportFileName("/some/folder/film.srt", 0, 5), "film.BD.59.94.sup");
     EXPECT_EQ(exportFileName("film", 0, 3), "film.BD.29.97.sup");
 }
@@ -330,7 +333,7 @@ TEST(BluRayWriter, LargeObjectsAreFragmented) {
     IndexedImage img = picture(1900, 200);
     for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(1 + (i % 2));
     const Bytes rle = encodeBDObject(img, rect(0, 0, 1900, 200));
-    b.pcs(0, {{0, 0, 0, 0}}).wds(0, {{0, 10, 800, 1900, 200}}).pds(0, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}});
+    b.pcs(0, {{0, 0, 10, 800}}).wds(0, {{0, 10, 800, 1900, 200}}).pds(0, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}});
     size_t at = 0;
     for (bool first = true; at < rle.size(); first = false) {
         const size_t n = std::min<size_t>(60000, rle.size() - at);
@@ -378,7 +381,7 @@ TEST(HdDvdWriter, PacketLayout) {
     IndexedImage img = picture(200, 21);
     for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(i % 5);
     const Bytes rle = encodeBDObject(img, rect(0, 0, 200, 21));
-    b.pcs(90000, {{0, 0, 0, 0}}).wds(90000, {{0, 100, 901, 200, 21}}).pds(90000, {{1, 235, 128, 128, 255}});
+    b.pcs(90000, {{0, 0, 100, 901}}).wds(90000, {{0, 100, 901, 200, 21}}).pds(90000, {{1, 235, 128, 128, 255}});
     b.ods(90000, 0, true, true, rle, 200, 21).end(90000).pcs(270000, {}).end(270000);
     s.load(writeTempFile("hd-src.sup", b.bytes()));
     const std::string out = writeTempFile("hd.sup", {});
@@ -637,5 +640,259 @@ TEST(Writers, SrtImportExportsAndLoadsBack) {
             EXPECT_GT(ink, 100);
         }
         EXPECT_EQ(back.prog.Subs[0].endPTS, format == 0 ? 270000u : 90000u + 176u * 1024u);
+        if (format == 0) {
+            // Transparent entries carry black: players' scaling blends them into the glyph
+            // edges, where any other colour shows as a fringe.
+            for (const auto& seg : segments(out)) {
+                if (seg.type != 0x14) continue;
+                for (size_t e = 2; e + 5 <= seg.payload.size(); e += 5) {
+                    if (seg.payload[e + 4] != 0) continue;
+                    SCOPED_TRACE(static_cast<int>(seg.payload[e]));
+                    EXPECT_EQ((std::vector<int>{seg.payload[e + 1], seg.payload[e + 2], seg.payload[e + 3]}),
+                              (std::vector<int>{16, 128, 128}));
+                }
+            }
+        }
+    }
+}
+
+namespace {
+
+// What a player shows of subtitle n: the opacity of every screen pixel and the colour of
+// those that show.
+struct Screen {
+    std::vector<uint8_t> alpha;
+    std::vector<Color> color;
+};
+
+Screen screenOf(Session& s, int n) {
+    DrawSub(s.ctx, n);
+    const IndexedImage& img = s.prog.pics.IndexImage;
+    Screen out;
+    out.alpha.resize(img.pixels.size());
+    out.color.resize(img.pixels.size());
+    for (size_t i = 0; i < img.pixels.size(); ++i) {
+        const uint8_t index = img.pixels[i];
+        out.alpha[i] = s.prog.pal.Alpha[index];
+        out.color[i] = out.alpha[i] ? s.prog.pal.Palette[index] : 0;
+    }
+    return out;
+}
+
+// Pixels whose opacity differs, or whose colour differs by more than 3 levels in a channel.
+size_t screenDifferences(const Screen& a, const Screen& b) {
+    size_t differ = 0;
+    for (size_t i = 0; i < a.alpha.size(); ++i) {
+        bool same = a.alpha[i] == b.alpha[i];
+        for (int shift = 0; shift < 24 && same; shift += 8)
+            same = std::abs(static_cast<int>((a.color[i] >> shift) & 0xFF) - static_cast<int>((b.color[i] >> shift) & 0xFF)) <= 3;
+        differ += same ? 0 : 1;
+    }
+    return differ;
+}
+
+size_t visiblePixels(const Screen& s) {
+    size_t n = 0;
+    for (uint8_t a : s.alpha) n += a != 0;
+    return n;
+}
+
+// Blu-ray code of a w x h object: index `ink` in the middle third of every row, `ground`
+// elsewhere.
+Bytes inkBlock(uint16_t w, uint16_t h, uint8_t ground, uint8_t ink) {
+    IndexedImage img = picture(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.at(x, y) = x >= w / 3 && x < 2 * w / 3 ? ink : ground;
+    return encodeBDObject(img, rect(0, 0, w, h));
+}
+
+const std::vector<PgsBuilder::Entry> kInk = {{1, 235, 128, 128, 255}, {2, 81, 240, 90, 255}, {3, 41, 110, 240, 160}};
+
+// One display set at `t`: object `id` of w x h at (x, y) in a window `margin` pixels larger.
+void show(PgsBuilder& b, uint32_t t, uint16_t id, uint16_t x, uint16_t y, uint16_t w, uint16_t h, uint8_t state = 0x80,
+          bool forced = false, uint16_t margin = 0) {
+    PgsBuilder::CompObject o{id, 0, x, y};
+    o.forced = forced;
+    b.pcs(t, {o}, state);
+    b.wds(t, {{0, static_cast<uint16_t>(x - margin), static_cast<uint16_t>(y - margin),
+               static_cast<uint16_t>(w + 2 * margin), static_cast<uint16_t>(h + 2 * margin)}});
+    b.pds(t, kInk);
+    b.ods(t, id, true, true, inkBlock(w, h, 255, static_cast<uint8_t>(1 + id % 3)), w, h);
+    b.end(t);
+}
+
+void clear(PgsBuilder& b, uint32_t t) { b.pcs(t, {}, 0x00).end(t); }
+
+}  // namespace
+
+// Each row is a source stream that an earlier export changed: export it as Blu-ray, read
+// the export back, and compare what both show, subtitle by subtitle, pixel by pixel.
+TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
+    struct Case {
+        const char* name;
+        std::function<PgsBuilder()> source;
+        size_t subtitles;
+        std::function<void(Session& src, Session& back, const std::string& out)> check;
+        bool forcedOnly = false;
+    };
+    const std::vector<Case> cases = {
+        {"index 255 background",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             clear(b, 270000);
+             return b;
+         },
+         1,
+         [](Session&, Session& back, const std::string&) {
+             // The undefined background stays transparent: no black bar.
+             EXPECT_EQ(back.prog.pal.Alpha[back.prog.pics.IndexImage.at(100, 900)], 0);
+         }},
+        {"palette-only update",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             b.pcs(180000, {{0, 0, 100, 900}}, 0x00).pds(180000, {{1, 128, 128, 128, 128}}).end(180000);
+             clear(b, 270000);
+             return b;
+         },
+         2, nullptr},
+        {"acquisition point without object data",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             b.pcs(180000, {{0, 0, 400, 700}}, 0x40).wds(180000, {{0, 400, 700, 300, 40}}).end(180000);
+             clear(b, 270000);
+             return b;
+         },
+         2, nullptr},
+        {"empty composition with a new window",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             b.pcs(270000, {}, 0x80).wds(270000, {{0, 0, 0, 10, 10}}).end(270000);
+             return b;
+         },
+         1,
+         [](Session&, Session& back, const std::string&) { EXPECT_EQ(back.prog.Subs[0].obj[0].x1, 100); }},
+        {"object smaller than and offset in its window",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 568, 740, 300, 40, 0x80, false, 15);
+             clear(b, 270000);
+             return b;
+         },
+         1, nullptr},
+        {"two windows",
+         [] {
+             PgsBuilder b;
+             b.pcs(90000, {{1, 0, 571, 81}, {2, 1, 568, 740}});
+             b.wds(90000, {{0, 571, 81, 300, 45}, {1, 553, 740, 400, 60}});
+             b.pds(90000, kInk);
+             b.ods(90000, 1, true, true, inkBlock(300, 45, 255, 1), 300, 45);
+             b.ods(90000, 2, true, true, inkBlock(380, 50, 255, 2), 380, 50);
+             b.end(90000);
+             clear(b, 270000);
+             return b;
+         },
+         1,
+         [](Session&, Session& back, const std::string& out) {
+             EXPECT_TRUE(slotHasPicture(back.prog.Subs[0].obj[0]));
+             EXPECT_TRUE(slotHasPicture(back.prog.Subs[0].obj[1]));
+             EXPECT_EQ(segments(out)[1].payload[0], 2);   // two windows
+             if (std::system("command -v ffprobe > /dev/null 2>&1") != 0) return;
+             // FFmpeg's decoder shows both objects of the display set.
+             const auto r = vantrel::testing::runCommand("/usr/bin/ffprobe", {"-v", "error", "-show_frames", "-of", "compact", out});
+             EXPECT_EQ(r.err, "");
+             EXPECT_NE(r.out.find("num_rects=2"), std::string::npos) << r.out;
+         }},
+        {"forced flag",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40, 0x80, true);
+             clear(b, 180000);
+             return b;
+         },
+         1, [](Session&, Session& back, const std::string&) { EXPECT_EQ(back.prog.Subs[0].forced, 1); }},
+        {"forced only",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             clear(b, 180000);
+             show(b, 270000, 0, 100, 800, 300, 40, 0x80, true);
+             clear(b, 360000);
+             return b;
+         },
+         1,
+         [](Session&, Session& back, const std::string&) { EXPECT_EQ(back.prog.Subs[0].startPTS, 270000u); },
+         true},
+        {"1280x720 source at 24 fps",
+         [] {
+             PgsBuilder b;
+             b.video(1280, 720, 2);
+             show(b, 90000, 0, 200, 600, 300, 40);
+             clear(b, 270000);
+             return b;
+         },
+         1,
+         [](Session& src, Session& back, const std::string& out) {
+             EXPECT_EQ(back.prog.video.width, 1280);
+             EXPECT_EQ(back.prog.video.height, 720);
+             EXPECT_EQ(segments(out)[0].payload[4], 0x20);   // the source's 24 fps, not 23.976
+             // Saturated colours keep their stream values exactly.
+             EXPECT_EQ(back.prog.pal.source[2].cr, src.prog.pal.source[2].cr);
+             EXPECT_EQ(back.prog.pal.source[2].y, src.prog.pal.source[2].y);
+         }},
+        {"720x576 source",
+         [] {
+             PgsBuilder b;
+             b.video(720, 576, 3);
+             show(b, 90000, 0, 100, 500, 300, 40);
+             clear(b, 270000);
+             return b;
+         },
+         1,
+         [](Session& src, Session& back, const std::string&) {
+             EXPECT_EQ(back.prog.video.height, 576);
+             EXPECT_EQ(back.prog.pal.source[2].cb, src.prog.pal.source[2].cb);
+         }},
+        {"overlapping times",
+         [] {
+             // The clearing set ends both: the first would show until 270000 over the second.
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             show(b, 180000, 1, 100, 800, 300, 40);
+             clear(b, 270000);
+             return b;
+         },
+         2,
+         [](Session& src, Session& back, const std::string&) {
+             EXPECT_EQ(src.prog.Subs[0].endPTS, 270000u);
+             EXPECT_EQ(back.prog.Subs[0].endPTS, 180000u);
+             EXPECT_NE(src.host.logText().find("Subtitle 1 overlaps subtitle 2 and ends at its start."), std::string::npos);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session src;
+        src.load(writeTempFile("source.sup", c.source().bytes()));
+        src.opt.cbForcedOnly = c.forcedOnly;
+        const std::string out = writeTempFile("export.sup", {});
+        ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+        Session back;
+        back.load(out);
+        ASSERT_EQ(back.prog.Subs.size(), c.subtitles);
+        size_t k = 0;
+        for (size_t i = 0; i < src.prog.Subs.size(); ++i) {
+            if (!selectedForJob(src.ctx, i)) continue;
+            SCOPED_TRACE(i);
+            EXPECT_EQ(back.prog.Subs[k].startPTS, src.prog.Subs[i].startPTS);
+            const Screen want = screenOf(src, static_cast<int>(i + 1));
+            const Screen got = screenOf(back, static_cast<int>(k + 1));
+            EXPECT_GT(visiblePixels(want), 0u);
+            EXPECT_EQ(screenDifferences(want, got), 0u);
+            ++k;
+        }
+        if (c.check) c.check(src, back, out);
     }
 }

@@ -294,7 +294,7 @@ TEST(OcrCommands, SingleOcr) {
 
 TEST(OcrCommands, PictureOnlyInTheSecondWindow) {
     // Window 0 at (100, 100) is 40x20 and gets no object; window 1 at (300, 800) holds "l l".
-    // DrawSub decodes window 1 at its own corner, so the OCR has to read window 1's
+    // DrawSub decodes the object at its own corner, so the OCR has to read the object's
     // rectangle: window 0's would cut the bars to 20 rows and read them as ":".
     const IndexPicture bars = twoBars();
     const Bytes rle = bluRayRle(bars);
@@ -306,7 +306,7 @@ TEST(OcrCommands, PictureOnlyInTheSecondWindow) {
     b.end(90000);
     BatchSession s;
     s.load(writeTempFile("second window.sup", b.bytes()));
-    ASSERT_EQ(s.prog.Subs[0].obj[0].partLen[0], 0);
+    ASSERT_EQ(s.prog.Subs[0].obj[0].y1, 800);
     bOCRClick(s.ctx, 1);
     EXPECT_EQ(s.prog.Subs[0].text, "l l");
     EXPECT_EQ(s.prog.Subs[0].ocrOK, 1);

@@ -25,6 +25,24 @@ TEST(YCrCbToRGB, ConvertsStudioRangeAndClamps) {
     }
 }
 
+TEST(YCrCbToRGB, HdMatrixMovesSaturatedColours) {
+    struct Case {
+        uint8_t y, cr, cb;
+        Color bt601, bt709;
+    };
+    // Grey is the same in both; saturated red and blue differ by tens of levels.
+    const Case cases[] = {
+        {128, 128, 128, 0x828282, 0x828282},
+        {81, 240, 90, 0x0000FE, 0x0018FF},
+        {41, 110, 240, 0xFF0000, 0xFF0F00},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::vector<int>{c.y, c.cr, c.cb}));
+        EXPECT_EQ(YCrCbToRGB(c.y, c.cr, c.cb, ColorMatrix::BT601), c.bt601);
+        EXPECT_EQ(YCrCbToRGB(c.y, c.cr, c.cb, ColorMatrix::BT709), c.bt709);
+    }
+}
+
 TEST(NearestColor, PicksTheFirstOfTheNearest) {
     PaletteState pal;
     pal.Palette[7] = 0xFFFFFF;
@@ -68,7 +86,7 @@ constexpr PgsBuilder::Entry kBlack(uint8_t i, uint8_t a = 255) { return {i, 16, 
 
 }  // namespace
 
-TEST(SetpalBluRay, UnlistedEntriesAreBlackAndTransparentOrOpaqueWhileExporting) {
+TEST(SetpalBluRay, UnlistedEntriesAreBlackAndTransparentAlsoWhileExporting) {
     for (bool exporting : {false, true}) {
         SCOPED_TRACE(exporting);
         PaletteRig r(2);
@@ -81,13 +99,34 @@ TEST(SetpalBluRay, UnlistedEntriesAreBlackAndTransparentOrOpaqueWhileExporting) 
         EXPECT_EQ(size.height, 1080);
         for (int i : {2, 3, 4, 6, 200, 255}) {
             EXPECT_EQ(r.pal().Palette[static_cast<size_t>(i)], 0u) << i;
-            EXPECT_EQ(r.pal().Alpha[static_cast<size_t>(i)], exporting ? 255 : 0) << i;
+            // Players show an index the palette leaves out as transparent; an export that
+            // made them opaque would put a black bar behind every subtitle.
+            EXPECT_EQ(r.pal().Alpha[static_cast<size_t>(i)], 0) << i;
         }
         EXPECT_EQ(r.pal().Palette[5], 0x828282u);
         EXPECT_EQ(r.pal().Alpha[0], 0);
         EXPECT_EQ(r.pal().TranspIdx, 0);
         EXPECT_EQ(r.pal().BrightIdx, 1);
         EXPECT_EQ(r.pal().DarkIdx, 5);
+    }
+}
+
+TEST(SetpalBluRay, MatrixFollowsTheVideoHeightAndKeepsTheEntries) {
+    struct Case {
+        uint16_t height;
+        Color red;
+    };
+    for (const Case c : {Case{480, 0x0000FE}, Case{576, 0x0000FE}, Case{720, 0x0018FF}, Case{1080, 0x0018FF}}) {
+        SCOPED_TRACE(c.height);
+        PaletteRig r(2);
+        r.prog.video = {static_cast<uint16_t>(c.height * 16 / 9), c.height, 1};
+        r.bluRay({{3, 81, 240, 90, 255}});
+        r.run();
+        EXPECT_EQ(r.pal().Palette[3], c.red);
+        EXPECT_EQ(r.pal().sourceMatrix, matrixFor(c.height));
+        EXPECT_TRUE(r.pal().source[3].defined);
+        EXPECT_EQ(r.pal().source[3].cr, 240);
+        EXPECT_FALSE(r.pal().source[4].defined);
     }
 }
 
@@ -114,15 +153,15 @@ TEST(SetpalBluRay, TrackersPreferTheFirstAndOnlyOpaqueEntries) {
 
 TEST(SetpalBluRay, BackgroundIsAnUnlistedIndexWhenEveryListedOneIsMoreOpaque) {
     // Every listed entry opaque or nearly, the pictures' transparent pixels use an unlisted
-    // index: the background is the first unlisted index, not an opaque entry. During a
-    // Blu-ray export unlisted entries are opaque, and the listed minimum stands.
+    // index: the background is the first unlisted index, not an opaque entry, also during a
+    // Blu-ray export.
     for (bool exporting : {false, true}) {
         SCOPED_TRACE(exporting);
         PaletteRig r(2);
         r.prog.ExportingBD = exporting;
         r.bluRay({kBlack(0), kWhite(1), kWhite(2, 200), kBlack(3)});
         r.run();
-        EXPECT_EQ(r.pal().TranspIdx, exporting ? 2 : 4);
+        EXPECT_EQ(r.pal().TranspIdx, 4);
     }
 }
 
@@ -197,7 +236,7 @@ TEST(SetpalHdDvd, ReadsTriplesAndContrastFromTheControlArea) {
     const PictureSize size = r.run();
     EXPECT_EQ(size.width, 1920);
     EXPECT_EQ(r.pal().Palette[1], 0xFFFFFFu);
-    EXPECT_EQ(r.pal().Palette[2], 0xFF0000u);
+    EXPECT_EQ(r.pal().Palette[2], 0xFF0F00u);   // 1080 lines: BT.709
     EXPECT_EQ(r.pal().Alpha[0], 0);     // contrast 255
     EXPECT_EQ(r.pal().Alpha[1], 255);   // contrast 0
     EXPECT_EQ(r.pal().Alpha[3], 200);
@@ -275,7 +314,7 @@ TEST(Setpal, OcrViewMakesEveryIndexOpaqueExceptDuringExport) {
         bool exportingBD, exportingHD;
         int alphaOfUnlisted;
     };
-    for (const Case c : {Case{false, false, 255}, Case{true, false, 255}, Case{false, true, 0}}) {
+    for (const Case c : {Case{false, false, 255}, Case{true, false, 0}, Case{false, true, 0}}) {
         PaletteRig r(2);
         r.opt.cbOCR = true;
         r.prog.ExportingBD = c.exportingBD;

@@ -232,6 +232,10 @@ TEST(Scripts, LinesOfBothScripts) {
     info.hd720 = false;
     EXPECT_EQ(bdnEntry(900000, 1125000, info, "line0003.png")[1],
               "      <Graphic Width=\"1920\" Height=\"1080\" X=\"0\" Y=\"0\">line0003.png</Graphic>");
+    // A forced subtitle says so in its event.
+    info.rgFrame = 1;
+    EXPECT_EQ(bdnEntry(900000, 1125000, info, "line0003.png", true)[0],
+              "    <Event InTC=\"00:00:10:00\" OutTC=\"00:00:12:12\" Forced=\"True\">");
 }
 
 TEST(Scripts, XmlAttributeText) {

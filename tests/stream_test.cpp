@@ -1,5 +1,6 @@
 // Loading streams: the Blu-ray and subpicture readers and the load around them.
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -73,10 +74,11 @@ TEST(BluRayReader, OneDisplaySetAndItsClearingSet) {
     EXPECT_EQ(s.endTime, "00:00:03,000");
     EXPECT_EQ(s.palPos, static_cast<int32_t>(pdsAt + 13 + 2));
     EXPECT_EQ(s.palCount, 3);
-    // The clearing display set's window rewrites the rectangle.
-    EXPECT_EQ(s.obj[0].x1, 110);
-    EXPECT_EQ(s.obj[0].y1, 910);
-    EXPECT_EQ(s.obj[0].x2, 610);
+    // The object at its composition position with its own size; the clearing display set's
+    // window changes nothing of the subtitle it closes.
+    EXPECT_EQ(s.obj[0].x1, 100);
+    EXPECT_EQ(s.obj[0].y1, 900);
+    EXPECT_EQ(s.obj[0].x2, 700);
     EXPECT_EQ(s.obj[0].y2, 980);
     EXPECT_EQ(s.obj[0].parts, 1);
     EXPECT_EQ(s.obj[0].partPos[0], static_cast<int32_t>(odsAt + 24));
@@ -141,23 +143,178 @@ TEST(BluRayReader, EarlierSubtitleEndsOnlyWhenNewestHasAnObjectId) {
     }
 }
 
-TEST(BluRayReader, WindowsGoToSlotsByTheirOrder) {
+TEST(BluRayReader, SlotsFollowTheCompositionObjects) {
     Loader l;
     PgsBuilder b;
-    b.pcs(0, {{0, 5, 0, 0}, {1, 6, 0, 0}});
-    // Three windows: the slot is the ordinal, the third is read and dropped.
+    b.pcs(0, {{0, 6, 0, 0}, {1, 5, 0, 0}});
+    // Windows are found by their ids, whatever their order; objects without a size take
+    // their window's rectangle.
     b.wds(0, {{5, 10, 20, 100, 50}, {6, 30, 700, 200, 60}, {7, 1, 1, 1, 1}});
     b.ods(0, 0, true, true, kRle);
     b.ods(0, 1, true, true, kRle);
     b.end(0);
     ASSERT_EQ(l.load(b.bytes()), LoadResult::Loaded);
     const TSUP& s = l.prog.Subs.at(0);
-    EXPECT_EQ(s.obj[0].x2, 110);
-    EXPECT_EQ(s.obj[1].y1, 700);
-    EXPECT_EQ(s.obj[1].y2, 760);
-    // Window ids 5 and 6 have no slot: their objects' data stays out of the record.
-    EXPECT_EQ(s.obj[0].parts, 0);
-    EXPECT_EQ(s.obj[1].parts, 0);
+    EXPECT_EQ(s.obj[0].y1, 700);
+    EXPECT_EQ(s.obj[0].y2, 760);
+    EXPECT_EQ(s.obj[1].x2, 110);
+    EXPECT_EQ(s.objWin[0], 0);
+    EXPECT_EQ(s.objWin[1], 1);
+    EXPECT_EQ(s.obj[0].parts, 1);
+    EXPECT_EQ(s.obj[1].parts, 1);
+}
+
+namespace {
+
+// What one record of a reader case must hold: per slot its rectangle and the offset of its
+// first fragment (0: none), and the offset of its palette.
+struct SlotExpect {
+    int x1, y1, x2, y2;
+    size_t dataAt;
+};
+struct RecordExpect {
+    std::vector<SlotExpect> slots;
+    size_t palAt;
+    uint32_t endPTS;
+    uint8_t forced = 0;
+};
+
+}  // namespace
+
+TEST(BluRayReader, DisplaySetsShowTheObjectsOfTheirEpoch) {
+    struct Case {
+        const char* name;
+        std::function<PgsBuilder(std::vector<size_t>&)> build;   // marks offsets of interest
+        std::function<std::vector<RecordExpect>(const std::vector<size_t>&)> expected;
+    };
+    // A display set showing object 0 (600x80) at (100, 900) in window 0, with palette 0.
+    auto showing = [](PgsBuilder& b, uint32_t pts, std::vector<size_t>& at) {
+        b.pcs(pts, {{0, 0, 100, 900}});
+        b.wds(pts, {{0, 90, 890, 700, 100}});
+        at.push_back(b.offset() + 13 + 2);
+        b.pds(pts, {{1, 235, 128, 128, 255}});
+        at.push_back(b.offset() + 24);
+        b.ods(pts, 0, true, true, kRle, 600, 80);
+        b.end(pts);
+    };
+    const std::vector<Case> cases = {
+        {"palette-only update keeps the object",
+         [&](std::vector<size_t>& at) {
+             PgsBuilder b;
+             showing(b, 1000, at);
+             b.pcs(2000, {{0, 0, 100, 900}}, 0x00);
+             at.push_back(b.offset() + 13 + 2);
+             b.pds(2000, {{1, 128, 128, 128, 255}});
+             b.end(2000);
+             b.pcs(3000, {}, 0x00).end(3000);
+             return b;
+         },
+         [](const std::vector<size_t>& at) {
+             return std::vector<RecordExpect>{{{{100, 900, 700, 980, at[1]}}, at[0], 0},
+                                              {{{100, 900, 700, 980, at[1]}}, at[2], 3000}};
+         }},
+        {"acquisition point without object data",
+         [&](std::vector<size_t>& at) {
+             PgsBuilder b;
+             showing(b, 1000, at);
+             b.pcs(2000, {{0, 0, 300, 800}}, 0x40).end(2000);
+             return b;
+         },
+         [](const std::vector<size_t>& at) {
+             return std::vector<RecordExpect>{{{{100, 900, 700, 980, at[1]}}, at[0], 0},
+                                              {{{300, 800, 900, 880, at[1]}}, at[0], 0}};
+         }},
+        {"empty composition with a new window changes nothing",
+         [&](std::vector<size_t>& at) {
+             PgsBuilder b;
+             showing(b, 1000, at);
+             b.pcs(2000, {}, 0x80).wds(2000, {{0, 0, 0, 10, 10}}).pds(2000, {{0, 16, 128, 128, 255}}).end(2000);
+             return b;
+         },
+         [](const std::vector<size_t>& at) {
+             return std::vector<RecordExpect>{{{{100, 900, 700, 980, at[1]}}, at[0], 2000}};
+         }},
+        {"object smaller than and offset in its window",
+         [&](std::vector<size_t>& at) {
+             PgsBuilder b;
+             b.pcs(1000, {{2, 1, 568, 740}});
+             b.wds(1000, {{1, 553, 740, 812, 264}});
+             at.push_back(b.offset() + 24);
+             b.ods(1000, 2, true, true, kRle, 784, 252);
+             b.end(1000);
+             return b;
+         },
+         [](const std::vector<size_t>& at) {
+             return std::vector<RecordExpect>{{{{568, 740, 1352, 992, at[0]}}, 0, 0}};
+         }},
+        {"two windows, one forced object",
+         [&](std::vector<size_t>& at) {
+             PgsBuilder b;
+             PgsBuilder::CompObject top{1, 0, 571, 81};
+             top.forced = true;
+             b.pcs(1000, {top, {2, 1, 568, 740}});
+             b.wds(1000, {{0, 571, 81, 777, 45}, {1, 553, 740, 812, 264}});
+             at.push_back(b.offset() + 24);
+             b.ods(1000, 1, true, true, kRle, 777, 45);
+             at.push_back(b.offset() + 24);
+             b.ods(1000, 2, true, true, kRle, 784, 252);
+             b.end(1000);
+             return b;
+         },
+         [](const std::vector<size_t>& at) {
+             return std::vector<RecordExpect>{
+                 {{{571, 81, 1348, 126, at[0]}, {568, 740, 1352, 992, at[1]}}, 0, 0, 1}};
+         }},
+        {"a new epoch forgets the objects of the last",
+         [&](std::vector<size_t>& at) {
+             PgsBuilder b;
+             showing(b, 1000, at);
+             b.pcs(2000, {{0, 0, 100, 900}}, 0x80).wds(2000, {{0, 90, 890, 700, 100}}).end(2000);
+             return b;
+         },
+         [](const std::vector<size_t>& at) {
+             return std::vector<RecordExpect>{{{{100, 900, 700, 980, at[1]}}, at[0], 0},
+                                              {{{90, 890, 790, 990, 0}}, 0, 0}};
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<size_t> at;
+        const PgsBuilder b = c.build(at);
+        Loader l;
+        ASSERT_EQ(l.load(b.bytes()), LoadResult::Loaded);
+        const std::vector<RecordExpect> want = c.expected(at);
+        ASSERT_EQ(l.prog.Subs.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            SCOPED_TRACE(i);
+            const TSUP& s = l.prog.Subs[i];
+            EXPECT_EQ(s.palPos, static_cast<int32_t>(want[i].palAt));
+            EXPECT_EQ(s.endPTS, want[i].endPTS);
+            EXPECT_EQ(s.forced, want[i].forced);
+            for (size_t k = 0; k < want[i].slots.size(); ++k) {
+                const SlotExpect& e = want[i].slots[k];
+                const TSUPObject& o = s.obj[k];
+                EXPECT_EQ((std::vector<int>{o.x1, o.y1, o.x2, o.y2}), (std::vector<int>{e.x1, e.y1, e.x2, e.y2}));
+                EXPECT_EQ(o.parts, e.dataAt ? 1 : 0);
+                EXPECT_EQ(o.partPos[0], static_cast<int32_t>(e.dataAt));
+            }
+            if (want[i].slots.size() < 2) {
+                EXPECT_EQ(s.obj[1].parts, 0);
+            }
+        }
+    }
+}
+
+TEST(BluRayReader, KeepsTheVideoFormat) {
+    Loader l;
+    PgsBuilder b;
+    b.video(1280, 720, 2);
+    b.pcs(0, {{0, 0, 0, 0}}).end(0);
+    ASSERT_EQ(l.load(b.bytes()), LoadResult::Loaded);
+    EXPECT_EQ(l.prog.video.width, 1280);
+    EXPECT_EQ(l.prog.video.height, 720);
+    EXPECT_EQ(l.prog.video.frameCode, 2);
+    EXPECT_EQ(sourceVideo(l.prog).height, 720);
 }
 
 TEST(BluRayReader, DetailsDumpSegments) {
@@ -428,6 +585,18 @@ TEST(SubpictureReader, HdDvdAndDvdStylePackets) {
         EXPECT_EQ(s.font, 4);
         EXPECT_FALSE(l.prog.controls.bOCRall && !hd);
     }
+}
+
+TEST(SubpictureReader, ForcedStartMarksTheSubtitleForced) {
+    Loader l;
+    SpBuilder b;
+    for (const Bytes& command : {Bytes{0x00, 0xFF}, Bytes{0x01, 0xFF}})   // FSTA_DSP, STA_DSP
+        b.packet(90000, true, Bytes(4, 0), {{0, command, true}});
+    ASSERT_EQ(l.load(b.bytes()), LoadResult::Loaded);
+    ASSERT_EQ(l.prog.Subs.size(), 2u);
+    EXPECT_EQ(l.prog.Subs[0].forced, 1);
+    EXPECT_EQ(l.prog.Subs[1].forced, 0);
+    EXPECT_EQ(l.prog.Subs[0].startPTS, 90000u);
 }
 
 TEST(SubpictureReader, MissingStopEndsOneMillisecondBeforeTheNextStart) {

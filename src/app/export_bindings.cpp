@@ -14,7 +14,7 @@ namespace {
 
 void bExportClick(TfMain& w) {
     Program& p = w.prog;
-    const std::string fileName = exportFileName(p.BaseName, w.opt.rgFormat, w.opt.rgFrame);
+    const std::string fileName = exportFileName(w.ctx);
     TfMain::JobSpec job;
     job.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
     int logged = 0;

@@ -200,7 +200,13 @@ QWidget* TfMain::buildImagePage() {
     lArea = named(new QLabel(pSub), "lArea");
     lArea2 = named(new QLabel(pSub), "lArea2");
     lStartEnd->setMinimumWidth(170);
-    left->addWidget(lStartEnd);
+    lForced = named(new QLabel(QStringLiteral("Forced"), pSub), "lForced");
+    lForced->setVisible(false);
+    auto* times = new QHBoxLayout;
+    times->addWidget(lStartEnd);
+    times->addWidget(lForced);
+    times->addStretch(1);
+    left->addLayout(times);
     left->addWidget(lArea);
     left->addWidget(lArea2);
     auto* nav = new QHBoxLayout;
@@ -311,8 +317,10 @@ QWidget* TfMain::buildOptionsPage() {
     bbWorkdir = folderButton("bbWorkdir", gGeneral);
     cbForced = check("cbForced", "Forced", gGeneral);
     cbForced->setVisible(false);
+    cbForcedOnly = check("cbForcedOnly", "Forced only", gGeneral);
     gg->addWidget(cbAutoRead, 0, 0);
     gg->addWidget(cbDetails, 0, 1);
+    gg->addWidget(cbForcedOnly, 0, 2);
     auto* work = new QHBoxLayout;
     work->addWidget(lWorkDir);
     work->addWidget(eWorkDir, 1);

@@ -95,6 +95,7 @@ public:
     ImageView* Image;
     QWidget* pSub;
     QLabel* lStartEnd;
+    QLabel* lForced;   // "Forced" beside the times of a forced subtitle
     QLabel* lArea;
     QLabel* lArea2;
     QLabel* lMaxline;
@@ -126,6 +127,7 @@ public:
     QLineEdit* eWorkDir;
     QToolButton* bbWorkdir;
     QCheckBox* cbForced;
+    QCheckBox* cbForcedOnly;   // export, OCR all and picture saving take forced subtitles only
     // Options page: OCR
     TIntEdit* ieCutLevel;
     TIntEdit* ieMUL;

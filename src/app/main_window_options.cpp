@@ -97,12 +97,15 @@ void TfMain::bindOptions() {
     integer(ieSpaceWmin, &Options::ieSpaceWmin);
     choice(rgFormat, &Options::rgFormat);
     choice(rgFrame, &Options::rgFrame);
+    // A rate the user picks wins over the one a stream carries.
+    connect(rgFrame, &RadioGroup::itemClicked, this, [this](int) { opt.frameChosen = true; });
     list(coLetters, &Options::coLetters);
     list(coSrtEncoding, &Options::coSrtEncoding);
     integer(ieMaxColor, &Options::ieMaxColor, 0, 255);
     flag(cb720p, &Options::cb720p);
     flag(cbOCR, &Options::cbOCR);
     flag(cbForced, &Options::cbForced);
+    flag(cbForcedOnly, &Options::cbForcedOnly);
 }
 
 void TfMain::applyOptions() {

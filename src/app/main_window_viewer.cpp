@@ -43,6 +43,7 @@ void TfMain::showPanel() {
     const bool updating = prog.uiUpdating;
     prog.uiUpdating = true;
     lStartEnd->setText(toQt(p.lStartEnd));
+    lForced->setVisible(p.forced);
     lArea->setText(toQt(p.lArea));
     lMaxline->setText(toQt(p.lMaxline));
     lArea2->setText(toQt(p.lArea2));

@@ -30,13 +30,14 @@ int runBitmaps(const Args& args) {
 
 const bool registered = registerSubcommand({
     "bitmaps",
-    "bitmaps FILE [--out DIR]",
+    "bitmaps FILE [--out DIR] [--forced-only]",
     "Loads FILE and saves every subtitle as a picture into the folder DIR/<file>.bitmaps,\n"
     "with the Scenarist and BDN scripts when Scenarist=1. Prints the folder.\n"
     "  --out DIR         output folder (the Workdir setting; default: the current folder)\n"
+    "  --forced-only     save the forced subtitles only\n"
     "Settings that matter: SaveBMP, SavePNG, 720p, OCR, Scenarist, Frame (0..5 for 23.976,\n"
     "24, 25, 29.97, 50, 59.94), CutLevel.\n",
-    {},
+    {"--forced-only"},
     {"--out"},
     runBitmaps,
 });

@@ -34,6 +34,7 @@ int runExport(const Args& args) {
             return kUsage;
         }
         s.opt.rgFrame = item;
+        s.opt.frameChosen = true;
     }
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
@@ -41,7 +42,7 @@ int runExport(const Args& args) {
         std::cerr << "Nothing to export: the file holds no subtitles.\n";
         return kFailed;
     }
-    const std::string out = args.value("-o").value_or(exportFileName(s.prog.BaseName, s.opt.rgFormat, s.opt.rgFrame));
+    const std::string out = args.value("-o").value_or(exportFileName(s.ctx));
     exportStream(s.ctx, out);
     s.host.flush();
     std::cout << out << '\n';
@@ -50,13 +51,15 @@ int runExport(const Args& args) {
 
 const bool registered = registerSubcommand({
     "export",
-    "export FILE --format bd|hddvd [--rate 23.976|24|25|29.97|50|59.94] [-o OUT]",
+    "export FILE --format bd|hddvd [--rate 23.976|24|25|29.97|50|59.94] [--forced-only] [-o OUT]",
     "Loads FILE and writes it as a new subtitle stream. Without -o the file is named\n"
     "after the source, the format and the frame rate, in the current folder.\n"
     "  --format bd|hddvd  Blu-ray presentation graphics or HD DVD subpictures\n"
-    "  --rate R           frame rate written into the stream (default: the Frame setting)\n"
+    "  --rate R           frame rate written into the stream (default: the source's, else\n"
+    "                     the Frame setting)\n"
+    "  --forced-only      write the forced subtitles only\n"
     "  -o OUT             output file\n",
-    {},
+    {"--forced-only"},
     {"--format", "--rate", "-o"},
     runExport,
 });

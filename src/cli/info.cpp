@@ -116,6 +116,7 @@ void writeSlot(JsonText& j, const TSUPObject& o, uint8_t subKind) {
     j.field("y1", o.y1);
     j.field("y2", o.y2);
     j.field("parts", o.parts);
+    j.field("forced", o.forced);
     // Subpicture packets carry two field starts and one length for the whole pixel area.
     const bool subpicture = subKind <= 1;
     const size_t positions = subpicture ? 2 : o.parts;
@@ -131,6 +132,13 @@ std::string tableJson(const Program& p) {
     j.field("SubKind", p.SubKind);
     j.key("BaseName");
     j.fileName(p.BaseName);
+    const VideoFormat video = sourceVideo(p);
+    j.key("video");
+    j.open('{');
+    j.field("width", video.width);
+    j.field("height", video.height);
+    j.field("frameCode", video.frameCode);
+    j.close('}');
     j.key("Subs");
     j.open('[');
     for (const TSUP& s : p.Subs) {
@@ -152,6 +160,7 @@ std::string tableJson(const Program& p) {
         j.field("locked", s.locked);
         j.field("lineCount", s.lineCount);
         j.field("charCount", s.charCount);
+        j.field("forced", s.forced);
         j.key("obj");
         j.open('[');
         writeSlot(j, s.obj[0], p.SubKind);

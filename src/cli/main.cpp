@@ -56,7 +56,11 @@ bool applySets(const Args& args, Options& opt) {
             std::cerr << "Invalid value for " << name << ": " << value << '\n';
             return false;
         }
+        // A frame rate named on the command line wins over the one a stream carries.
+        if (name == "Frame") opt.frameChosen = true;
     }
+    // Export, OCR and picture saving all take the forced subtitles only when asked.
+    if (args.has("--forced-only")) opt.cbForcedOnly = true;
     return true;
 }
 

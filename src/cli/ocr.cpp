@@ -69,7 +69,7 @@ int runOcr(const Args& args) {
 
 const bool registered = registerSubcommand({
     "ocr",
-    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE] [--srt-encoding utf8|cp1252]",
+    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE] [--srt-encoding utf8|cp1252] [--forced-only]",
     "Loads FILE, recognises the text of every subtitle and writes it as SubRip text\n"
     "(UTF-8 without a byte-order mark unless told otherwise, CR LF line ends) to OUT.srt,\n"
     "or to stdout without -o. Totals, the letter statistic and the language guess go to\n"
@@ -80,8 +80,9 @@ const bool registered = registerSubcommand({
     "                    or rules (the fixed shape rules); stored as OcrEngine\n"
     "  --lang CODE       Tesseract language of the learned engine: eng (default), fra, deu,\n"
     "                    spa, ita, nld, por; stored as OcrLang\n"
-    "  --srt-encoding E  utf8 (the default) or cp1252 (Windows-1252); stored as SrtEncoding\n",
-    {},
+    "  --srt-encoding E  utf8 (the default) or cp1252 (Windows-1252); stored as SrtEncoding\n"
+    "  --forced-only     recognise the forced subtitles only\n",
+    {"--forced-only"},
     {"-o", "--output", "--engine", "--lang", "--srt-encoding"},
     runOcr,
 });

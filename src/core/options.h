@@ -60,6 +60,9 @@ struct Options {
     bool cbForced = true;
     // SRT files
     int coSrtEncoding = 0;   // TextEncoding: 0 UTF-8, 1 Windows-1252
+    // Not stored: chosen for one run.
+    bool cbForcedOnly = false;   // export, OCR of all and picture saving take forced subtitles only
+    bool frameChosen = false;    // the user picked rgFrame; otherwise a stream's own rate is kept
 };
 
 enum class ValueKind { Integer, Flag, Text };

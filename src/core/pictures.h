@@ -14,10 +14,24 @@ namespace vantrel {
 inline constexpr int kScreenWidth = 1920;
 inline constexpr int kScreenHeight = 1080;
 
+// How Y, Cr, Cb relate to R, G, B: BT.709 for pictures of 720 lines and more, BT.601 below.
+enum class ColorMatrix : uint8_t { BT601, BT709 };
+inline ColorMatrix matrixFor(int videoHeight) { return videoHeight >= 720 ? ColorMatrix::BT709 : ColorMatrix::BT601; }
+
+// A palette entry as the stream carried it, before conversion to a display colour.
+struct SourceEntry {
+    uint8_t y = 16, cr = 128, cb = 128;
+    bool defined = false;
+};
+
 // The current palette and the indexes found while building it.
 struct PaletteState {
     std::array<Color, 256> Palette{};
     std::array<uint8_t, 256> Alpha{};
+    // The stream's own entries and the matrix they were converted with; a writer that uses
+    // the same matrix writes them back unchanged instead of converting the colours twice.
+    std::array<SourceEntry, 256> source{};
+    ColorMatrix sourceMatrix = ColorMatrix::BT601;
     uint8_t TranspIdx = 0;
     uint8_t BrightIdx = 0;
     uint8_t DarkIdx = 0;
@@ -81,7 +95,7 @@ struct Pictures {
     RgbImage display;                 // what the viewer shows
     OverlayImage Overlay;             // per-call colour layer
     IndexedImage IndexImage;          // 1920x1080 palette indexes
-    std::vector<uint8_t> inkPlane;    // 1920x1080, 1 = ink, relative to the slot's top-left
+    std::vector<uint8_t> inkPlane;    // 1920x1080, 1 = ink, relative to the top-left of the slots decoded
     // The background picture as last decoded, with its file's size and modification time:
     // decoded once, and again only when the name or the file changes.
     std::string backgroundName;
@@ -113,6 +127,7 @@ struct SidePanel {
     bool cbLock = false;
     bool bOCREnabled = false;
     int scrollY = 0;                        // vertical scroll position of the picture
+    bool forced = false;                    // the subtitle shows even with subtitles off
 };
 
 }  // namespace vantrel

@@ -25,6 +25,15 @@ struct ControlStates {
     int udSubsMax = 0;            // navigator maximum
 };
 
+// The video format a stream was made for: its picture size and frame-rate code (the code a
+// Blu-ray composition carries: 1 = 23.976, 2 = 24, 3 = 25, 4 = 29.97, 6 = 50, 7 = 59.94).
+// Zero width/height or code: not known (subpicture and SRT-made tables).
+struct VideoFormat {
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint8_t frameCode = 0;
+};
+
 struct Program {
     std::vector<TSUP> Subs;
     std::string BaseName;
@@ -36,6 +45,7 @@ struct Program {
     int64_t streamModified = 0;
     int32_t CurSub = 0;
     uint8_t SubKind = 0;
+    VideoFormat video;    // of the loaded stream; reset by every load and import
     bool Busy = false;
     bool Cancel = false;
     bool srtDirty = false;
@@ -56,5 +66,13 @@ struct Program {
     bool italicOn = false;                  // "<i>" seen by the text renderer
     std::array<uint16_t, 10> lineY{};       // baselines of text lines 1..10, bottom first
 };
+
+// The video format the table's subtitles are placed in: what a Blu-ray stream names, else
+// 720x576 for DVD-style subpictures and 1920x1080 for the rest; frame code 0 when unknown.
+inline VideoFormat sourceVideo(const Program& p) {
+    if (p.SubKind == 2 && p.video.width > 0 && p.video.height > 0) return p.video;
+    if (p.SubKind == 0) return {720, 576, 0};
+    return {1920, 1080, p.SubKind == 2 ? p.video.frameCode : uint8_t{0}};
+}
 
 }  // namespace vantrel

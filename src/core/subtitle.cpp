@@ -1,6 +1,7 @@
 // Time formatting and the effective end time of subtitle records.
 #include "core/subtitle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -38,6 +39,25 @@ uint32_t effectiveEnd(const std::vector<TSUP>& subs, size_t i) {
 
 std::string endSuppliedMessage(const TSUP& sub, uint32_t end) {
     return "Subtitle " + std::to_string(sub.num) + " has no end time: " + ticksToSrtTime(end) + " used.";
+}
+
+SlotArea pictureArea(const TSUP& sub) {
+    SlotArea a;
+    bool any = false;
+    for (const TSUPObject& o : sub.obj) {
+        if (!slotHasPicture(o)) continue;
+        if (!any) {
+            a = {o.x1, o.y1, o.x2, o.y2};
+            any = true;
+            continue;
+        }
+        a.x1 = std::min<int>(a.x1, o.x1);
+        a.y1 = std::min<int>(a.y1, o.y1);
+        a.x2 = std::max<int>(a.x2, o.x2);
+        a.y2 = std::max<int>(a.y2, o.y2);
+    }
+    if (!any) a = {sub.obj[0].x1, sub.obj[0].y1, sub.obj[0].x2, sub.obj[0].y2};
+    return a;
 }
 
 }  // namespace vantrel

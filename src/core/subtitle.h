@@ -22,6 +22,7 @@ struct TSUPObject {
     uint16_t y1 = 0;
     uint16_t y2 = 0;
     uint8_t parts = 0;
+    uint8_t forced = 0;   // the composition shows this object also when only forced ones are wanted
     std::array<int64_t, kMaxParts> partPos{};   // file offset of fragment i
     std::array<int64_t, kMaxParts> partLen{};   // byte length of fragment i
 };
@@ -49,7 +50,18 @@ struct TSUP {
     int32_t charCount = 0;
     std::array<TSUPObject, kSlots> obj{};
     std::array<uint8_t, kMaxObjectIds> objWin{};
+    uint8_t forced = 0;   // 1 when the subtitle shows even with subtitles switched off
 };
+
+// The union of the rectangles of a record's slots that hold a picture (slot 0 alone when
+// neither does); right and bottom exclusive as stored.
+struct SlotArea {
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+SlotArea pictureArea(const TSUP& sub);
+
+// True when slot k of a stream record holds picture data.
+inline bool slotHasPicture(const TSUPObject& o) { return o.parts > 0 && o.partLen[0] > 0; }
 
 // 90 kHz ticks as "hh:mm:ss,zzz" (hour within the day, milliseconds rounded).
 std::string ticksToSrtTime(uint32_t ticks);

@@ -3,7 +3,10 @@
 #include "export/writers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 #include "core/log_names.h"
 #include "export/bd_timing.h"
@@ -37,16 +40,29 @@ uint32_t endTimeFor(Context& ctx, size_t i, int& logged) {
     return end;
 }
 
-// Number of palette entries the picture in `o` needs: the stored count, or more when the
-// picture uses an index past it (palette ids need not be contiguous, and four-colour sources
-// store none).
-int paletteEntries(int palCount, const IndexedImage& img, const TSUPObject& o) {
+// The rectangles a record's picture is written from: every slot holding a picture (both
+// objects of a two-window subtitle), or slot 0 for tables without stream data.
+std::vector<TSUPObject> writtenObjects(const Program& p, const TSUP& s) {
+    std::vector<TSUPObject> out;
+    if (p.SubKind == 2) {
+        for (const TSUPObject& o : s.obj)
+            if (slotHasPicture(o)) out.push_back(o);
+    }
+    if (out.empty()) out.push_back(s.obj[0]);
+    return out;
+}
+
+// Number of palette entries the pictures need: the stored count, or more when a picture uses
+// an index past it (palette ids need not be contiguous, and four-colour sources store none).
+int paletteEntries(const TSUP& s, const std::vector<TSUPObject>& objects, const IndexedImage& img) {
     int highest = -1;
-    const int right = std::min<int>(o.x2, img.width);
-    const int bottom = std::min<int>(o.y2, img.height);
-    for (int y = o.y1; y < bottom; ++y)
-        for (int x = o.x1; x < right; ++x) highest = std::max<int>(highest, img.at(x, y));
-    return std::clamp(std::max(palCount, highest + 1), 0, 256);
+    for (const TSUPObject& o : objects) {
+        const int right = std::min<int>(o.x2, img.width);
+        const int bottom = std::min<int>(o.y2 + 1, img.height);
+        for (int y = o.y1; y < bottom; ++y)
+            for (int x = o.x1; x < right; ++x) highest = std::max<int>(highest, img.at(x, y));
+    }
+    return std::clamp(std::max(s.palCount, highest + 1), 0, 256);
 }
 
 // The picture area of a subtitle with both edges taken, kept on the screen. Blu-ray records
@@ -71,9 +87,10 @@ TSUPObject blurayObject(const TSUPObject& o, uint8_t subKind) {
     return out;
 }
 
+// One composition object as written: its object and window ids are its ordinal.
 class PgsWriter {
 public:
-    PgsWriter(OutputFile& file, uint8_t frameCode) : file_(file), frameCode_(frameCode) {}
+    PgsWriter(OutputFile& file, VideoFormat video) : file_(file), video_(video) {}
 
     void segment(uint32_t pts, uint32_t dts, uint8_t type, const OutBuffer& payload) {
         OutBuffer h;
@@ -88,12 +105,14 @@ public:
     }
 
     // u16 width, u16 height, u8 frameRate<<4, u16 number, u8 state, u8 paletteUpdate,
-    // u8 paletteId, u8 objects; the object: u16 id, u8 window, u8 flags, u16 x, u16 y.
-    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const TSUPObject* object, uint16_t objectId = 0) {
+    // u8 paletteId, u8 objects; the object: u16 id, u8 window, u8 flags (0x40 forced),
+    // u16 x, u16 y.
+    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const TSUPObject* object, uint16_t objectId = 0,
+             bool forced = false) {
         OutBuffer p;
-        p.putWord(1920);
-        p.putWord(1080);
-        p.putByte(static_cast<uint8_t>(frameCode_ * 16));
+        p.putWord(video_.width);
+        p.putWord(video_.height);
+        p.putByte(static_cast<uint8_t>(video_.frameCode * 16));
         p.putWord(composition_++);
         p.putByte(state);
         p.putByte(0);
@@ -102,7 +121,7 @@ public:
         if (object) {
             p.putWord(objectId);
             p.putByte(0);
-            p.putByte(0);
+            p.putByte(forced ? 0x40 : 0x00);
             p.putWord(object->x1);
             p.putWord(object->y1);
         }
@@ -126,8 +145,9 @@ public:
         OutBuffer p;
         p.putByte(0);
         p.putByte(version);
+        const ColorMatrix matrix = matrixFor(video_.height);
         for (int j = 0; j < entries; ++j) {
-            const YCrCb c = RGBToYCrCb(pal.Palette[static_cast<size_t>(j)]);
+            const YCrCb c = paletteEntry(pal, static_cast<size_t>(j), matrix);
             p.putByte(static_cast<uint8_t>(j));
             p.putByte(c.y);
             p.putByte(c.cr);
@@ -174,7 +194,7 @@ public:
 
 private:
     OutputFile& file_;
-    uint8_t frameCode_;
+    VideoFormat video_;
     uint16_t composition_ = 0;
 };
 
@@ -213,15 +233,57 @@ uint16_t hdStopDelay(Context& ctx, const TSUP& s, uint32_t end, int& logged) {
     return 0xFFFF;
 }
 
+// The end a writer gives Subs[i]: its effective end, but no later than the start of the next
+// subtitle written, as one composition shows at a time (a later subtitle would otherwise
+// appear only when the earlier one ends). Says so in the log.
+uint32_t endBeforeNext(Context& ctx, size_t i, int& logged) {
+    const std::vector<TSUP>& subs = ctx.prog.Subs;
+    uint32_t end = endTimeFor(ctx, i, logged);
+    const uint32_t start = subs[i].startPTS;
+    for (size_t j = i + 1; j < subs.size(); ++j) {
+        if (!selectedForJob(ctx, j)) continue;
+        const uint32_t next = subs[j].startPTS;
+        if (next > start && next < end) {
+            ctx.msg.log("Subtitle " + std::to_string(subs[i].num) + " overlaps subtitle " +
+                        std::to_string(subs[j].num) + " and ends at its start.");
+            ++logged;
+            end = next;
+        }
+        break;
+    }
+    return end;
+}
+
+// Rounded division by 1000 that also rounds negative sums to the nearest.
+int round1000(int v) { return v >= 0 ? (v + 500) / 1000 : -((-v + 500) / 1000); }
+uint8_t clampByte(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+
 }  // namespace
 
-YCrCb RGBToYCrCb(uint32_t color) {
+YCrCb RGBToYCrCb(uint32_t color, ColorMatrix matrix) {
     const int r = static_cast<int>(color & 0xFF);
     const int g = static_cast<int>((color >> 8) & 0xFF);
     const int b = static_cast<int>((color >> 16) & 0xFF);
+    if (matrix == ColorMatrix::BT709)
+        return {clampByte(round1000(183 * r + 614 * g + 62 * b) + 16),
+                clampByte(round1000(439 * r - 399 * g - 40 * b) + 128),
+                clampByte(round1000(-101 * r - 338 * g + 439 * b) + 128)};
     return {static_cast<uint8_t>((257 * r + 504 * g + 98 * b + 500) / 1000 + 16),
             static_cast<uint8_t>((439 * r - 368 * g - 71 * b + 500) / 1000 + 128),
             static_cast<uint8_t>((-148 * r - 291 * g + 439 * b + 500) / 1000 + 128)};
+}
+
+YCrCb paletteEntry(const PaletteState& pal, size_t i, ColorMatrix matrix) {
+    if (pal.Alpha[i] == 0) return {16, 128, 128};
+    const SourceEntry& e = pal.source[i];
+    if (e.defined && pal.sourceMatrix == matrix) return {e.y, e.cr, e.cb};
+    return RGBToYCrCb(pal.Palette[i], matrix);
+}
+
+uint8_t exportFrameCode(const Context& ctx) {
+    const uint8_t source = ctx.prog.SubKind == 2 ? ctx.prog.video.frameCode : 0;
+    const bool known = source != 0 && std::string_view(FrameRateName(source)) != "reserved";
+    return known && !ctx.opt.frameChosen ? source : frameRateCode(ctx.opt.rgFrame);
 }
 
 uint8_t frameRateCode(int rgFrame) {
@@ -241,7 +303,9 @@ int expBD(Context& ctx, const std::string& fileName) {
     int logged = 0;
     size_t written = 0;
     OutputFile file(fileName);
-    PgsWriter w(file, frameRateCode(ctx.opt.rgFrame));
+    VideoFormat video = sourceVideo(p);
+    video.frameCode = exportFrameCode(ctx);
+    PgsWriter w(file, video);
     const auto start = Clock::now();
     const size_t count = p.Subs.size();
 
@@ -249,7 +313,22 @@ int expBD(Context& ctx, const std::string& fileName) {
     std::vector<BdTimingInput> inputs;
     std::vector<size_t> planned(count, SIZE_MAX);
     for (size_t i = 0; i < count; ++i) {
-        const TSUPObject o = blurayObject(p.Subs[i].obj[0], p.SubKind);
+        if (!selectedForJob(ctx, i)) continue;
+        // Both objects of a two-window subtitle are written as one object over their union;
+        // the composer has drawn both into the paletted picture.
+        TSUPObject o{};
+        for (const TSUPObject& slot : writtenObjects(p, p.Subs[i])) {
+            const TSUPObject b = blurayObject(slot, p.SubKind);
+            if (b.x2 <= b.x1 || b.y2 <= b.y1) continue;
+            if (o.x2 <= o.x1) {
+                o = b;
+            } else {
+                o.x1 = std::min(o.x1, b.x1);
+                o.y1 = std::min(o.y1, b.y1);
+                o.x2 = std::max(o.x2, b.x2);
+                o.y2 = std::max(o.y2, b.y2);
+            }
+        }
         if (o.x2 <= o.x1 || o.y2 <= o.y1) continue;
         planned[i] = inputs.size();
         inputs.push_back({p.Subs[i].num, p.Subs[i].startPTS, endTimeFor(ctx, i, logged), o});
@@ -260,6 +339,7 @@ int expBD(Context& ctx, const std::string& fileName) {
     logged += static_cast<int>(changes.size());
 
     for (size_t i = 0; i < count; ++i) {
+        if (planned[i] == SIZE_MAX && !selectedForJob(ctx, i)) continue;
         ctx.msg.pslog(progressText(i, count, start), static_cast<int>(i), static_cast<int>(count));
         ctx.host().pumpMessages();
         DrawSub(ctx, static_cast<int32_t>(i + 1));
@@ -272,9 +352,9 @@ int expBD(Context& ctx, const std::string& fileName) {
             ++written;
             const BdTiming& t = plan[planned[i]];
             const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, t.window);
-            w.pcs(t.start, t.decode, t.epochStart ? 0x80 : 0x40, &t.window, t.objectId);
+            w.pcs(t.start, t.decode, t.epochStart ? 0x80 : 0x40, &t.window, t.objectId, s.forced != 0);
             w.wds(t.windowReady, t.decode, t.window);
-            w.pds(t.decode, 0, p.pal, paletteEntries(s.palCount, p.pics.IndexImage, t.window), t.paletteVersion);
+            w.pds(t.decode, 0, p.pal, paletteEntries(s, {t.window}, p.pics.IndexImage), t.paletteVersion);
             w.ods(t.objectReady, t.decode, t.window, object, t.objectId, t.objectVersion);
             w.end(t.objectReady);
             // A subtitle that the next one replaces still ends when the export stops here.
@@ -296,6 +376,7 @@ int expHD(Context& ctx, const std::string& fileName) {
     const auto start = Clock::now();
     const size_t count = p.Subs.size();
     for (size_t i = 0; i < count; ++i) {
+        if (!selectedForJob(ctx, i)) continue;
         ctx.msg.slog(progressText(i, count, start), 1);
         ctx.host().pumpMessages();
         out.reset();
@@ -309,7 +390,17 @@ int expHD(Context& ctx, const std::string& fileName) {
         out.putDWord(0);
         DrawSub(ctx, static_cast<int32_t>(i + 1));
         const TSUP& s = p.Subs[i];
-        const Area a = pictureArea(s.obj[0], p.SubKind);
+        // One display area covers every object of the subtitle.
+        Area a;
+        for (const TSUPObject& o : writtenObjects(p, s)) {
+            const Area b = pictureArea(o, p.SubKind);
+            if (b.empty()) continue;
+            if (a.empty()) {
+                a = b;
+                continue;
+            }
+            a = {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+        }
         if (a.empty()) {
             logSkipped(ctx, s, logged);
             if (p.Cancel) break;
@@ -329,10 +420,10 @@ int expHD(Context& ctx, const std::string& fileName) {
         out.putWord(0);
         const size_t n1 = out.outLen();
         out.putDWord(0);
-        out.putByte(0x01);   // STA_DSP
+        out.putByte(s.forced ? 0x00 : 0x01);   // FSTA_DSP (forced) or STA_DSP
         out.putByte(0x83);   // SET_COLOR2
         for (size_t j = 0; j < 256; ++j) {
-            const YCrCb c = RGBToYCrCb(p.pal.Palette[j]);
+            const YCrCb c = paletteEntry(p.pal, j, ColorMatrix::BT709);
             out.putByte(c.y);
             out.putByte(c.cr);
             out.putByte(c.cb);
@@ -347,7 +438,7 @@ int expHD(Context& ctx, const std::string& fileName) {
         out.putDWord(static_cast<uint32_t>(p1 - 10));
         out.putByte(0xFF);   // CMD_END
 
-        out.putWord(hdStopDelay(ctx, s, endTimeFor(ctx, i, logged), logged));
+        out.putWord(hdStopDelay(ctx, s, endBeforeNext(ctx, i, logged), logged));
         const size_t n2 = out.outLen();
         out.putDWord(0);
         out.putByte(0x02);   // STP_DSP
@@ -367,9 +458,27 @@ int expHD(Context& ctx, const std::string& fileName) {
     return logged;
 }
 
+namespace {
+
+std::string exportName(const std::string& baseName, int rgFormat, uint8_t frameCode) {
+    std::string name = fileNameOnly(baseName);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        std::string ext = name.substr(dot + 1);
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == "sup" || ext == "srt") name.erase(dot);
+    }
+    return name + "." + (rgFormat == 0 ? "BD" : "HDDVD") + "." + FrameRateName(frameCode) + ".sup";
+}
+
+}  // namespace
+
 std::string exportFileName(const std::string& baseName, int rgFormat, int rgFrame) {
-    return CutExt(fileNameOnly(baseName)) + "." + (rgFormat == 0 ? "BD" : "HDDVD") + "." +
-           FrameRateName(frameRateCode(rgFrame)) + ".sup";
+    return exportName(baseName, rgFormat, frameRateCode(rgFrame));
+}
+
+std::string exportFileName(const Context& ctx) {
+    return exportName(ctx.prog.BaseName, ctx.opt.rgFormat, exportFrameCode(ctx));
 }
 
 int writeStreamFile(Context& ctx, const std::string& fileName) {

@@ -11,7 +11,18 @@ namespace vantrel {
 struct YCrCb {
     uint8_t y, cr, cb;
 };
-YCrCb RGBToYCrCb(uint32_t color);
+YCrCb RGBToYCrCb(uint32_t color, ColorMatrix matrix = ColorMatrix::BT601);
+
+// The colour a writer stores for palette index i of a picture written with `matrix`: the
+// stream's own entry when the palette came from a stream converted with the same matrix
+// (an unmodified picture keeps its values exactly), else the converted display colour.
+// Transparent entries carry black, so scaling in a player blends no stray colour into the
+// edges of the ink.
+YCrCb paletteEntry(const PaletteState& pal, size_t i, ColorMatrix matrix);
+
+// The frame-rate code an export writes: the source's when the stream named one and the user
+// chose none (Options::frameChosen), else the code of rgFrame.
+uint8_t exportFrameCode(const Context& ctx);
 
 // Frame-rate code of an rgFrame item (0..5 -> 1, 2, 3, 4, 6, 7); items outside 0..5 count as 0.
 uint8_t frameRateCode(int rgFrame);
@@ -24,8 +35,12 @@ const char* FrameRateName(int code);
 int expBD(Context& ctx, const std::string& fileName);
 int expHD(Context& ctx, const std::string& fileName);
 
-// "<name>.<BD|HDDVD>.<rate>.sup" from BaseName, the format and the frame rate.
+// "<name>.<BD|HDDVD>.<rate>.sup" from BaseName, the format and the frame rate. The whole
+// base name stays ("film.en" and "film.fr" give different files); only a stream or SRT
+// extension left on it is cut.
 std::string exportFileName(const std::string& baseName, int rgFormat, int rgFrame);
+// The same for the loaded table with the frame rate the export writes.
+std::string exportFileName(const Context& ctx);
 
 enum class ExportResult { Done, Cancelled, Refused };
 

@@ -357,12 +357,12 @@ char toCodePage(uint16_t ch) {
 
 bool isCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
-// The slot whose top-left corner is the ink plane's origin: the one DrawSub decoded first.
-// That is slot 1 when slot 0 holds no picture data (a composition that fills only the
-// second window); reading slot 0's rectangle then would miss the text.
-const TSUPObject& inkSlot(const Program& prog, const TSUP& sub) {
-    const bool secondOnly = prog.SubKind != 3 && sub.obj[0].partLen[0] == 0 && sub.obj[1].partLen[0] != 0;
-    return sub.obj[secondOnly ? 1 : 0];
+// The rectangle whose top-left corner is the ink plane's origin: every slot DrawSub decoded
+// (both objects of a two-window subtitle, so the OCR reads all their lines), or slot 0 of
+// an SRT-made subtitle.
+SlotArea inkArea(const Program& prog, const TSUP& sub) {
+    if (prog.SubKind == 3) return {sub.obj[0].x1, sub.obj[0].y1, sub.obj[0].x2, sub.obj[0].y2};
+    return pictureArea(sub);
 }
 
 // --- Overlay drawing ---
@@ -504,9 +504,9 @@ void ocr(Context& ctx, int32_t n, const OcrView& view) {
     if (n < 1 || static_cast<std::size_t>(n) > prog.Subs.size()) return;
     prog.CurSub = n - 1;
     TSUP& sub = prog.Subs[static_cast<std::size_t>(n - 1)];
-    const TSUPObject& o = inkSlot(prog, sub);
-    const int32_t width = int32_t{o.x2} - int32_t{o.x1};
-    const int32_t height = int32_t{o.y2} - int32_t{o.y1};
+    const SlotArea o = inkArea(prog, sub);
+    const int32_t width = o.x2 - o.x1;
+    const int32_t height = o.y2 - o.y1;
     const OcrSettings settings = OcrSettings::from(ctx.opt);
 
     const Segmentation seg = segment(prog.pics.inkPlane, width, height, sub.font, settings);

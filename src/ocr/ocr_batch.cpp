@@ -234,7 +234,8 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
         if (ctx.opt.ocrEngine == kOcrLearned) {
             std::vector<int32_t> numbers;
             for (int32_t i = 1; i <= count; ++i)
-                if (p.Subs[static_cast<size_t>(i - 1)].font == 4) numbers.push_back(i);
+                if (p.Subs[static_cast<size_t>(i - 1)].font == 4 && selectedForJob(ctx, static_cast<size_t>(i - 1)))
+                    numbers.push_back(i);
             LearnedTotals totals;
             learned = learnedOcr(
                 ctx, numbers,
@@ -253,6 +254,7 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
         }
 
         for (int32_t i = 1; i <= count; ++i) {
+            if (!selectedForJob(ctx, static_cast<size_t>(i - 1))) continue;
             TSUP* sub = &p.Subs[static_cast<size_t>(i - 1)];
             if (!learned) {
                 host.pumpMessages();

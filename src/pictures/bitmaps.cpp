@@ -236,10 +236,11 @@ SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {
             info.title = CutExt(bitmapSourceName(p));
             info.hd720 = opt.cb720p;
             info.rgFrame = opt.rgFrame;
-            info.count = count;
-            if (count > 0) {
-                info.firstIn = p.Subs.front().startPTS;
-                info.lastOut = effectiveEnd(p.Subs, count - 1);
+            // The heads describe the subtitles saved: all, or the forced ones only.
+            for (size_t i = 0; i < count; ++i) {
+                if (!selectedForJob(ctx, i)) continue;
+                if (info.count++ == 0) info.firstIn = p.Subs[i].startPTS;
+                info.lastOut = effectiveEnd(p.Subs, i);
             }
             scripts.emplace(result.folder, std::move(info));
         }
@@ -250,6 +251,7 @@ SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {
         host.setProgress(0, static_cast<int>(count));
         for (size_t i = 0; i < count; ++i) {
             const auto n = static_cast<int64_t>(i) + 1;
+            if (!selectedForJob(ctx, i)) continue;
             host.pumpMessages();
             const std::string name = pictureName(n);
             picBase = result.folder + name;
@@ -264,7 +266,7 @@ SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {
                     ctx.msg.log(endSuppliedMessage(p.Subs[i], end));
                     logged = true;
                 }
-                scripts->add(p.Subs[i].num, p.Subs[i].startPTS, end, name + ".png");
+                scripts->add(p.Subs[i].num, p.Subs[i].startPTS, end, name + ".png", p.Subs[i].forced != 0);
                 ctx.msg.slog("Subtitle: " + std::to_string(n) + "/" + std::to_string(count) +
                                  " Remaining time: " + remaining,
                              1);

@@ -97,10 +97,11 @@ std::vector<std::string> bdnHead(const ScriptInfo& info) {
     };
 }
 
-std::vector<std::string> bdnEntry(uint32_t in, uint32_t out, const ScriptInfo& info, std::string_view picture) {
+std::vector<std::string> bdnEntry(uint32_t in, uint32_t out, const ScriptInfo& info, std::string_view picture,
+                                  bool forced) {
     return {
         "    <Event InTC=\"" + ptsToTC(in, info.rgFrame) + "\" OutTC=\"" + ptsToTC(out, info.rgFrame) +
-            "\" forced=\"False\">",
+            "\" Forced=\"" + (forced ? "True" : "False") + "\">",
         std::string("      <Graphic Width=\"") + (info.hd720 ? "1280" : "1920") + "\" Height=\"" +
             (info.hd720 ? "720" : "1080") + "\" X=\"0\" Y=\"0\">" + std::string(picture) + "</Graphic>",
         "    </Event>",
@@ -115,9 +116,9 @@ AuthoringScripts::AuthoringScripts(const std::string& folder, ScriptInfo info)
     for (const auto& line : bdnHead(info_)) writeLine(bdn_, line);
 }
 
-void AuthoringScripts::add(int32_t num, uint32_t in, uint32_t out, std::string_view picture) {
+void AuthoringScripts::add(int32_t num, uint32_t in, uint32_t out, std::string_view picture, bool forced) {
     writeLine(scn_, scenaristEntry(num, in, out, info_.rgFrame, picture));
-    for (const auto& line : bdnEntry(in, out, info_, picture)) writeLine(bdn_, line);
+    for (const auto& line : bdnEntry(in, out, info_, picture, forced)) writeLine(bdn_, line);
 }
 
 void AuthoringScripts::close() {

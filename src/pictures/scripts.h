@@ -37,7 +37,9 @@ struct ScriptInfo {
 std::vector<std::string> scenaristHead(const ScriptInfo& info);
 std::string scenaristEntry(int32_t num, uint32_t in, uint32_t out, int rgFrame, std::string_view picture);
 std::vector<std::string> bdnHead(const ScriptInfo& info);
-std::vector<std::string> bdnEntry(uint32_t in, uint32_t out, const ScriptInfo& info, std::string_view picture);
+// `forced`: the subtitle shows even with subtitles switched off.
+std::vector<std::string> bdnEntry(uint32_t in, uint32_t out, const ScriptInfo& info, std::string_view picture,
+                                  bool forced = false);
 std::vector<std::string> bdnTail();
 
 // Both script files of one picture folder: created (replacing older ones) with their heads,
@@ -48,7 +50,7 @@ public:
     // created.
     AuthoringScripts(const std::string& folder, ScriptInfo info);
 
-    void add(int32_t num, uint32_t in, uint32_t out, std::string_view picture);
+    void add(int32_t num, uint32_t in, uint32_t out, std::string_view picture, bool forced = false);
     // Writes the tails and closes both files; throws when the data could not be written.
     void close();
 

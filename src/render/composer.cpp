@@ -240,6 +240,7 @@ void clearOverlay(OverlayImage& overlay) {
 void noSubtitle(Program& prog) {
     SidePanel& panel = prog.panel;
     panel.lStartEnd.clear();
+    panel.forced = false;
     panel.ieSubsEnabled = false;
     panel.mSubtextEnabled = false;
     panel.editorLines.clear();
@@ -251,6 +252,7 @@ void fillSidePanel(Context& ctx, const TSUP& s, bool exporting) {
     Program& prog = ctx.prog;
     SidePanel& panel = prog.panel;
     panel.lStartEnd = s.startTime + " - " + s.endTime;
+    panel.forced = s.forced != 0;
     panel.ieSubsEnabled = true;
     panel.mSubtextEnabled = true;
     panel.scrollY = s.obj[0].y1 - 10;

@@ -91,7 +91,12 @@ namespace {
 class RunDecoder {
 public:
     RunDecoder(Context& ctx, const TSUP& sub, int slotNo, PixelData& data)
-        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), inkSlot_(slotNo), pics_(ctx.prog.pics) {
+        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), pics_(ctx.prog.pics) {
+        // The ink plane's origin: the top-left corner of every slot holding a picture, so
+        // the OCR sees both objects of a two-window subtitle where they lie to each other.
+        const SlotArea area = pictureArea(sub);
+        inkX_ = area.x1;
+        inkY_ = area.y1;
         const PaletteState& pal = prog_.pal;
         const bool saveOcr = prog_.SavingPics && ctx.opt.cbOCR;
         const bool twoTone = prog_.ocrRunning || saveOcr;
@@ -128,8 +133,8 @@ public:
             case 1: interlaced(); break;
             case 2:
                 progressive();
-                if (slotNo_ == 0 && sub_.obj[1].partPos[0] != 0) {
-                    // The second window's object, at its own position.
+                if (slotNo_ == 0 && slotHasPicture(sub_.obj[1])) {
+                    // The second object, at its own position.
                     PixelData second;
                     loadSlot(streamFile, sub_.obj[1], second);
                     ensureSpare(second);
@@ -218,16 +223,16 @@ private:
     }
 
     void paint(const TSUPObject& o, uint8_t c, int64_t length) {
-        // Ink plane, relative to the slot's top-left corner. Only the first slot decoded
-        // writes it: a second window's ink at its own origin would land on top of the first
-        // window's text, which is what the OCR reads.
-        if (ink_[c] && slotNo_ == inkSlot_ && curY_ < kScreenHeight) {
-            const int64_t b = std::min<int64_t>(curX_ + length, kScreenWidth);
-            if (curX_ < b)
-                fillBytes(pics_.inkPlane.data() + curY_ * kScreenWidth + curX_, 1, static_cast<size_t>(b - curX_));
-        }
         const int64_t row = o.y1 + curY_;
         const int64_t col = o.x1 + curX_;
+        // Ink plane, relative to the corner of the area of all slots.
+        const int64_t inkRow = row - inkY_;
+        const int64_t inkCol = col - inkX_;
+        if (ink_[c] && inkRow >= 0 && inkRow < kScreenHeight && inkCol >= 0) {
+            const int64_t b = std::min<int64_t>(inkCol + length, kScreenWidth);
+            if (inkCol < b)
+                fillBytes(pics_.inkPlane.data() + inkRow * kScreenWidth + inkCol, 1, static_cast<size_t>(b - inkCol));
+        }
         if (drawOverlay_ && row < overlayHeight_ && col < overlayWidth_) {
             const int64_t b = std::min<int64_t>(col + length, overlayWidth_);
             const size_t at = static_cast<size_t>(row * overlayWidth_ + col);
@@ -382,7 +387,7 @@ private:
     const TSUP& sub_;
     PixelData* data_;
     int slotNo_;
-    int inkSlot_;
+    int64_t inkX_ = 0, inkY_ = 0;
     Pictures& pics_;
     bool drawOverlay_ = true;
     std::array<bool, 256> ink_{};

@@ -57,8 +57,11 @@ void hdDvdPalette(InputFile& f, const TSUP& s, PaletteState& pal) {
     const std::vector<uint8_t> colors = readAt(f, area + s.ctrlPalOffset, 768);
     const std::vector<uint8_t> contrast = readAt(f, area + s.ctrlAlphaOffset, 256);
     Tracker t;
+    // HD DVD pictures are 1080 lines high.
+    pal.sourceMatrix = ColorMatrix::BT709;
     for (size_t i = 0; i < 256; ++i) {
-        pal.Palette[i] = YCrCbToRGB(colors[3 * i], colors[3 * i + 1], colors[3 * i + 2]);
+        pal.source[i] = {colors[3 * i], colors[3 * i + 1], colors[3 * i + 2], true};
+        pal.Palette[i] = YCrCbToRGB(colors[3 * i], colors[3 * i + 1], colors[3 * i + 2], pal.sourceMatrix);
         pal.Alpha[i] = static_cast<uint8_t>(255 - contrast[i]);
         t.update(pal, static_cast<uint8_t>(i));
     }
@@ -66,16 +69,21 @@ void hdDvdPalette(InputFile& f, const TSUP& s, PaletteState& pal) {
 
 // Blu-ray: palCount 5-byte entries (index, Y, Cr, Cb, alpha) at palPos. Every entry names
 // its index with one byte, so a count above 256 (a malformed segment) only repeats indexes.
-void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, bool exportingBD) {
+// Indexes the segment leaves out are transparent, as players show them: streams paint their
+// background with such an index.
+void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, ColorMatrix matrix) {
     pal.Palette.fill(0);
-    pal.Alpha.fill(exportingBD ? 255 : 0);
+    pal.Alpha.fill(0);
+    pal.source.fill({});
+    pal.sourceMatrix = matrix;
     const int64_t count = std::max<int32_t>(s.palCount, 0);
     const std::vector<uint8_t> entries = readAt(f, s.palPos, count * 5);
     Tracker t;
     for (size_t e = 0; e + 5 <= entries.size(); e += 5) {
         const uint8_t index = entries[e];
         pal.Alpha[index] = entries[e + 4];
-        pal.Palette[index] = YCrCbToRGB(entries[e + 1], entries[e + 2], entries[e + 3]);
+        pal.Palette[index] = YCrCbToRGB(entries[e + 1], entries[e + 2], entries[e + 3], matrix);
+        pal.source[index] = {entries[e + 1], entries[e + 2], entries[e + 3], true};
         t.update(pal, index);
     }
     // Streams may leave their transparent colour out of the segment and use an unlisted
@@ -86,6 +94,7 @@ void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, bool exportin
 }
 
 void dvdPalette(PaletteState& pal) {
+    pal.source.fill({});
     static constexpr Color colors[4] = {0x000000, 0xFFFFFF, 0x000000, 0xCCCCCC};
     static constexpr uint8_t alphas[4] = {0, 255, 255, 255};
     for (size_t i = 0; i < 4; ++i) {
@@ -101,6 +110,7 @@ void dvdPalette(PaletteState& pal) {
 
 // Text subtitles: a 17-step grey ramp at indexes 2..18 that the glyph atlas values map to.
 void textPalette(PaletteState& pal, int maxColor) {
+    pal.source.fill({});
     pal.Palette.fill(0);
     pal.GreyMap.fill(1);
     pal.Alpha.fill(0);
@@ -132,13 +142,14 @@ void textPalette(PaletteState& pal, int maxColor) {
 
 }  // namespace
 
-Color YCrCbToRGB(uint8_t Y, uint8_t Cr, uint8_t Cb) {
+Color YCrCbToRGB(uint8_t Y, uint8_t Cr, uint8_t Cb, ColorMatrix matrix) {
     const int d = 1164 * (Y - 16);
     const int cr = Cr - 128;
     const int cb = Cb - 128;
-    const int r = std::clamp((d + 1596 * cr + 500) / 1000, 0, 255);
-    const int g = std::clamp((d - 813 * cr - 391 * cb + 500) / 1000, 0, 255);
-    const int b = std::clamp((d + 2018 * cb + 500) / 1000, 0, 255);
+    const bool hd = matrix == ColorMatrix::BT709;
+    const int r = std::clamp((d + (hd ? 1793 : 1596) * cr + 500) / 1000, 0, 255);
+    const int g = std::clamp((d - (hd ? 533 : 813) * cr - (hd ? 213 : 391) * cb + 500) / 1000, 0, 255);
+    const int b = std::clamp((d + (hd ? 2112 : 2018) * cb + 500) / 1000, 0, 255);
     return static_cast<Color>(r) | (static_cast<Color>(g) << 8) | (static_cast<Color>(b) << 16);
 }
 
@@ -172,7 +183,7 @@ void setpal(Context& ctx, int32_t index, PictureSize* size) {
         case 2:
             // Without a palette of its own the subtitle keeps the one drawn before it.
             if (s.palPos != 0) {
-                bluRayPalette(*file, s, pal, prog.ExportingBD);
+                bluRayPalette(*file, s, pal, matrixFor(sourceVideo(prog).height));
                 if (size) *size = PictureSize{};
             }
             break;

@@ -15,8 +15,8 @@ struct PictureSize {
 
 inline constexpr PictureSize kDvdPictureSize{720, 576};
 
-// BT.601 studio-range conversion to a colour value (red in the low byte).
-Color YCrCbToRGB(uint8_t Y, uint8_t Cr, uint8_t Cb);
+// Studio-range conversion to a colour value (red in the low byte), BT.601 unless told.
+Color YCrCbToRGB(uint8_t Y, uint8_t Cr, uint8_t Cb, ColorMatrix matrix = ColorMatrix::BT601);
 
 // The ink threshold colour for a cut level: L + 256 L + 65536 L.
 uint32_t cutThresholdFor(int level);

@@ -1,7 +1,11 @@
 // Reader of Blu-ray presentation graphics streams: one pass over the "PG" segments that
-// records times, windows and where palettes and object fragments lie in the file.
+// records times, object rectangles and where palettes and object fragments lie in the file.
+// Objects, windows and palettes live for an epoch: a display set may show again an object
+// that an earlier display set of the epoch defined, or only change its palette.
 #include <algorithm>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "stream/load.h"
 
@@ -28,11 +32,45 @@ struct Segment {
     std::string len() const { return hexUpper(static_cast<uint64_t>(length), 2); }
 };
 
+// An object as defined in the current epoch: its size and where its fragments lie.
+struct EpochObject {
+    bool defined = false;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    TSUPObject data;   // parts, partPos, partLen
+};
+
+struct EpochWindow {
+    bool defined = false;
+    uint16_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// The latest palette definition of one palette id; pos 0 = none.
+struct EpochPalette {
+    int64_t pos = 0;
+    int32_t count = 0;
+};
+
+// One composition object of the display set being read.
+struct Placement {
+    uint16_t objectId = 0;
+    uint8_t windowId = 0;
+    uint8_t flags = 0;
+    uint16_t x = 0, y = 0;
+};
+
 class BluRayReader {
 public:
     BluRayReader(Context& ctx, LoadState& st) : ctx_(ctx), st_(st), f_(st.file) {}
 
     void run() {
+        runSegments();
+        // Segments past the last END still belong to the last display set.
+        completeDisplaySet();
+    }
+
+private:
+    void runSegments() {
         const int64_t size = f_.size();
         while (f_.position() < size) {
             Segment seg;
@@ -62,6 +100,7 @@ public:
                     if (!ods(seg)) return;
                     break;
                 case kEND:
+                    completeDisplaySet();
                     detail(seg.pos() + ": END");
                     ctx_.host().pumpMessages();
                     if (ctx_.prog.Cancel) return;
@@ -80,7 +119,6 @@ public:
         }
     }
 
-private:
     bool details() const { return ctx_.opt.cbDetails; }
     void detail(const std::string& line) {
         if (details()) ctx_.msg.log(line);
@@ -92,15 +130,28 @@ private:
     // u8 paletteId, u8 objectCount; per object: u16 objectId, u8 windowId, u8 flags,
     // u16 x, u16 y, and when cropped u16 cropX, cropY, cropWidth, cropHeight.
     void pcs(const Segment& seg) {
-        f_.readWord();
-        f_.readWord();
-        f_.readByte();
+        // A display set without END ends at the next composition.
+        completeDisplaySet();
+        const uint16_t videoWidth = f_.readWord();
+        const uint16_t videoHeight = f_.readWord();
+        const uint8_t frameRate = f_.readByte();
         f_.readWord();
         const uint8_t state = f_.readByte();
         f_.readByte();
-        f_.readByte();
+        const uint8_t paletteId = f_.readByte();
         const uint8_t objects = f_.readByte();
         auto& subs = ctx_.prog.Subs;
+        ctx_.prog.video = {videoWidth, videoHeight, static_cast<uint8_t>(frameRate >> 4)};
+        // An epoch start forgets every object, window and palette of the epoch before.
+        if ((state & 0xC0) == 0x80) {
+            objects_ = {};
+            windows_ = {};
+            palettes_ = {};
+            lastPalette_ = {};
+        }
+        placements_.clear();
+        paletteId_ = paletteId;
+        pending_ = false;
         if (objects >= 1) {
             if (details()) ctx_.msg.log("------------" + std::to_string(st_.count + 1) + "----------");
             ++st_.count;
@@ -111,6 +162,7 @@ private:
             rec.ocrOK = 0;
             rec.startTime = ticksToSrtTime(seg.pts);
             rec.startPTS = seg.pts;
+            pending_ = true;
         } else if (TSUP* rec = newest()) {
             // A composition without objects ends the newest subtitle; the one before it ends
             // here too when it never got an end and the newest has an object in a slot.
@@ -130,21 +182,67 @@ private:
             ctx_.msg.log(seg.pos() + ": PCS (" + seg.len() + ") state: " + std::to_string(state >> 6));
         }
         for (int k = 0; k < objects; ++k) {
-            const uint16_t objectId = f_.readWord();
-            const uint8_t windowId = f_.readByte();
-            const uint8_t flags = f_.readByte();
-            f_.readWord();
-            f_.readWord();
-            if (flags & 0x80) {
+            Placement pl;
+            pl.objectId = f_.readWord();
+            pl.windowId = f_.readByte();
+            pl.flags = f_.readByte();
+            pl.x = f_.readWord();
+            pl.y = f_.readWord();
+            if (pl.flags & 0x80) {
                 for (int c = 0; c < 4; ++c) f_.readWord();
             }
-            // Object ids past the table's 64 entries have no place; their data is skipped later.
-            if (TSUP* rec = newest(); rec && objectId < kMaxObjectIds) rec->objWin[objectId] = windowId;
+            if (pending_) placements_.push_back(pl);
+        }
+    }
+
+    // Fills the record the display set opened: slot k shows the k-th composition object at
+    // the composition's position with its object's size and the fragments of the object as
+    // the epoch holds it, and the palette the composition names. An object the epoch never
+    // defined keeps the window's rectangle and no data.
+    void completeDisplaySet() {
+        if (!pending_) return;
+        pending_ = false;
+        TSUP* rec = newest();
+        if (!rec) return;
+        for (size_t k = 0; k < placements_.size(); ++k) {
+            const Placement& pl = placements_[k];
+            if (pl.flags & 0x40) rec->forced = 1;
+            if (k >= kSlots) continue;
+            TSUPObject& slot = rec->obj[k];
+            slot.id = pl.objectId;
+            slot.forced = (pl.flags & 0x40) ? 1 : 0;
+            // Object ids past the table's 64 entries have no place; their data stays out.
+            const EpochObject* object = pl.objectId < kMaxObjectIds ? &objects_[pl.objectId] : nullptr;
+            if (object && !object->defined) object = nullptr;
+            if (pl.objectId < kMaxObjectIds) rec->objWin[pl.objectId] = static_cast<uint8_t>(k);
+            const EpochWindow& win = windows_[pl.windowId];
+            if (object && object->width > 0 && object->height > 0) {
+                slot.x1 = pl.x;
+                slot.y1 = pl.y;
+                slot.x2 = static_cast<uint16_t>(pl.x + object->width);
+                slot.y2 = static_cast<uint16_t>(pl.y + object->height);
+            } else if (win.defined) {
+                slot.x1 = win.x;
+                slot.y1 = win.y;
+                slot.x2 = static_cast<uint16_t>(win.x + win.width);
+                slot.y2 = static_cast<uint16_t>(win.y + win.height);
+            }
+            if (object) {
+                slot.parts = object->data.parts;
+                slot.partPos = object->data.partPos;
+                slot.partLen = object->data.partLen;
+            }
+        }
+        const EpochPalette& named = palettes_[paletteId_];
+        const EpochPalette& used = named.pos != 0 ? named : lastPalette_;
+        if (used.pos != 0) {
+            rec->palPos = used.pos;
+            rec->palCount = used.count;
         }
     }
 
     // u8 windowCount; per window: u8 id, u16 x, u16 y, u16 width, u16 height.
-    // The slot is the window's ordinal in the segment; windows past the second are read only.
+    // Windows are kept by id for the epoch; a display set without objects changes no record.
     void wds(const Segment& seg) {
         const uint8_t windows = f_.readByte();
         for (int i = 0; i < windows; ++i) {
@@ -155,13 +253,7 @@ private:
             const uint16_t h = f_.readWord();
             const auto x2 = static_cast<uint16_t>(x + w);
             const auto y2 = static_cast<uint16_t>(y + h);
-            if (TSUP* rec = newest(); rec && i < kSlots) {
-                TSUPObject& slot = rec->obj[static_cast<size_t>(i)];
-                slot.x1 = x;
-                slot.y1 = y;
-                slot.x2 = x2;
-                slot.y2 = y2;
-            }
+            windows_[id] = {true, x, y, w, h};
             if (details()) {
                 ctx_.msg.log(seg.pos() + ": WDS" + std::to_string(i) + " (" + seg.len() + ")  id: " +
                              std::to_string(id) + " [" + std::to_string(x) + "," + std::to_string(y) +
@@ -176,18 +268,16 @@ private:
             reportFormatError(ctx_, st_);
             return false;
         }
-        f_.readByte();
+        const uint8_t paletteId = f_.readByte();
         f_.readByte();
         const int64_t entries = seg.length - 2;
-        TSUP* rec = newest();
-        if (rec && entries > 0) {
-            rec->palPos = f_.position();
-            rec->palCount = static_cast<int32_t>(entries / 5);
+        if (entries > 0) {
+            const EpochPalette pal{f_.position(), static_cast<int32_t>(entries / 5)};
+            palettes_[paletteId] = pal;
+            lastPalette_ = pal;
         }
-        if (details()) {
-            const int32_t shown = rec ? rec->palCount : static_cast<int32_t>(entries / 5);
-            ctx_.msg.log(seg.pos() + ": PDS (" + seg.len() + ")  " + std::to_string(shown) + " palettes");
-        }
+        if (details())
+            ctx_.msg.log(seg.pos() + ": PDS (" + seg.len() + ")  " + std::to_string(entries / 5) + " palettes");
         f_.skip(entries);
         return true;
     }
@@ -204,18 +294,20 @@ private:
         f_.readByte();
         const uint8_t flags = f_.readByte();
         const bool last = flags & 0x40;
-        TSUP* rec = newest();
-        // The slot the composition gave this object; ids and windows past the record's
-        // capacity keep their data out of the table.
-        TSUPObject* slot = nullptr;
-        if (rec && objectId < kMaxObjectIds && rec->objWin[objectId] < kSlots)
-            slot = &rec->obj[rec->objWin[objectId]];
+        // Ids past the table's 64 entries keep their data out of the epoch.
+        EpochObject* object = objectId < kMaxObjectIds ? &objects_[objectId] : nullptr;
+        TSUPObject* slot = object ? &object->data : nullptr;
         if (first) {
             f_.read24();
             const uint16_t width = f_.readWord();
             const uint16_t height = f_.readWord();
-            frag_ = 0;
             if (slot) {
+                // A new version of the object replaces the old one from here on; records
+                // completed earlier keep the fragments they showed.
+                *object = {};
+                object->defined = true;
+                object->width = width;
+                object->height = height;
                 slot->parts = 1;
                 slot->id = objectId;
                 slot->partPos[0] = f_.position();
@@ -228,16 +320,16 @@ private:
             }
             f_.skip(seg.length - 11);
         } else {
-            frag_ = std::min(frag_ + 1, kMaxParts);
             if (details()) {
                 ctx_.msg.log(seg.pos() + ": ODS" + std::to_string(objectId) + " (" + seg.len() + ")" +
                              (last ? "  last" : ""));
             }
-            if (slot && frag_ < kMaxParts) {
-                const auto k = static_cast<size_t>(frag_);
+            // A fragment continues the object of its own id, whatever came between.
+            if (slot && slot->parts > 0 && slot->parts < kMaxParts) {
+                const auto k = static_cast<size_t>(slot->parts);
                 slot->partPos[k] = f_.position();
                 slot->partLen[k] = seg.length - 4;
-                slot->parts = static_cast<uint8_t>(frag_ + 1);
+                slot->parts = static_cast<uint8_t>(k + 1);
             }
             f_.skip(seg.length - 4);
         }
@@ -256,7 +348,16 @@ private:
     Context& ctx_;
     LoadState& st_;
     InputFile& f_;
-    int frag_ = 0;
+
+    // The epoch: objects by id, windows and palettes by their ids.
+    std::array<EpochObject, kMaxObjectIds> objects_{};
+    std::array<EpochWindow, 256> windows_{};
+    std::array<EpochPalette, 256> palettes_{};
+    EpochPalette lastPalette_;
+    // The display set being read: whether it opened a record, its objects and palette id.
+    bool pending_ = false;
+    std::vector<Placement> placements_;
+    uint8_t paletteId_ = 0;
 };
 
 }  // namespace

@@ -177,6 +177,8 @@ private:
             case 0x00:
             case 0x01: {
                 const uint32_t start = pts_ + stm_ * 1024u;
+                // The forced start shows the subpicture even when the player's subtitles are off.
+                if (cmd == 0x00) rec.forced = 1;
                 rec.startPTS = start;
                 rec.startTime = ticksToSrtTime(start);
                 if (st_.count > 1 && index > 0 && subs[index - 1].endPTS == 0) {

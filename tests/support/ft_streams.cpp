@@ -355,7 +355,9 @@ std::vector<PgsBuilder::Window> windowsOf(const std::vector<RenderedObject>& obj
 Bytes textStream(const TextRenderer& renderer, const std::vector<SubtitleText>& subs) {
     std::vector<PgsBuilder::Entry> entries;
     for (const PaletteEntry& e : renderer.palette()) {
-        const YCrCb c = RGBToYCrCb(e.color.r | (e.color.g << 8) | (e.color.b << 16));
+        // Disc authoring tools code HD palettes with BT.709 and SD ones with BT.601.
+        const YCrCb c = RGBToYCrCb(e.color.r | (e.color.g << 8) | (e.color.b << 16),
+                                   matrixFor(renderer.style().videoHeight));
         entries.push_back({e.index, e.alpha == 0 ? uint8_t{16} : c.y, e.alpha == 0 ? uint8_t{128} : c.cr,
                            e.alpha == 0 ? uint8_t{128} : c.cb, e.alpha});
     }

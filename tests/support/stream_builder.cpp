@@ -33,18 +33,18 @@ PgsBuilder& PgsBuilder::segment(uint32_t pts, uint8_t type, const Bytes& payload
 PgsBuilder& PgsBuilder::pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state,
                             uint16_t number, uint16_t width, uint16_t height) {
     Bytes p;
-    putBE(p, width, 2);
-    putBE(p, height, 2);
-    p.push_back(0x10);
+    putBE(p, width ? width : width_, 2);
+    putBE(p, height ? height : height_, 2);
+    p.push_back(static_cast<uint8_t>(frameCode_ << 4));
     putBE(p, number, 2);
     p.push_back(state);
     p.push_back(0);
-    p.push_back(0);
+    p.push_back(paletteId_);
     p.push_back(static_cast<uint8_t>(objects.size()));
     for (const auto& o : objects) {
         putBE(p, o.objectId, 2);
         p.push_back(o.windowId);
-        p.push_back(o.cropped ? 0x80 : 0x00);
+        p.push_back(static_cast<uint8_t>((o.cropped ? 0x80 : 0x00) | (o.forced ? 0x40 : 0x00)));
         putBE(p, o.x, 2);
         putBE(p, o.y, 2);
         if (o.cropped) {
@@ -55,6 +55,18 @@ PgsBuilder& PgsBuilder::pcs(uint32_t pts, const std::vector<CompObject>& objects
         }
     }
     return segment(pts, 0x16, p);
+}
+
+PgsBuilder& PgsBuilder::video(uint16_t width, uint16_t height, uint8_t frameCode) {
+    width_ = width;
+    height_ = height;
+    frameCode_ = frameCode;
+    return *this;
+}
+
+PgsBuilder& PgsBuilder::paletteRef(uint8_t paletteId) {
+    paletteId_ = paletteId;
+    return *this;
 }
 
 PgsBuilder& PgsBuilder::wds(uint32_t pts, const std::vector<Window>& windows) {

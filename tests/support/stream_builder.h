@@ -21,6 +21,7 @@ public:
         uint8_t windowId = 0;
         uint16_t x = 0, y = 0;
         bool cropped = false;
+        bool forced = false;
     };
     struct Window {
         uint8_t id = 0;
@@ -30,9 +31,13 @@ public:
         uint8_t index, y, cr, cb, alpha;
     };
 
-    // A composition for a video of width x height.
+    // A composition for a video of width x height (0: the size set by video()).
     PgsBuilder& pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state = 0x80,
-                    uint16_t number = 0, uint16_t width = 1920, uint16_t height = 1080);
+                    uint16_t number = 0, uint16_t width = 0, uint16_t height = 0);
+    // Video size (taken by compositions that name none), frame-rate code and palette id that
+    // the following compositions carry (1920x1080, code 1, palette 0 unless set).
+    PgsBuilder& video(uint16_t width, uint16_t height, uint8_t frameCode);
+    PgsBuilder& paletteRef(uint8_t paletteId);
     PgsBuilder& wds(uint32_t pts, const std::vector<Window>& windows);
     PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0);
     // One ODS segment; `first` adds data length, width and height before the data.
@@ -54,6 +59,9 @@ public:
 private:
     Bytes bytes_;
     uint32_t dts_ = 0;
+    uint16_t width_ = 1920, height_ = 1080;
+    uint8_t frameCode_ = 1;
+    uint8_t paletteId_ = 0;
 };
 
 // A subpicture ("SP") stream: "SP", u32le PTS, u32le 0, then one SPU per packet.
