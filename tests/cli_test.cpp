@@ -42,6 +42,7 @@ TEST(Cli, InfoJsonCarriesEveryRecordField) {
     EXPECT_EQ(s["obj"][1]["y1"], 900);
     EXPECT_EQ(s["obj"][1]["id"], 2);
     EXPECT_EQ(s["obj"][1]["partLen"], nlohmann::json::array({12}));
+    EXPECT_EQ(j["truncated"], false);
     EXPECT_EQ(r.err.find("1 subtitles loaded.") != std::string::npos, true) << r.err;
 }
 
@@ -63,6 +64,11 @@ TEST(Cli, ExitStatuses) {
     };
     const std::string bad = writeTempFile("bad.sup", {'X', 'Y', 'Z'});
     const std::string broken = writeTempFile("broken.sup", {'P', 'G', 0, 0, 0, 0, 0, 0, 0, 0, 0x16, 0xFF, 0xFF});
+    PgsBuilder b;
+    b.pcs(90000, {{0, 0, 100, 900}}).ods(90000, 0, true, true, Bytes(100, 1), 300, 50);
+    Bytes bytes = b.bytes();
+    bytes.resize(bytes.size() - 60);
+    const std::string cut = writeTempFile("cut.sup", bytes);
     const Case cases[] = {
         {"no command", {}, 2, "Usage"},
         {"unknown command", {"frobnicate"}, 2, "unknown command"},
@@ -72,6 +78,7 @@ TEST(Cli, ExitStatuses) {
         {"unsupported", {"info", bad}, 1, "Unsupported file format."},
         {"missing", {"info", "/nonexistent/x.sup"}, 1, "Cannot open file \"/nonexistent/x.sup\"."},
         {"truncated", {"info", broken}, 1, "Stream read error"},
+        {"cut inside an object", {"info", cut}, 3, "The stream ends inside a segment at byte "},
         {"help", {"info", "--help"}, 0, ""},
     };
     for (const auto& c : cases) {
@@ -80,6 +87,12 @@ TEST(Cli, ExitStatuses) {
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
+    // The cut stream's table is printed all the same, and the JSON says it is cut.
+    const auto r = cli({"info", cut, "--json"});
+    EXPECT_EQ(r.status, 3);
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["truncated"], true);
+    EXPECT_EQ(j["Subs"].size(), 1u);
 }
 
 TEST(Cli, InfoImportsSrt) {

@@ -35,6 +35,7 @@ nlohmann::json tableJson(const Program& p) {
     nlohmann::json out;
     out["SubKind"] = p.SubKind;
     out["BaseName"] = cp1252ToUtf8(p.BaseName);
+    out["truncated"] = p.truncated;
     auto subs = nlohmann::json::array();
     for (const TSUP& s : p.Subs) {
         nlohmann::json j;
@@ -88,13 +89,14 @@ int runInfo(const Args& args) {
     if (status != kOk) return status;
     if (args.has("--json")) std::cout << tableJson(s.prog).dump(1) << '\n';
     else printTable(s.prog);
-    return kOk;
+    return s.prog.truncated ? kTruncated : kOk;
 }
 
 const bool registered = registerSubcommand({
     "info",
     "info FILE [--details] [--json]",
-    "Loads FILE and prints its subtitle table. The log goes to stderr.\n"
+    "Loads FILE and prints its subtitle table. The log goes to stderr. A stream that ends\n"
+    "inside a segment prints what it holds, with a warning, and exits with status 3.\n"
     "  --details         dump every segment or packet into the log\n"
     "  --json            print the table as one JSON object\n",
     {"--details", "--json"},

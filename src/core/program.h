@@ -30,6 +30,7 @@ struct Program {
     std::string BaseName;
     std::string eSUPfile;     // the file field: the stream the next load reads
     std::string streamFile;   // the stream the loaded table came from; pixels are read here
+    bool truncated = false;   // that stream ends inside a segment; its last subtitle may be cut
     int32_t CurSub = 0;
     uint8_t SubKind = 0;
     bool Busy = false;
