@@ -13,7 +13,13 @@ namespace {
 
 void bExportClick(TfMain& w) {
     Program& p = w.prog;
-    const std::string fileName = exportFileName(p.BaseName, w.opt.rgFormat, w.opt.rgFrame);
+    // Nothing to export: no file is written and nothing reports "Done.".
+    if (p.Subs.empty()) {
+        w.beep();
+        return;
+    }
+    // Next to the source (or in the output folder), named with its full path in the log.
+    const std::string fileName = w.outputFolder() + "/" + exportFileName(p.BaseName, w.opt.rgFormat, w.opt.rgFrame);
     TfMain::JobSpec job;
     job.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
     int logged = 0;
