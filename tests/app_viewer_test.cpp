@@ -214,7 +214,8 @@ TEST_F(ViewerTest, FullViewShowsThePictureAtItsSize) {
 }
 
 // At full size the subtitle lands in the middle of the box, across as well as down, as far
-// as the picture's edges allow; one larger than the box shows its top-left corner.
+// as the picture's edges allow. A window as wide as the screen shows its middle, where the
+// text is; one taller than the box shows its top.
 TEST_F(ViewerTest, FullViewCentresTheSubtitle) {
     struct Case {
         const char* name;
@@ -224,7 +225,8 @@ TEST_F(ViewerTest, FullViewCentresTheSubtitle) {
     const Case cases[] = {
         {"in the middle of the picture", slot(900, 400, 1500, 480), QPoint(-1, -1)},
         {"at the bottom right", slot(1800, 1000, 1919, 1079), QPoint(-2, -2)},
-        {"wider than the box", slot(100, 400, 1900, 480), QPoint(90, -1)},
+        {"as wide as the screen", slot(0, 1001, 1920, 1056), QPoint(-1, -2)},
+        {"taller than the box", slot(900, 100, 1500, 1000), QPoint(-1, 90)},
     };
     const QWidget* view = w->sbImage->viewport();
     for (const Case& c : cases) {
@@ -255,3 +257,4 @@ TEST_F(ViewerTest, WheelStepsLikeOtherViewers) {
     EXPECT_EQ(bar->value(), 20 * QApplication::wheelScrollLines());
     EXPECT_EQ(w->Image->y(), -bar->value());
 }
+

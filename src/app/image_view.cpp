@@ -104,7 +104,8 @@ void ScrollBox::centreOn(const QRect& area) {
     if (fit_ || !image_ || area.isEmpty()) return;
     updateRanges();
     const QSize view = viewport()->size();
-    const int x = area.width() <= view.width() ? area.center().x() - view.width() / 2 : area.left() - 10;
+    // Subtitle text is centred in its window, which may be as wide as the screen.
+    const int x = area.center().x() - view.width() / 2;
     const int y = area.height() <= view.height() ? area.center().y() - view.height() / 2 : area.top() - 10;
     horizontalScrollBar()->setValue(x);
     verticalScrollBar()->setValue(y);
