@@ -28,7 +28,7 @@ class FeatureTest : public WindowFixture {
 protected:
     void SetUp() override {
         previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());   // exports go into the current folder
+        QDir::setCurrent(dir.path());   // outputs must not land in the current folder
         openWindow(false);
     }
     void TearDown() override {
@@ -55,15 +55,20 @@ Bytes twoSubtitles() {
 
 }  // namespace
 
+// Without an output folder the stream goes next to its source, not into the current folder,
+// and the log names it with its full path.
 TEST_F(FeatureTest, ExportWritesTheStreamAndRestoresTheWindow) {
-    w->eSUPfile->setText(QString::fromStdString(writeTempFile("movie.en.sup", twoSubtitles())));
+    const QString source = QString::fromStdString(writeTempFile("movie.en.sup", twoSubtitles()));
+    w->eSUPfile->setText(source);
     w->bReadSUPClick();
     ASSERT_EQ(w->prog.Subs.size(), 2u);
     ASSERT_TRUE(w->bExport->isEnabled());
     w->bExport->click();
     settle();
-    const QString out = QDir(dir.path()).filePath(QStringLiteral("movie.BD.23.976.sup"));
+    const QString out = QDir(QFileInfo(source).absolutePath()).filePath(QStringLiteral("movie.BD.23.976.sup"));
     ASSERT_TRUE(QFileInfo::exists(out));
+    EXPECT_FALSE(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("movie.BD.23.976.sup"))));
+    EXPECT_TRUE(w->lines().contains(QStringLiteral("Exporting subtitle stream: ") + out));
     EXPECT_FALSE(w->prog.Busy);
     EXPECT_FALSE(w->prog.ExportingBD);
     EXPECT_TRUE(w->bExport->isEnabled());
@@ -139,4 +144,39 @@ TEST_F(FeatureTest, EditorShowsAndKeepsEveryLatinLetter) {
     // The stored setting follows the encoding list.
     w->coSrtEncoding->setCurrentIndex(1);
     EXPECT_EQ(w->opt.coSrtEncoding, 1);
+}
+
+// Pictures, the SRT dialogs and exports work in the source's folder unless an output folder
+// is set; the log names what was written with its full path.
+TEST_F(FeatureTest, OutputsGoNextToTheSource) {
+    const QString source = QString::fromStdString(writeTempFile("film.sup", twoSubtitles()));
+    const QString folder = QFileInfo(source).absolutePath();
+    w->eSUPfile->setText(source);
+    w->bReadSUPClick();
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+
+    w->bSaveBMP->click();
+    settle();
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/film.sup.bitmaps/line0001.png")).isFile());
+    EXPECT_TRUE(w->lines().contains(QStringLiteral("Saving subpicture bitmaps to ") + folder +
+                                    QStringLiteral("/film.sup.bitmaps/")))
+        << w->lines().join('\n').toStdString();
+
+    w->PageControl->setCurrentWidget(w->tsSRT);
+    ASSERT_TRUE(w->bSaveSRT->isEnabled());
+    w->bSaveSRT->click();
+    EXPECT_EQ(w->dialogProposed, folder + QStringLiteral("/film.srt"));
+    w->bOpenSRTClick();
+    EXPECT_EQ(w->dialogFolder, folder);
+
+    // An output folder set by the user wins.
+    const QString out = QDir(dir.path()).filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    w->eWorkDir->setText(out);
+    w->bExport->click();
+    settle();
+    EXPECT_TRUE(QFileInfo(out + QStringLiteral("/film.BD.23.976.sup")).isFile());
+    EXPECT_FALSE(QFileInfo(folder + QStringLiteral("/film.BD.23.976.sup")).exists());
+    w->bSaveSRT->click();
+    EXPECT_EQ(w->dialogProposed, out + QStringLiteral("/film.srt"));
 }

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -200,10 +201,10 @@ TEST_F(ViewerTest, FullViewShowsThePictureAtItsSize) {
     w->cbFull->click();
     settle();
     EXPECT_EQ(w->Image->size(), QSize(1920, 1080));
-    // Scrolled to the subtitle's top less 10 rows, as far as the bar goes.
+    // Scrolled down towards the subtitle (rows 900 to 980), as far as the bar goes.
     const QScrollBar* bar = w->sbImage->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
-    EXPECT_EQ(bar->value(), std::min(bar->maximum(), 900 - 10));
+    EXPECT_EQ(bar->value(), std::min(bar->maximum(), 940 - w->sbImage->viewport()->height() / 2));
     EXPECT_EQ(w->Image->y(), -bar->value());
     // A press at picture coordinates is the same as the widget position now.
     EXPECT_EQ(w->Image->toPicture(QPointF(150, 950)), QPoint(150, 950));
@@ -211,3 +212,49 @@ TEST_F(ViewerTest, FullViewShowsThePictureAtItsSize) {
     settle();
     EXPECT_LT(w->Image->width(), 1920);
 }
+
+// At full size the subtitle lands in the middle of the box, across as well as down, as far
+// as the picture's edges allow. A window as wide as the screen shows its middle, where the
+// text is; one taller than the box shows its top.
+TEST_F(ViewerTest, FullViewCentresTheSubtitle) {
+    struct Case {
+        const char* name;
+        TSUPObject area;
+        QPoint expected;   // picture pixel expected at the box's top-left corner; -1: centred
+    };
+    const Case cases[] = {
+        {"in the middle of the picture", slot(900, 400, 1500, 480), QPoint(-1, -1)},
+        {"at the bottom right", slot(1800, 1000, 1919, 1079), QPoint(-2, -2)},
+        {"as wide as the screen", slot(0, 1001, 1920, 1056), QPoint(-1, -2)},
+        {"taller than the box", slot(900, 100, 1500, 1000), QPoint(-1, 90)},
+    };
+    const QWidget* view = w->sbImage->viewport();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!w->cbFull->isChecked()) w->cbFull->click();
+        w->prog.Subs[0].obj[0] = c.area;
+        w->cbFull->click();
+        settle();
+        ASSERT_FALSE(w->cbFull->isChecked());
+        const QPoint corner(-w->Image->x(), -w->Image->y());   // picture pixel at the box's corner
+        const QPoint middle = QRect(QPoint(c.area.x1, c.area.y1), QPoint(c.area.x2 - 1, c.area.y2 - 1)).center();
+        const QPoint far(1920 - view->width(), 1080 - view->height());
+        const int x = c.expected.x() == -1 ? middle.x() - view->width() / 2 : c.expected.x() == -2 ? far.x() : c.expected.x();
+        const int y = c.expected.y() == -1 ? middle.y() - view->height() / 2 : c.expected.y() == -2 ? far.y() : c.expected.y();
+        EXPECT_EQ(corner, QPoint(x, y));
+    }
+}
+
+// A wheel notch scrolls the full-size picture by lines of 20 pixels, not by single pixels.
+TEST_F(ViewerTest, WheelStepsLikeOtherViewers) {
+    w->cbFull->click();
+    settle();
+    QScrollBar* bar = w->sbImage->verticalScrollBar();
+    bar->setValue(0);
+    QWheelEvent notch(QPointF(10, 10), w->Image->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w->sbImage->viewport(), &notch);
+    EXPECT_EQ(bar->value(), 20 * QApplication::wheelScrollLines());
+    EXPECT_EQ(w->Image->y(), -bar->value());
+}
+

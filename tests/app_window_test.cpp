@@ -3,6 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextBrowser>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -11,12 +16,17 @@
 #include <QTextBlock>
 #include <QToolButton>
 
+#include <optional>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "app/image_view.h"
 #include "app/int_edit.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
+#include "app/settings.h"
 #include "app/widgets.h"
 #include "platform/files.h"
 #include "support/qt_app.h"
@@ -58,6 +68,25 @@ protected:
 };
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+namespace {
+
+// Formats of the characters of a log line, one entry per character.
+struct CharFormat {
+    QChar ch;
+    QTextCharFormat format;
+};
+std::vector<CharFormat> formatsOf(const LogPane& pane, int line) {
+    std::vector<CharFormat> out;
+    const QTextBlock block = pane.document()->findBlockByNumber(line);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment f = it.fragment();
+        for (QChar c : f.text()) out.push_back({c, f.charFormat()});
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -111,6 +140,7 @@ TEST_F(WindowTest, StartUpLoadsTheFileNamedOnTheCommandLineBeforeTheAtlasCheck) 
     EXPECT_EQ(w->prog.CurSub, 0);
     EXPECT_EQ(w->lStartEnd->text(), "00:00:01,000 - 00:00:02,000");
     EXPECT_EQ(w->lMaxline->text(), "/ 2");
+    EXPECT_EQ(w->PageControl->currentWidget(), w->tsImage);   // the work goes on at the picture
     EXPECT_TRUE(w->ieSubs->isEnabled());
     EXPECT_EQ(w->udSubs->maximum(), 2);
     w->udSubs->step(1);
@@ -138,30 +168,272 @@ TEST_F(WindowTest, ControlStatesAfterALoadWithoutSubtitles) {
     EXPECT_EQ(w->ieSubs->value(), 0);
     EXPECT_FALSE(w->bSaveBMP->isEnabled());
     EXPECT_FALSE(w->bExport->isEnabled());
-    EXPECT_TRUE(w->bOCRall->isEnabled());   // left as it was
+    EXPECT_FALSE(w->bOCRall->isEnabled());   // nothing left to recognise
     EXPECT_TRUE(w->statusPanels->bar().errorBadge);
     EXPECT_TRUE(w->lines().contains("Unsupported file format."));
     EXPECT_EQ(w->beeps, 1);
 }
 
+// Every way a load can fail, against every command that works on the table. A file that
+// cannot be opened never starts a load: the table loaded before stays, with its commands.
+TEST_F(WindowTest, AFailedLoadDisarmsEveryCommandThatNeedsATable) {
+    addAtlas();
+    w->startUp({});
+    const QString good = q(stream());
+    PgsBuilder composition;
+    composition.pcs(0, {}).end(0);
+    Bytes laterMarker = twoSubtitles();
+    laterMarker.insert(laterMarker.end(), {'X', 'Y', 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0});
+    struct Case {
+        const char* name;
+        QString file;
+        bool keepsTable;
+    };
+    const Case cases[] = {
+        {"unsupported format", q(writeTempFile("junk.sup", Bytes{'X', 'Y', 0, 0})), false},
+        {"shorter than a marker", q(writeTempFile("tiny.sup", Bytes{'P'})), false},
+        {"format error inside the stream", q(writeTempFile("broken.sup", laterMarker)), false},
+        {"a stream without subtitles", q(writeTempFile("empty.sup", composition.bytes())), false},
+        {"a file that cannot be opened", QDir(dir.path()).filePath("missing.sup"), true},
+    };
+    const QList<QPushButton*> commands = {w->bSaveBMP, w->bOCRall, w->bExport, w->bOCR, w->bPrev, w->bNext, w->bSaveSRT};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w->eSUPfile->setText(good);
+        w->bReadSUPClick();
+        ASSERT_EQ(w->prog.Subs.size(), 2u);
+        w->bOCR->click();                  // recognised once, so the SRT text has lines to save
+        w->PageControl->setCurrentIndex(1);
+        w->PageControl->setCurrentIndex(0);
+        for (QPushButton* b : commands) {
+            SCOPED_TRACE(b->objectName().toStdString());
+            ASSERT_TRUE(b->isEnabled() || b == w->bPrev);
+        }
+
+        w->errors.clear();
+        const int before = w->reMessage->lineCount();
+        w->eSUPfile->setText(c.file);
+        w->bReadSUPClick();
+        EXPECT_EQ(w->errors.isEmpty(), !c.keepsTable);
+        EXPECT_EQ(w->prog.Subs.size(), c.keepsTable ? 2u : 0u);
+        for (QPushButton* b : commands) {
+            SCOPED_TRACE(b->objectName().toStdString());
+            if (c.keepsTable) {
+                EXPECT_TRUE(b->isEnabled() || b == w->bPrev);
+                continue;
+            }
+            EXPECT_FALSE(b->isEnabled());
+            b->click();   // a disabled button does nothing; neither may the command
+            settle();
+            EXPECT_FALSE(b->isEnabled());
+        }
+        EXPECT_FALSE(w->mSubtext->isEnabled() && !c.keepsTable);
+        if (c.keepsTable) continue;
+        const QStringList lines = w->lines().mid(before);
+        EXPECT_FALSE(lines.contains("Done.")) << lines.join('\n').toStdString();
+        EXPECT_TRUE(w->mSRT->toPlainText().isEmpty());
+        for (const QString& folder : {QFileInfo(good).absolutePath(), QDir::currentPath()}) {
+            const QStringList written = QDir(folder).entryList({"movie.*BD*", "*.bitmaps"});
+            EXPECT_TRUE(written.isEmpty()) << written.join(' ').toStdString();
+        }
+    }
+}
+
+// A path typed into the file field and Enter: loaded once, and the Image page shows its
+// first subtitle. A typed name that does not exist gets the load's own error.
+TEST_F(WindowTest, EnterInTheFileFieldLoadsWhatItNames) {
+    addAtlas();
+    w->startUp({});
+    ASSERT_FALSE(w->bReadSUP->isEnabled());
+    const QString file = q(stream());
+    w->eSUPfile->setText(file);
+    QTest::keyClick(w->eSUPfile, Qt::Key_Return);
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+    EXPECT_EQ(w->lines().filter(" loading").size(), 1);
+    EXPECT_TRUE(w->bReadSUP->isEnabled());
+    EXPECT_EQ(w->PageControl->currentWidget(), w->tsImage);
+    EXPECT_EQ(w->prog.CurSub, 0);
+
+    w->eSUPfile->setText(QDir(dir.path()).filePath("typo.sup"));
+    QTest::keyClick(w->eSUPfile, Qt::Key_Enter);
+    ASSERT_EQ(w->errors.size(), 1);
+    EXPECT_TRUE(w->errors[0].startsWith("Cannot open file")) << w->errors[0].toStdString();
+    EXPECT_FALSE(w->bReadSUP->isEnabled());
+    EXPECT_EQ(w->prog.Subs.size(), 2u);
+}
+
+// A stream cut inside its last object: what it holds is loaded, and the log says so.
+TEST_F(WindowTest, ACutStreamLoadsWithAWarning) {
+    addAtlas();
+    w->startUp({});
+    Bytes bytes = twoSubtitles();
+    PgsBuilder last;
+    last.pcs(900000, {{0, 0, 100, 900}}).ods(900000, 0, true, true, Bytes(100, 1), 600, 80);
+    const Bytes third = last.bytes();
+    bytes.insert(bytes.end(), third.begin(), third.end());
+    bytes.resize(bytes.size() - 60);   // inside the third subtitle's object
+    w->eSUPfile->setText(q(writeTempFile("cut.sup", bytes)));
+    w->bReadSUPClick();
+    EXPECT_EQ(w->prog.Subs.size(), 3u);
+    EXPECT_TRUE(w->errors.isEmpty());
+    const QStringList lines = w->lines();
+    const qsizetype loaded = lines.indexOf("3 subtitles loaded.");
+    ASSERT_GE(loaded, 1) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines[loaded - 1], "The stream ends inside a segment at byte 426: the last subtitle may be incomplete.");
+    for (const CharFormat& c : formatsOf(*w->reMessage, static_cast<int>(loaded - 1)))
+        EXPECT_EQ(c.format.foreground().color(), QColor(255, 0, 0));
+    EXPECT_TRUE(w->bExport->isEnabled());
+}
+
 namespace {
 
-// Formats of the characters of a log line, one entry per character.
-struct CharFormat {
-    QChar ch;
-    QTextCharFormat format;
-};
-std::vector<CharFormat> formatsOf(const LogPane& pane, int line) {
-    std::vector<CharFormat> out;
-    const QTextBlock block = pane.document()->findBlockByNumber(line);
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment f = it.fragment();
-        for (QChar c : f.text()) out.push_back({c, f.charFormat()});
-    }
-    return out;
+// The mnemonic letters of a page: its own buttons, the rows above and below the pages and
+// the page tabs, all of which take Alt+letter while the page is shown.
+QStringList mnemonicsOf(const TfMain& w, int page) {
+    QStringList keys;
+    auto add = [&keys](const QString& caption) {
+        const QKeySequence k = QKeySequence::mnemonic(caption);
+        if (!k.isEmpty()) keys << k.toString() + " (" + caption + ")";
+    };
+    for (int i = 0; i < w.PageControl->count(); ++i) add(w.PageControl->tabText(i));
+    for (const QAbstractButton* b : {static_cast<QAbstractButton*>(w.bReadSUP), static_cast<QAbstractButton*>(w.bSaveBMP),
+                                      static_cast<QAbstractButton*>(w.bOCRall), static_cast<QAbstractButton*>(w.bCancel),
+                                      static_cast<QAbstractButton*>(w.bExport)})
+        add(b->text());
+    for (const QAbstractButton* b : w.PageControl->widget(page)->findChildren<QAbstractButton*>()) add(b->text());
+    return keys;
 }
 
 }  // namespace
+
+TEST_F(WindowTest, EveryMnemonicIsUniqueOnItsPage) {
+    w->startUp({});
+    for (int page = 0; page < w->PageControl->count(); ++page) {
+        SCOPED_TRACE(w->PageControl->tabText(page).toStdString());
+        const QStringList keys = mnemonicsOf(*w, page);
+        QStringList letters;
+        for (const QString& k : keys) letters << k.section(' ', 0, 0);
+        for (const QString& letter : letters)
+            EXPECT_EQ(letters.count(letter), 1) << letter.toStdString() << " in " << keys.join(", ").toStdString();
+    }
+}
+
+// The next and previous subtitle keys reach the viewer from any control, a text editor
+// included, and Tab leaves the subtitle's text editor.
+TEST_F(WindowTest, SubtitleKeysWorkFromAnywhere) {
+    addAtlas();
+    w->startUp({q(stream())});
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    struct Case {
+        const char* name;
+        QWidget* from;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int expected;   // CurSub afterwards
+    };
+    const Case cases[] = {
+        {"PageDown in the subtitle text", w->mSubtext, Qt::Key_PageDown, Qt::NoModifier, 1},
+        {"PageDown at the last subtitle", w->mSubtext, Qt::Key_PageDown, Qt::NoModifier, 1},
+        {"PageUp in the log", w->reMessage, Qt::Key_PageUp, Qt::NoModifier, 0},
+        {"Ctrl+Right on a button", w->bExport, Qt::Key_Right, Qt::ControlModifier, 1},
+        {"Ctrl+Left in the picture", w->sbImage, Qt::Key_Left, Qt::ControlModifier, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.from == w->reMessage) w->PageControl->setCurrentWidget(w->tsStatus);
+        c.from->setFocus();
+        QTest::keyClick(c.from, static_cast<Qt::Key>(c.key), c.modifiers);
+        EXPECT_EQ(w->prog.CurSub, c.expected);
+        EXPECT_EQ(w->ieSubs->value(), c.expected + 1);
+        EXPECT_EQ(w->PageControl->currentWidget(), w->tsImage);
+    }
+
+    w->mSubtext->setFocus();
+    ASSERT_TRUE(w->mSubtext->hasFocus());
+    const QString text = w->mSubtext->toPlainText();
+    QTest::keyClick(w->mSubtext, Qt::Key_Tab);
+    EXPECT_FALSE(w->mSubtext->hasFocus());
+    EXPECT_EQ(w->mSubtext->toPlainText(), text);
+}
+
+// A stored place partly or wholly off the screens comes back onto the screen it overlaps
+// most; a place inside a screen stays.
+TEST(WindowPlace, KeepOnScreen) {
+    const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    struct Case {
+        const char* name;
+        QRect stored;
+        QRect placed;
+    };
+    const Case cases[] = {
+        {"inside the first screen", QRect(366, 200, 501, 563), QRect(366, 200, 501, 563)},
+        {"inside the second screen", QRect(2000, 100, 501, 563), QRect(2000, 100, 501, 563)},
+        {"over the right edge of the second", QRect(3000, 100, 501, 563), QRect(2699, 100, 501, 563)},
+        {"across both, mostly on the first", QRect(1700, 100, 300, 563), QRect(1620, 100, 300, 563)},
+        {"above and left of everything", QRect(-900, -50, 501, 563), QRect(0, 0, 501, 563)},
+        {"far away: the first screen", QRect(9000, 9000, 501, 563), QRect(1419, 517, 501, 563)},
+        {"taller than the screen", QRect(100, 100, 501, 1400), QRect(100, 0, 501, 1080)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(keepOnScreen(c.stored, screens), c.placed);
+    }
+    EXPECT_EQ(keepOnScreen(QRect(5, 5, 10, 10), {}), QRect(5, 5, 10, 10));
+}
+
+TEST_F(WindowTest, AStoredPlaceOffTheScreenIsMovedBack) {
+    {
+        QSettings ini(QDir(dir.path()).filePath("Quillon.ini"), QSettings::IniFormat);
+        ini.setValue("Left", 20000);
+        ini.setValue("Top", -3000);
+    }
+    w->startUp({});
+    settle();
+    const QRect screen = w->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(w->frameGeometry())) << w->frameGeometry().x() << "," << w->frameGeometry().y();
+}
+
+TEST(WindowCommandLine, HelpAndVersionAnswerWithoutAWindow) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<int> status;
+        const char* out;   // start of the standard output
+        const char* err;   // start of the error output
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: vantrel [FILE]\n", ""},
+        {{"-h"}, 0, "Usage: vantrel [FILE]\n", ""},
+        {{"--version"}, 0, "Vantrel 0.53b2\n", ""},
+        {{"movie.sup", "--version"}, 0, "Vantrel 0.53b2\n", ""},
+        {{"--frobnicate"}, 2, "", "vantrel: unknown option --frobnicate\nUsage: vantrel [FILE]"},
+        {{"movie.sup"}, std::nullopt, "", ""},
+        {{}, std::nullopt, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? std::string("no arguments") : c.args[0]);
+        std::ostringstream out, err;
+        EXPECT_EQ(answerCommandLine(c.args, out, err), c.status);
+        EXPECT_EQ(out.str().rfind(c.out, 0), 0u) << out.str();
+        EXPECT_EQ(err.str().rfind(c.err, 0), 0u) << err.str();
+    }
+}
+
+TEST_F(WindowTest, ReadMeOpensTheReadMeShippedWithTheProgram) {
+    w->startUp({});
+    QFile readme(QDir(dir.path()).filePath("README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::WriteOnly));
+    readme.write("# Vantrel\n\nThe main job.\n");
+    readme.close();
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), w->WebLink->mapToGlobal(QPointF(2, 2)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w->WebLink, &release);
+    const auto* text = w->findChild<QTextBrowser*>("readmeText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->isVisible());
+    EXPECT_TRUE(text->toPlainText().contains("The main job.")) << text->toPlainText().toStdString();
+}
+
 
 TEST_F(WindowTest, LogLinesCarryTheirFormats) {
     w->msg.log("first line");

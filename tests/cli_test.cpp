@@ -48,6 +48,7 @@ TEST(Cli, InfoJsonCarriesEveryRecordField) {
     EXPECT_EQ(s["obj"][1]["y1"], 900);
     EXPECT_EQ(s["obj"][1]["id"], 2);
     EXPECT_EQ(s["obj"][1]["partLen"], nlohmann::json::array({12}));
+    EXPECT_EQ(j["truncated"], false);
     EXPECT_EQ(r.err.find("1 subtitles loaded.") != std::string::npos, true) << r.err;
 }
 
@@ -76,6 +77,11 @@ TEST(Cli, ExitStatuses) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string noText = crasher("export-cues-without-text.srt");
     const std::string noTextOut = folder + "/no-text.sup";
+    PgsBuilder b;
+    b.pcs(90000, {{0, 0, 100, 900}}).ods(90000, 0, true, true, Bytes(100, 1), 300, 50);
+    Bytes bytes = b.bytes();
+    bytes.resize(bytes.size() - 60);
+    const std::string cut = writeTempFile("cut.sup", bytes);
     const Case cases[] = {
         {"no command", {}, 2, "Usage"},
         {"unknown command", {"frobnicate"}, 2, "unknown command"},
@@ -88,6 +94,7 @@ TEST(Cli, ExitStatuses) {
         {"folder", {"info", folder}, 1, "Is a directory"},
         {"fifo", {"info", fifo}, 1, "Not a regular file"},
         {"cues without text", {"export", noText, "--format", "bd", "-o", noTextOut}, 1, "Nothing to export"},
+        {"cut inside an object", {"info", cut}, 3, "The stream ends inside a segment at byte "},
         {"help", {"info", "--help"}, 0, ""},
     };
     for (const auto& c : cases) {
@@ -97,6 +104,12 @@ TEST(Cli, ExitStatuses) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Done."), std::string::npos) << r.err;
     }
+    // The cut stream's table is printed all the same, and the JSON says it is cut.
+    const auto r = cli({"info", cut, "--json"});
+    EXPECT_EQ(r.status, 3);
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["truncated"], true);
+    EXPECT_EQ(j["Subs"].size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(noTextOut));
     const auto version = cli({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -560,6 +560,12 @@ TEST(Writers, FailedExportKeepsTheOlderFile) {
         EXPECT_EQ(entry.path().string(), out);
     s.prog.Busy = true;
     EXPECT_EQ(exportStream(s.ctx, out), ExportResult::Refused);
+    // An empty table (a failed load) writes nothing and logs no "Done.".
+    s.prog.Busy = false;
+    s.prog.Subs.clear();
+    EXPECT_EQ(exportStream(s.ctx, out), ExportResult::Refused);
+    EXPECT_EQ(readWholeFile(out), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(s.host.logText().find("Done."), std::string::npos);
 }
 
 // A stream replaced after loading (another film under the same name) is refused instead of

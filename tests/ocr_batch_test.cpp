@@ -220,6 +220,14 @@ TEST(OcrBatch, RefusedWhileAnotherJobRuns) {
     EXPECT_TRUE(bOCRallClick(s.ctx).refused);
     EXPECT_EQ(s.prog.Subs[0].font, 4);
     EXPECT_TRUE(s.prog.Busy);
+
+    // Without a table there is nothing to do, and the job controls stay as they are.
+    s.prog.Busy = false;
+    s.prog.Subs.clear();
+    s.prog.controls.bExport = false;
+    EXPECT_TRUE(bOCRallClick(s.ctx).refused);
+    EXPECT_FALSE(s.prog.controls.bExport);
+    EXPECT_FALSE(s.logHas("Done."));
 }
 
 TEST(OcrCommands, ErrorNavigation) {

@@ -528,6 +528,30 @@ TEST(BadInput, SubpictureStreamsEndCleanly) {
     for (const auto& c : badSubpictureStreams()) expectCleanEnd(c);
 }
 
+// A stream cut inside its last object keeps the subtitles it holds and says that its end
+// is missing; a whole stream loaded next clears the mark.
+TEST(BadInput, ACutStreamSaysWhereItEnds) {
+    Loader l;
+    PgsBuilder b = oneSubtitle(1, 2);
+    const size_t odsAt = b.pcs(5, {{0, 0, 0, 0}}).offset();
+    b.ods(5, 0, true, true, Bytes(100, 1));
+    Bytes cut = b.bytes();
+    cut.resize(cut.size() - 60);
+    ASSERT_EQ(l.load(cut), LoadResult::Loaded);
+    EXPECT_EQ(l.prog.Subs.size(), 2u);
+    EXPECT_TRUE(l.prog.truncated);
+    const std::string log = l.host.logText();
+    EXPECT_NE(log.find("\nThe stream ends inside a segment at byte " + std::to_string(odsAt) +
+                       ": the last subtitle may be incomplete.\n2 subtitles loaded.\n\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(l.prog.controls.bExport, true);
+
+    ASSERT_EQ(l.load(oneSubtitle(1, 2).bytes()), LoadResult::Loaded);
+    EXPECT_FALSE(l.prog.truncated);
+    EXPECT_EQ(l.host.logText().find("ends inside", log.size()), std::string::npos);
+}
+
 TEST(BadInput, UnsupportedFormatIsAnError) {
     Loader l;
     EXPECT_EQ(l.load({'x'}), LoadResult::Unsupported);

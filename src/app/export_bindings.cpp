@@ -14,7 +14,13 @@ namespace {
 
 void bExportClick(TfMain& w) {
     Program& p = w.prog;
-    const std::string fileName = exportFileName(w.ctx);
+    // Nothing to export: no file is written and nothing reports "Done.".
+    if (p.Subs.empty()) {
+        w.beep();
+        return;
+    }
+    // Next to the source (or in the output folder), named with its full path in the log.
+    const std::string fileName = w.outputFolder() + "/" + exportFileName(w.ctx);
     TfMain::JobSpec job;
     job.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
     int logged = 0;

@@ -72,6 +72,10 @@ void ImageView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 ScrollBox::ScrollBox(QWidget* parent) : QAbstractScrollArea(parent) {
+    // A wheel notch or an arrow key moves 20 pixels per line, as picture viewers do; the
+    // bars' own step of 1 pixel makes the wheel crawl over a 1920x1080 picture.
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(20);
     QPalette pal = viewport()->palette();
     pal.setColor(QPalette::Window, QColor(0x3A, 0x6E, 0xA5));
     pal.setColor(QPalette::Base, QColor(0x3A, 0x6E, 0xA5));
@@ -95,6 +99,18 @@ void ScrollBox::setFit(bool fit) {
 }
 
 void ScrollBox::setVerticalPosition(int y) { verticalScrollBar()->setValue(y); }
+
+void ScrollBox::centreOn(const QRect& area) {
+    if (fit_ || !image_ || area.isEmpty()) return;
+    updateRanges();
+    const QSize view = viewport()->size();
+    // Subtitle text is centred in its window, which may be as wide as the screen.
+    const int x = area.center().x() - view.width() / 2;
+    const int y = area.height() <= view.height() ? area.center().y() - view.height() / 2 : area.top() - 10;
+    horizontalScrollBar()->setValue(x);
+    verticalScrollBar()->setValue(y);
+    placeImage();
+}
 
 void ScrollBox::fitImage() {
     if (!image_) return;

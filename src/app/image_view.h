@@ -51,6 +51,9 @@ public:
     void setFit(bool fit);
     bool fit() const { return fit_; }
     void setVerticalPosition(int y);
+    // At full size: scrolls so that `area` (picture pixels) is in the middle of the box; an
+    // area taller than the box shows its top with a margin of 10 pixels.
+    void centreOn(const QRect& area);
     // Sizes and centres the picture control in the box (fit view).
     void fitImage();
 

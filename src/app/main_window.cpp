@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
@@ -107,6 +108,17 @@ TfMain::TfMain(QWidget* parent) : QMainWindow(parent) {
     resize(opt.Width, opt.Height);
 
     connect(PageControl, &QTabWidget::currentChanged, this, [this](int i) { PageControlChange(i); });
+    eSUPfile->installEventFilter(this);
+    // The next and previous subtitle from anywhere in the window. In a text field
+    // Ctrl+Right and Ctrl+Left keep moving by words; the page keys always step.
+    const std::pair<QKeySequence, int> steps[] = {{QKeySequence(Qt::Key_PageDown), 1},
+                                                  {QKeySequence(Qt::CTRL | Qt::Key_Right), 1},
+                                                  {QKeySequence(Qt::Key_PageUp), -1},
+                                                  {QKeySequence(Qt::CTRL | Qt::Key_Left), -1}};
+    for (const auto& [keys, delta] : steps) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, d = delta] { stepSubtitle(d); });
+    }
     connect(eSUPfile, &QLineEdit::textChanged, this, [this](const QString& t) { prog.eSUPfile = nativePath(t); });
     connect(bReadSUP, &QPushButton::clicked, this, [this] { bReadSUPClick(); });
     connect(bbSUP, &QToolButton::clicked, this, [this] { bbSUPClick(); });
@@ -150,8 +162,9 @@ QWidget* TfMain::buildStatusPage() {
     reMessage = named(new LogPane(tsStatus), "reMessage");
     v->addWidget(reMessage, 1);
     auto* row = new QHBoxLayout;
-    cbAutoClear = check("cbAutoClear", "A&uto clear", tsStatus);
-    bClear = button("bClear", "&Clear", tsStatus);
+    // Alt+U and Alt+C belong to "Read S&UP" and "O&CR all", which every page shows.
+    cbAutoClear = check("cbAutoClear", "Auto clea&r", tsStatus);
+    bClear = button("bClear", "C&lear", tsStatus);
     row->addWidget(cbAutoClear);
     row->addStretch(1);
     row->addWidget(bClear);
@@ -233,13 +246,16 @@ QWidget* TfMain::buildImagePage() {
     mSubtext = named(new QPlainTextEdit(pSub), "mSubtext");
     mSubtext->setLineWrapMode(QPlainTextEdit::NoWrap);
     mSubtext->setEnabled(false);
+    // Subtitle text holds no tabs: Tab moves on to the next control.
+    mSubtext->setTabChangesFocus(true);
     h->addWidget(mSubtext, 1);
 
     pOCR = named(new QWidget(pSub), "pOCR");
     auto* ocr = new QHBoxLayout(pOCR);
     ocr->setContentsMargins(0, 0, 0, 0);
-    rgFont = named(new RadioGroup(QStringLiteral("Font"), {QStringLiteral("&Normal"), QStringLiteral("&Auto"),
-                                                           QStringLiteral("&Italic")},
+    // Alt+A, Alt+U and Alt+T open pages or load: "Auto" has no key, "Italic" takes L.
+    rgFont = named(new RadioGroup(QStringLiteral("Font"), {QStringLiteral("&Normal"), QStringLiteral("Auto"),
+                                                           QStringLiteral("Ita&lic")},
                                   pOCR),
                    "rgFont");
     rgFont->setItemIndex(1);
@@ -504,16 +520,22 @@ void TfMain::controlsChanged(const ControlStates& states) {
 
 void TfMain::applyControls() {
     const ControlStates& c = prog.controls;
-    // While a job runs, nothing that starts another job can be pressed.
+    // While a job runs, nothing that starts another job can be pressed; without a table
+    // (after a failed load) nothing that works on one can.
     const bool idle = !prog.Busy;
+    const bool table = !prog.Subs.empty();
     bReadSUP->setEnabled(c.bReadSUP && idle);
     ProgressBar->setVisible(c.ProgressBar);
     WebLink->setVisible(c.WebLink);
     bCancel->setEnabled(c.bCancel);
     mSRT->setVisible(c.mSRT);
-    bSaveBMP->setEnabled(c.bSaveBMP && idle);
-    bExport->setEnabled(c.bExport && idle);
-    bOCRall->setEnabled(c.bOCRall && idle);
+    bSaveBMP->setEnabled(c.bSaveBMP && idle && table);
+    bExport->setEnabled(c.bExport && idle && table);
+    bOCRall->setEnabled(c.bOCRall && idle && table);
+    if (!table) {
+        bPrev->setEnabled(false);
+        bNext->setEnabled(false);
+    }
     bOpenSRT->setEnabled(atlasFound_ && idle);
     udSubs->setMaximum(c.udSubsMax);
     if (ieSubs->value() != c.ieSubs || ieSubs->text() != QString::number(c.ieSubs)) {

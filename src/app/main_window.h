@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -163,6 +164,10 @@ public:
     // without the program name.
     void startUp(const QStringList& args);
     void bReadSUPClick();
+    // Enter in the file field: a typed ".srt" file is imported, anything else loaded.
+    void eSUPfileEnter();
+    // Steps to the next (+1) or previous (-1) subtitle; the keys for it work on every page.
+    void stepSubtitle(int delta);
     void bbSUPClick();
     void bOpenSRTClick();
     void bClearClick();
@@ -203,6 +208,10 @@ public:
     void importSrt(const QString& path);
     bool atlasFound() const { return atlasFound_; }
     QString atlasPath() const;
+    // Where exports, pictures and saved SRT files go, as a file system name without a
+    // trailing separator: the output folder when one is set, else the folder of the stream
+    // or SRT file the table came from (the current folder before anything was loaded).
+    std::string outputFolder() const;
     // The application title (task-bar caption).
     QString applicationTitle() const { return appTitle_; }
 
@@ -238,6 +247,9 @@ public:
     // Dialogs; tests replace them.
     virtual QString chooseOpenFile(const QString& title, std::string_view filter, const QString& folder);
     virtual QString chooseFolder(const QString& title, const QString& folder);
+    // A save dialog proposing `proposed` (a full path); returns the chosen file or "".
+    virtual QString chooseSaveFile(const QString& title, std::string_view filter, const QString& proposed,
+                                   const QString& defaultSuffix);
     virtual void showError(const QString& message);
 
 protected:
@@ -246,6 +258,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildStatusPage();
@@ -261,10 +274,13 @@ private:
     void dragStep(QPoint p);
     void logAtlasMissing();
     void openReadme();
+    QString readmePath() const;
+    void centreSubtitle();
     bool refuseWhileWorking();
 
     std::vector<std::function<void()>> optionsToWidgets_;
     QString appTitle_;
+    QDialog* readme_ = nullptr;
     bool started_ = false;
     bool atlasFound_ = false;
     bool closeAfterLoad_ = false;

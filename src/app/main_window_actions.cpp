@@ -2,7 +2,7 @@
 // closing, long jobs, and the dialogs.
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -16,7 +16,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QLabel>
+#include <QTextBrowser>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QUrl>
 
 #include "app/bindings.h"
@@ -37,6 +39,8 @@ constexpr std::string_view kSupFilter =
     "All supported format (SUP, SRT)|*.sup; *.srt|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|All|*.*";
 constexpr std::string_view kSrtFilter = "SRT (SubRip subtitle)|*.srt";
 constexpr std::string_view kBackgroundFilter = "BMP image (*.bmp)|*.bmp";
+constexpr int kStatusPage = 0;
+constexpr int kImagePage = 2;
 
 QString upperExtension(const QString& path) {
     const QString name = QFileInfo(path).fileName();
@@ -83,7 +87,9 @@ void TfMain::startUp(const QStringList& args) {
     applyControls();
 
     setTitle("Vantrel");
-    PageControl->setCurrentIndex(0);
+    // A stream from the command line opens at its first picture; otherwise the log shows
+    // what start-up found.
+    PageControl->setCurrentIndex(prog.Subs.empty() ? kStatusPage : kImagePage);
     dragging = false;
     dragSlot = 0;
     lastX = lastY = 0;
@@ -94,6 +100,16 @@ QString TfMain::atlasPath() const {
     std::string_view name = letterSetFileName(opt.coLetters);
     if (name.empty()) name = letterSetFileName(0);
     return QDir(programFolder).filePath(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+std::string TfMain::outputFolder() const {
+    if (!opt.eWorkDir.empty()) {
+        const QString work = QDir::cleanPath(QDir::current().absoluteFilePath(displayPath(opt.eWorkDir)));
+        return nativePath(work);
+    }
+    const std::string& source = prog.SubKind == 3 ? prog.BaseName : prog.streamFile;
+    if (source.empty()) return nativePath(QDir::currentPath());
+    return nativePath(QFileInfo(displayPath(source)).absolutePath());
 }
 
 void TfMain::logAtlasMissing() {
@@ -113,12 +129,34 @@ bool TfMain::refuseWhileWorking() {
 
 void TfMain::bReadSUPClick() {
     if (refuseWhileWorking()) return;
+    // The log names the stream with its full path, whatever was typed.
+    if (!eSUPfile->text().isEmpty()) prog.eSUPfile = nativePath(QFileInfo(eSUPfile->text()).absoluteFilePath());
     guarded([this] { Load(ctx); });
+    // A failed load leaves no table: the SRT text of the one before must not be saved.
+    // After a load with subtitles the work goes on at the first picture.
+    if (prog.Subs.empty()) {
+        prog.mSRT.clear();
+        showSrtPage();
+    } else if (!closeAfterLoad_) PageControl->setCurrentIndex(kImagePage);
     reMessage->update();
     if (closeAfterLoad_) {
         closeAfterLoad_ = false;
         close();
     }
+}
+
+void TfMain::eSUPfileEnter() {
+    if (refuseWhileWorking()) return;
+    const QString file = eSUPfile->text().trimmed();
+    if (file.isEmpty()) return;
+    if (upperExtension(file) == QLatin1String(".SRT")) {
+        importSrt(file);
+        return;
+    }
+    // As after a choice in the dialog; a name that does not exist gets the load's own error.
+    prog.controls.bReadSUP = QFileInfo(file).isFile();
+    applyControls();
+    bReadSUPClick();
 }
 
 void TfMain::bbSUPClick() {
@@ -141,7 +179,7 @@ void TfMain::bbSUPClick() {
 
 void TfMain::bOpenSRTClick() {
     if (refuseWhileWorking()) return;
-    const QString file = chooseOpenFile(QStringLiteral("Open SubRip subtile (SRT)"), kSrtFilter, QString());
+    const QString file = chooseOpenFile(QStringLiteral("Open SubRip subtile (SRT)"), kSrtFilter, displayPath(outputFolder()));
     if (!file.isEmpty()) importSrt(file);
 }
 
@@ -248,6 +286,19 @@ void TfMain::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
+bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the file field loads what it names; the key goes no further, so the default
+    // button does not load it a second time.
+    if (watched == eSUPfile && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            eSUPfileEnter();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 // ---- Long jobs ----
 
 TfMain::JobEnd TfMain::runJob(const JobSpec& job, const std::function<void()>& body) {
@@ -321,6 +372,15 @@ QString TfMain::chooseOpenFile(const QString& title, std::string_view filter, co
     return QFileDialog::getOpenFileName(this, title, folder, dialogFilter(filter));
 }
 
+QString TfMain::chooseSaveFile(const QString& title, std::string_view filter, const QString& proposed,
+                               const QString& defaultSuffix) {
+    QFileDialog dialog(this, title, proposed, dialogFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
 QString TfMain::chooseFolder(const QString& title, const QString& folder) {
     return QFileDialog::getExistingDirectory(this, title, folder);
 }
@@ -341,17 +401,44 @@ void TfMain::bbBackgroundClick() {
     if (!file.isEmpty()) eBackground->setText(QDir::toNativeSeparators(file));
 }
 
-void TfMain::openReadme() {
-    // The read-me lies in the source tree: beside the program or a few folders above it.
+QString TfMain::readmePath() const {
+    // Shipped beside the program (the build tree) or in the installed documentation; a
+    // program run from inside the source tree finds the tree's own copy a few folders up.
+    const QDir program(programFolder);
+    for (const QString& candidate : {program.filePath(QStringLiteral("README.md")),
+                                     program.filePath(QStringLiteral("../share/doc/vantrel/README.md"))})
+        if (QFileInfo(candidate).isFile()) return QDir::cleanPath(candidate);
     QDir dir(programFolder);
-    for (int up = 0; up < 4; ++up) {
+    for (int up = 0; up < 4 && dir.cdUp(); ++up) {
         const QString readme = dir.filePath(QStringLiteral("README.md"));
-        if (QFileInfo(readme).isFile()) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(readme));
-            return;
-        }
-        if (!dir.cdUp()) break;
+        if (QFileInfo(readme).isFile()) return readme;
     }
+    return {};
+}
+
+void TfMain::openReadme() {
+    // Shown in a window of the program's own, so it opens whether or not the desktop has a
+    // viewer for Markdown files.
+    const QString path = readmePath();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        msg.log2("README.md not found beside the program.");
+        return;
+    }
+    if (!readme_) {
+        readme_ = new QDialog(this);
+        readme_->setObjectName(QStringLiteral("readme"));
+        readme_->setWindowTitle(QStringLiteral("Vantrel - Read me"));
+        readme_->resize(640, 600);
+        auto* text = new QTextBrowser(readme_);
+        text->setObjectName(QStringLiteral("readmeText"));
+        text->setOpenExternalLinks(true);
+        auto* layout = new QVBoxLayout(readme_);
+        layout->addWidget(text);
+    }
+    readme_->findChild<QTextBrowser*>()->setMarkdown(QString::fromUtf8(file.readAll()));
+    readme_->show();
+    readme_->raise();
 }
 
 }  // namespace vantrel::app

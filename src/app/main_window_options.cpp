@@ -1,6 +1,8 @@
 // The Options page bound to the stored options, and the window geometry.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QSplitter>
 #include <climits>
@@ -113,9 +115,15 @@ void TfMain::applyOptions() {
 }
 
 void TfMain::applyGeometry() {
-    // The normal geometry first, so that a maximised window restores to it later.
-    move(opt.Left, opt.Top);
-    resize(opt.Width, opt.Height);
+    // The normal geometry first, so that a maximised window restores to it later. The place
+    // is checked against the screens there are now, title bar and frame included.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    const QRect stored(opt.Left, opt.Top, opt.Width + frame.width(), opt.Height + frame.height());
+    const QRect placed = keepOnScreen(stored, screens);
+    move(placed.topLeft());
+    resize(opt.Width - (stored.width() - placed.width()), opt.Height - (stored.height() - placed.height()));
     subHeight_ = std::max(0, opt.SubHeight);
     const int total = spImage->height() > 0 ? spImage->height() : 400;
     spImage->setSizes({std::max(1, total - subHeight_), subHeight_});

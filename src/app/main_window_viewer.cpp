@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/image_view.h"
 #include "app/int_edit.h"
@@ -56,7 +57,8 @@ void TfMain::showPanel() {
     rgFont->setItemIndex(p.rgFont);
     cbLock->setChecked(p.cbLock);
     bOCR->setEnabled(p.bOCREnabled);
-    sbImage->setVerticalPosition(p.scrollY);
+    if (sbImage->fit()) sbImage->setVerticalPosition(p.scrollY);
+    else centreSubtitle();
     prog.uiUpdating = updating;
 }
 
@@ -87,9 +89,26 @@ void TfMain::ieSubsChange() {
 
 void TfMain::cbFullClick() {
     sbImage->setFit(cbFull->isChecked());
-    if (!cbFull->isChecked()) {
-        if (const TSUP* s = currentRecord()) sbImage->setVerticalPosition(static_cast<int>(s->obj[0].y1) - 10);
-    }
+    if (!cbFull->isChecked()) centreSubtitle();
+}
+
+void TfMain::centreSubtitle() {
+    const TSUP* s = currentRecord();
+    if (!s) return;
+    // At full size the subtitle is in the middle of the box, across as well as down; at the
+    // window's usual size a picture scrolled only down shows an empty corner.
+    QRect area;
+    for (const TSUPObject& o : s->obj)
+        if (o.x2 > o.x1 && o.y2 > o.y1) area |= QRect(QPoint(o.x1, o.y1), QPoint(o.x2 - 1, o.y2 - 1));
+    sbImage->centreOn(area);
+}
+
+void TfMain::stepSubtitle(int delta) {
+    if (prog.Busy || prog.Loading || prog.Subs.empty()) return;
+    const int count = std::min(static_cast<int>(prog.Subs.size()), udSubs->maximum());
+    const int next = std::clamp(ieSubs->value() + delta, 1, std::max(1, count));
+    if (PageControl->isEnabled()) PageControl->setCurrentWidget(tsImage);
+    if (next != ieSubs->value() || prog.CurSub != next - 1) showSubtitle(next);
 }
 
 void TfMain::sbImageResize() {

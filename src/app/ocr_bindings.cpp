@@ -1,7 +1,6 @@
 // The window's OCR commands and the SRT text page.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -22,15 +21,10 @@ namespace {
 constexpr int kImagePage = 2;
 
 void bSaveSRTClick(TfMain& w) {
-    const QString folder = toQt(w.opt.eWorkDir);
+    const QString folder = displayPath(w.outputFolder());
     const QString proposed = toQt(CutExt(fileNameOnly(w.prog.BaseName)) + ".srt");
-    QFileDialog dialog(&w, QStringLiteral("Save subtitle to SubRip (SRT) format"),
-                       folder.isEmpty() ? proposed : folder + QLatin1Char('/') + proposed,
-                       dialogFilter("SRT (subrip)|*.srt"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("srt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString file = dialog.selectedFiles().first();
+    const QString file = w.chooseSaveFile(QStringLiteral("Save subtitle to SubRip (SRT) format"), "SRT (subrip)|*.srt",
+                                          folder + QLatin1Char('/') + proposed, QStringLiteral("srt"));
     if (file.isEmpty()) return;
     w.guarded([&] { saveSrt(w.ctx, nativePath(file)); });
 }

@@ -2,6 +2,7 @@
 #include "app/settings.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel::app {
@@ -20,6 +21,27 @@ QString storedText(const std::string& text) {
 }
 
 }  // namespace
+
+QRect keepOnScreen(const QRect& window, const QList<QRect>& screens) {
+    if (screens.isEmpty()) return window;
+    const QRect* best = &screens.first();
+    qint64 bestArea = -1;
+    for (const QRect& screen : screens) {
+        if (screen.contains(window)) return window;
+        const QRect common = screen.intersected(window);
+        const qint64 area = common.isEmpty() ? 0 : qint64{common.width()} * common.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = &screen;
+        }
+    }
+    const QRect& s = *best;
+    const int w = std::min(window.width(), s.width());
+    const int h = std::min(window.height(), s.height());
+    const int x = std::clamp(window.x(), s.left(), s.left() + s.width() - w);
+    const int y = std::clamp(window.y(), s.top(), s.top() + s.height() - h);
+    return QRect(x, y, w, h);
+}
 
 std::unique_ptr<QSettings> openUserSettings() {
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,

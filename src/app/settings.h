@@ -1,6 +1,8 @@
 // The options and the window geometry, persisted per user in an INI file.
 #pragma once
 
+#include <QList>
+#include <QRect>
 #include <QSettings>
 #include <memory>
 
@@ -10,6 +12,12 @@ namespace vantrel::app {
 
 // The per-user store: organisation "Corvane Labs", application "Quillon", INI format.
 std::unique_ptr<QSettings> openUserSettings();
+
+// A stored window rectangle moved (and if need be shrunk) into the screen it overlaps most,
+// or into the first screen when it overlaps none: after a change of scale or monitor the
+// stored place may lie partly or wholly off the screens there are now. A rectangle inside
+// one screen is returned unchanged.
+QRect keepOnScreen(const QRect& window, const QList<QRect>& screens);
 
 // Loads every stored value in load order into `options`. A missing value leaves the default;
 // a value of the wrong kind (text where a number belongs, a list) is skipped. Nothing is

@@ -13,7 +13,8 @@
 namespace vantrel::cli {
 
 // Exit statuses of every subcommand.
-enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+// kTruncated: `info` read the stream, but it ends inside a segment.
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kTruncated = 3 };
 
 // Prints the visible log to stderr. The last line is held back until the next one comes,
 // because the log may replace it.

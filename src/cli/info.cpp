@@ -132,6 +132,7 @@ std::string tableJson(const Program& p) {
     j.field("SubKind", p.SubKind);
     j.key("BaseName");
     j.fileName(p.BaseName);
+    j.field("truncated", p.truncated);
     const VideoFormat video = sourceVideo(p);
     j.key("video");
     j.open('{');
@@ -209,13 +210,14 @@ int runInfo(const Args& args) {
     } else {
         printTable(s.prog);
     }
-    return kOk;
+    return s.prog.truncated ? kTruncated : kOk;
 }
 
 const bool registered = registerSubcommand({
     "info",
     "info FILE [--details] [--json]",
-    "Loads FILE and prints its subtitle table. The log goes to stderr.\n"
+    "Loads FILE and prints its subtitle table. The log goes to stderr. A stream that ends\n"
+    "inside a segment prints what it holds, with a warning, and exits with status 3.\n"
     "  --details         dump every segment or packet into the log\n"
     "  --json            print the table as one JSON object\n",
     {"--details", "--json"},

@@ -43,6 +43,7 @@ struct Program {
     // drawing refuses a file that no longer matches them.
     int64_t streamSize = -1;
     int64_t streamModified = 0;
+    bool truncated = false;   // that stream ends inside a segment; its last subtitle may be cut
     int32_t CurSub = 0;
     uint8_t SubKind = 0;
     VideoFormat video;    // of the loaded stream; reset by every load and import

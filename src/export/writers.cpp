@@ -488,7 +488,8 @@ int writeStreamFile(Context& ctx, const std::string& fileName) {
 
 ExportResult exportStream(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
-    if (p.Busy || p.Loading) return ExportResult::Refused;
+    // An empty table has nothing to export: no file is written and nothing reports "Done.".
+    if (p.Busy || p.Loading || p.Subs.empty()) return ExportResult::Refused;
     const bool bd = ctx.opt.rgFormat == 0;
     p.ExportingBD = bd;
     p.ExportingHD = !bd;

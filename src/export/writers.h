@@ -53,7 +53,8 @@ int writeStreamFile(Context& ctx, const std::string& fileName);
 // The export command: runs the chosen writer into `fileName` with the busy state, progress
 // and log lines around it. The stream goes to a temporary file beside the target that takes
 // the target's name at the end, so a failure never leaves a half-written file or destroys an
-// older one; a cancelled export keeps what was written. Refused while another job runs.
+// older one; a cancelled export keeps what was written. Refused while another job runs and
+// for an empty table.
 // Errors propagate after the state is restored.
 ExportResult exportStream(Context& ctx, const std::string& fileName);
 

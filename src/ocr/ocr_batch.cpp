@@ -174,7 +174,7 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
     MessageLog& msg = ctx.msg;
     Host& host = ctx.host();
     OcrBatchResult result;
-    if (p.Busy || p.Loading) {
+    if (p.Busy || p.Loading || p.Subs.empty()) {
         result.refused = true;
         return result;
     }
@@ -188,7 +188,9 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
         ControlStates& c = p.controls;
         c.mSRT = true;
         c.bCancel = false;
-        c.bSaveBMP = c.bExport = c.bReadSUP = c.bOCRall = true;
+        c.bReadSUP = true;
+        // The commands that work on the table come back only when there is one.
+        c.bSaveBMP = c.bExport = c.bOCRall = !p.Subs.empty();
         c.ProgressBar = false;
         c.WebLink = true;
         host.controlsChanged(c);

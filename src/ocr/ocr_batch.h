@@ -59,7 +59,7 @@ std::string percentText(int64_t count, int64_t total);
 std::string formatElapsed(int64_t seconds);
 
 struct OcrBatchResult {
-    bool refused = false;      // another job was running
+    bool refused = false;      // another job was running, or the table is empty
     bool cancelled = false;
     int32_t recognised = 0;    // subtitles OCRed by this run
     int64_t totalLines = 0;

@@ -84,7 +84,11 @@ private:
             }
             seg.type = f_.readByte();
             seg.length = f_.readWord();
-            if (seg.length > f_.remaining()) seg.length = f_.remaining();
+            if (seg.length > f_.remaining()) {
+                seg.length = f_.remaining();
+                st_.truncated = true;
+                st_.truncatedAt = seg.start;
+            }
             if (st_.count % 100 == 0) {
                 const int64_t pos = f_.position();
                 ctx_.host().setProgress(static_cast<int>(pos * 100 / size), 100);

@@ -24,6 +24,15 @@ void reportFormatError(Context& ctx, LoadState& st) {
 
 namespace {
 
+// A cut stream loads what it holds, but the user must learn that its end is missing. The
+// empty line after it is the one the count of subtitles loaded takes the place of.
+void reportTruncated(Context& ctx, const LoadState& st) {
+    ctx.prog.truncated = true;
+    ctx.msg.log("[re]The stream ends inside a segment at byte " + std::to_string(st.truncatedAt) +
+                ": the last subtitle may be incomplete.[/re]");
+    ctx.msg.log("");
+}
+
 // Steps after the reader: hide the progress, set up the navigator and the export buttons.
 void finishLoad(Context& ctx, const std::string& fileName, int count) {
     Program& p = ctx.prog;
@@ -37,8 +46,11 @@ void finishLoad(Context& ctx, const std::string& fileName, int count) {
     if (count < 1) {
         c.ieSubs = 0;
         p.Subs.clear();
+        // Nothing is left to recognise, save or export: a command that needs a table must
+        // not act on the empty one (an export would write an empty file and report "Done.").
         c.bSaveBMP = false;
         c.bExport = false;
+        c.bOCRall = false;
         ctx.host().controlsChanged(c);
         ctx.host().displaySubtitle(0);
     } else {
@@ -72,6 +84,7 @@ LoadResult Load(Context& ctx) {
     p.streamFile = name;
     p.streamSize = file.size();
     p.streamModified = file.modified();
+    p.truncated = false;
     p.Loading = true;
     struct LoadingFlag {
         bool& flag;
@@ -115,6 +128,7 @@ LoadResult Load(Context& ctx) {
     }
     if (st.formatError) result = LoadResult::FormatError;
     else if (result == LoadResult::Loaded && st.count < 1) result = LoadResult::NoSubtitles;
+    if (st.truncated && !st.formatError) reportTruncated(ctx, st);
     finishLoad(ctx, name, st.count);
     return result;
 }

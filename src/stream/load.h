@@ -24,6 +24,9 @@ struct LoadState {
     InputFile& file;
     int count = 0;
     bool formatError = false;
+    // The file ends before the segment that starts at `truncatedAt` does.
+    bool truncated = false;
+    int64_t truncatedAt = 0;
 };
 
 // Blu-ray presentation graphics ("PG" segments).
@@ -33,7 +36,9 @@ void readHDDVD(Context& ctx, LoadState& st);
 
 // Loads the stream named in ctx.prog.eSUPfile. Platform errors (the file cannot be opened,
 // a read past the end of a truncated file) propagate as PlatformError after the controls
-// are put back; records made before such an error stay in the table.
+// are put back; records made before such an error stay in the table. A stream whose last
+// segment reaches past the end of the file keeps what was read, sets prog.truncated and
+// says so in the log.
 LoadResult Load(Context& ctx);
 
 // Upper-case hexadecimal with at least `digits` digits.

@@ -33,10 +33,18 @@ public:
         return answer;
     }
     void showError(const QString& m) override { errors << m; }
-    QString chooseOpenFile(const QString& title, std::string_view filter, const QString&) override {
+    QString chooseOpenFile(const QString& title, std::string_view filter, const QString& folder) override {
         dialogTitle = title;
         dialogFilter = std::string(filter);
+        dialogFolder = folder;
         return nextFile;
+    }
+    QString chooseSaveFile(const QString& title, std::string_view filter, const QString& proposed,
+                           const QString&) override {
+        dialogTitle = title;
+        dialogFilter = std::string(filter);
+        dialogProposed = proposed;
+        return nextSaveFile;
     }
     QString chooseFolder(const QString&, const QString&) override { return nextFolder; }
     void beep() override { ++beeps; }
@@ -59,7 +67,10 @@ public:
     QStringList errors;
     QString nextFile;
     QString nextFolder;
+    QString nextSaveFile;
     QString dialogTitle;
+    QString dialogFolder;
+    QString dialogProposed;
     std::string dialogFilter;
     int beeps = 0;
     std::function<void()> onPump;

@@ -1,10 +1,19 @@
 // The window program: creates the application and the main window and runs the message loop.
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 
 int main(int argc, char** argv) {
+    // Usage and version need no display.
+    const std::vector<std::string> words(argv + std::min(argc, 1), argv + argc);
+    if (const auto status = vantrel::app::answerCommandLine(words, std::cout, std::cerr)) return *status;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     vantrel::app::TfMain window;
