@@ -2,7 +2,11 @@
 # shellcheck shell=bash
 
 VANTREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The optimised programs users run live in build/; the suite runs in a sanitizer tree of its own.
 VANTREL_BUILD="$VANTREL_ROOT/build"
+VANTREL_ASAN_BUILD="$VANTREL_ROOT/build-asan"
+# Two cores by default: enough for a tree, and the machine is often shared.
+VANTREL_JOBS="${VANTREL_JOBS:-$(nproc)}"
 
 # Packages needed to build and test; the optional ones make more tests run.
 VANTREL_PACKAGES=(cmake g++ make pkg-config ccache libpng-dev zlib1g-dev libgtest-dev libgmock-dev
@@ -39,11 +43,41 @@ else
   VANTREL_LAUNCHER=()
 fi
 
-# Configures (once) and builds the main tree: tests with the sanitizers, warnings as errors.
-build_main() {
-  if [ ! -f "$VANTREL_BUILD/CMakeCache.txt" ]; then
-    cmake -S "$VANTREL_ROOT" -B "$VANTREL_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DVANTREL_SANITIZE=ON -DVANTREL_WERROR=ON -DVANTREL_TESTS=ON "${VANTREL_LAUNCHER[@]}" >&2
+# Configures a tree with the given settings. Every setting is passed each time, so a tree
+# configured differently before (build/ was once the sanitizer tree) is brought in line.
+configure_tree() {
+  local dir="$1"
+  shift
+  cmake -S "$VANTREL_ROOT" -B "$dir" "$@" "${VANTREL_LAUNCHER[@]}" >&2
+}
+
+# The optimised tree in build/: Release, no sanitizers, warnings as errors, with the tests and
+# benchmarks so that a warning only the optimiser shows stops ./test.
+configure_release() {
+  configure_tree "$VANTREL_BUILD" -DCMAKE_BUILD_TYPE=Release -DVANTREL_SANITIZE=OFF \
+    -DVANTREL_WERROR=ON -DVANTREL_TESTS=ON -DVANTREL_BENCH=ON
+}
+
+# The programs users run: only the two programs of the optimised tree.
+build_programs() {
+  configure_release
+  local targets=(--target vantrel-cli)
+  # The window exists only where Qt 6 was found.
+  if cmake --build "$VANTREL_BUILD" --target help 2>/dev/null | grep -qx '\.\.\. vantrel'; then
+    targets+=(--target vantrel)
   fi
-  cmake --build "$VANTREL_BUILD" -j "$(nproc)" >&2
+  cmake --build "$VANTREL_BUILD" -j "$VANTREL_JOBS" "${targets[@]}" >&2
+}
+
+# Everything of the optimised tree: programs, tests and benchmarks.
+build_release() {
+  configure_release
+  cmake --build "$VANTREL_BUILD" -j "$VANTREL_JOBS" >&2
+}
+
+# The test tree: the suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+build_asan() {
+  configure_tree "$VANTREL_ASAN_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON \
+    -DVANTREL_WERROR=ON -DVANTREL_TESTS=ON -DVANTREL_BENCH=OFF
+  cmake --build "$VANTREL_ASAN_BUILD" -j "$VANTREL_JOBS" >&2
 }

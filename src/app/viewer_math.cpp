@@ -65,9 +65,11 @@ void centreSlot(TSUPObject& slot, int lastLine) {
 }
 
 std::string areaText(const TSUPObject& s) {
-    return "(" + std::to_string(s.x1) + ", " + std::to_string(s.y1) + ") - (" + std::to_string(s.x2) + ", " +
-           std::to_string(s.y2) + ")  " + std::to_string(static_cast<int>(s.x2) - s.x1) + "x" +
-           std::to_string(static_cast<int>(s.y2) - s.y1);
+    // Appended piece by piece: GCC 12 warns falsely on `"(" + std::to_string(...)` once optimised.
+    return std::string("(").append(std::to_string(s.x1)).append(", ").append(std::to_string(s.y1))
+        .append(") - (").append(std::to_string(s.x2)).append(", ").append(std::to_string(s.y2))
+        .append(")  ").append(std::to_string(static_cast<int>(s.x2) - s.x1)).append("x")
+        .append(std::to_string(static_cast<int>(s.y2) - s.y1));
 }
 
 int toPicture(int coordinate, int widgetSize, int pictureSize) {

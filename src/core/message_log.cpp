@@ -18,6 +18,14 @@ std::optional<std::string> visibleText(std::string_view text) {
     return v;
 }
 
+// A status panel's text starts with one space. Built by appending: GCC 12 warns falsely about
+// memcpy overlap on `" " + std::string(...)` once optimised.
+std::string panelText(std::string_view text) {
+    std::string s(1, ' ');
+    s.append(text);
+    return s;
+}
+
 uint32_t hexColor(std::string_view digits) {
     uint32_t value = 0;
     for (char ch : digits) {
@@ -117,29 +125,29 @@ void MessageLog::erslog(std::string_view message) {
     bar_.bold = true;
     bar_.errorBadge = true;
     bar_.panel[0].width = 55;
-    bar_.panel[1].text = " " + std::string(message);
+    bar_.panel[1].text = panelText(message);
     bar_.hint = std::string(message);
     host_.setStatus(bar_);
 }
 
-int MessageLog::fittedWidth(std::string_view panelText) const {
-    return host_.textWidth(std::string(panelText) + "a", bar_.bold);
+int MessageLog::fittedWidth(std::string_view text) const {
+    return host_.textWidth(std::string(text) + "a", bar_.bold);
 }
 
 void MessageLog::slog(std::string_view text, int panel) {
     if (panel < 0 || panel > 1) return;
     bar_.bold = false;
     bar_.errorBadge = false;
-    bar_.panel[panel].text = " " + std::string(text);
+    bar_.panel[panel].text = panelText(text);
     bar_.panel[panel].width = fittedWidth(bar_.panel[panel].text);
     if (panel == 1) bar_.hint = std::string(text);
     host_.setStatus(bar_);
 }
 
 void MessageLog::slog2(std::string_view text0, std::string_view text1) {
-    bar_.panel[0].text = " " + std::string(text0);
+    bar_.panel[0].text = panelText(text0);
     bar_.panel[0].width = fittedWidth(bar_.panel[0].text);
-    bar_.panel[1].text = " " + std::string(text1);
+    bar_.panel[1].text = panelText(text1);
     bar_.hint = std::string(text1);
     host_.setStatus(bar_);
     logn(text1);
@@ -147,7 +155,7 @@ void MessageLog::slog2(std::string_view text0, std::string_view text1) {
 
 void MessageLog::pslog(std::string_view text, int n, int total) {
     bar_.bold = false;
-    bar_.panel[1].text = " " + std::string(text);
+    bar_.panel[1].text = panelText(text);
     bar_.hint = std::string(text);
     host_.setStatus(bar_);
     host_.setProgress(n, total);

@@ -195,8 +195,10 @@ private:
                 slot.x2 = static_cast<uint16_t>(((b(2) & 0x07) << 8) + b(3));
                 slot.y1 = static_cast<uint16_t>(((b(4) & 0x7F) << 4) + (b(5) >> 4));
                 slot.y2 = static_cast<uint16_t>(((b(5) & 0x07) << 8) + b(6));
-                return "(" + std::to_string(slot.x1) + ", " + std::to_string(slot.y1) + ") - (" +
-                       std::to_string(slot.x2) + ", " + std::to_string(slot.y2) + ")";
+                // Appended piece by piece: GCC 12 warns falsely on `"(" + std::to_string(...)`.
+                return std::string("(").append(std::to_string(slot.x1)).append(", ")
+                    .append(std::to_string(slot.y1)).append(") - (").append(std::to_string(slot.x2))
+                    .append(", ").append(std::to_string(slot.y2)).append(")");
             case 0x06:
             case 0x86: {
                 const int width = cmd == 0x06 ? 2 : 4;

@@ -1,6 +1,7 @@
 // Stream builders for tests.
 #include "support/stream_builder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -109,16 +110,18 @@ Bytes SpBuilder::setDspxa(bool hd, uint32_t top, uint32_t bottom) {
 }
 
 Bytes SpBuilder::setColor2(const Bytes& ycrcb768) {
-    Bytes b{0x83};
-    b.insert(b.end(), ycrcb768.begin(), ycrcb768.end());
-    b.resize(1 + 768, 0);
+    // Sized first and copied into: GCC 12 warns falsely on insert-then-resize once optimised.
+    Bytes b(1 + 768, 0);
+    b[0] = 0x83;
+    std::copy_n(ycrcb768.begin(), std::min<size_t>(ycrcb768.size(), 768), b.begin() + 1);
     return b;
 }
 
 Bytes SpBuilder::setContr2(const Bytes& contrast256) {
-    Bytes b{0x84};
-    b.insert(b.end(), contrast256.begin(), contrast256.end());
-    b.resize(1 + 256, 0);
+    // Sized first and copied into: GCC 12 warns falsely on insert-then-resize once optimised.
+    Bytes b(1 + 256, 0);
+    b[0] = 0x84;
+    std::copy_n(contrast256.begin(), std::min<size_t>(contrast256.size(), 256), b.begin() + 1);
     return b;
 }
 
