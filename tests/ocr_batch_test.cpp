@@ -49,7 +49,11 @@ struct BatchSession {
     Options opt;
     Context ctx{prog, opt, msg};
 
-    BatchSession() { host.prog = &prog; }
+    // These are the commands around the rule engine; the learned engine has its own tests.
+    BatchSession() {
+        host.prog = &prog;
+        opt.ocrEngine = kOcrRules;
+    }
     void load(const std::string& path) {
         prog.eSUPfile = path;
         ASSERT_EQ(Load(ctx), LoadResult::Loaded);
@@ -404,14 +408,14 @@ TEST(OcrCli, WritesSrtTextWithEffectiveEnds) {
     const std::string want =
         "1\r\n00:00:01,000 --> 00:00:02,000\r\nl l\r\n\r\n"
         "2\r\n00:00:03,000 --> 00:00:05,000\r\nl\r\n\r\n";
-    const auto r = cli({"ocr", stream});
+    const auto r = cli({"ocr", stream, "--engine", "rules"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, want);
     EXPECT_NE(r.err.find("2 lines, 4 characters recognized."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Most important letters: LAAAAA"), std::string::npos) << r.err;
 
     const std::string out = writeTempFile("ocr out.srt", {});
-    const auto toFile = cli({"ocr", stream, "-o", out, "--set", "Language=1"});
+    const auto toFile = cli({"ocr", stream, "-o", out, "--set", "Language=1", "--set", "OcrEngine=1"});
     ASSERT_EQ(toFile.status, 0) << toFile.err;
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(fileText(out),

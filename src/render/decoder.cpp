@@ -92,8 +92,10 @@ namespace {
 
 class RunDecoder {
 public:
-    RunDecoder(Context& ctx, const TSUP& sub, int slotNo, PixelData& data)
-        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), inkSlot_(slotNo), pics_(ctx.prog.pics) {
+    RunDecoder(Context& ctx, const TSUP& sub, int slotNo, PixelData& data, IndexPlane* plane = nullptr)
+        : prog_(ctx.prog), sub_(sub), data_(&data), slotNo_(slotNo), inkSlot_(slotNo), pics_(ctx.prog.pics),
+          plane_(plane) {
+        if (plane_) return;   // only the indexes, at the slot's own size
         const PaletteState& pal = prog_.pal;
         const bool saveOcr = prog_.SavingPics && ctx.opt.cbOCR;
         const bool twoTone = prog_.ocrRunning || saveOcr;
@@ -130,7 +132,7 @@ public:
             case 1: interlaced(); break;
             case 2:
                 progressive();
-                if (slotNo_ == 0 && sub_.obj[1].partPos[0] != 0) {
+                if (!plane_ && slotNo_ == 0 && sub_.obj[1].partPos[0] != 0) {
                     // The second window's object, at its own position.
                     PixelData second;
                     loadSlot(streamFile, sub_.obj[1], second);
@@ -220,6 +222,13 @@ private:
     }
 
     void paint(const TSUPObject& o, uint8_t c, int64_t length) {
+        if (plane_) {
+            if (curY_ < plane_->height && curX_ < plane_->width) {
+                const int64_t b = std::min<int64_t>(curX_ + length, plane_->width);
+                fillBytes(plane_->pixels.data() + curY_ * plane_->width + curX_, c, static_cast<size_t>(b - curX_));
+            }
+            return;
+        }
         // Ink plane, relative to the slot's top-left corner. Only the first slot decoded
         // writes it: a second window's ink at its own origin would land on top of the first
         // window's text, which is what the OCR reads.
@@ -386,6 +395,7 @@ private:
     int slotNo_;
     int inkSlot_;
     Pictures& pics_;
+    IndexPlane* plane_;
     bool drawOverlay_ = true;
     std::array<bool, 256> ink_{};
     std::array<Color, 256> pen_{};
@@ -403,6 +413,21 @@ private:
 };
 
 }  // namespace
+
+bool decodeSlotPlane(Context& ctx, int32_t index, int slotNo, PixelData& data, IndexPlane& plane) {
+    Program& prog = ctx.prog;
+    plane = IndexPlane{};
+    if (index < 0 || static_cast<size_t>(index) >= prog.Subs.size() || prog.SubKind > 2) return false;
+    if (slotNo < 0 || slotNo >= kSlots) return false;
+    const TSUP& sub = prog.Subs[static_cast<size_t>(index)];
+    const TSUPObject& o = sub.obj[static_cast<size_t>(slotNo)];
+    plane.width = std::clamp(int{o.x2} - int{o.x1} + 1, 0, kMaxPlaneSide);
+    plane.height = std::clamp(int{o.y2} - int{o.y1} + 1, 0, kMaxPlaneSide);
+    if (plane.width == 0 || plane.height == 0) return false;
+    plane.pixels.assign(static_cast<size_t>(plane.width) * static_cast<size_t>(plane.height), 0);
+    RunDecoder(ctx, sub, slotNo, data, &plane).run(prog.streamFile);
+    return true;
+}
 
 PixelRect decodeSubtitle(Context& ctx, int32_t index, int slotNo, PixelData& data) {
     Program& prog = ctx.prog;

@@ -48,4 +48,20 @@ void loadSlot(const std::string& fileName, const TSUPObject& slot, PixelData& da
 // dropped. Returns the part of the overlay that was painted.
 PixelRect decodeSubtitle(Context& ctx, int32_t index, int slotNo, PixelData& data);
 
+// The palette indexes of one picture slot at its own size: no screen, no other slot.
+struct IndexPlane {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;   // row-major; index 0 where the data painted nothing
+};
+
+// The largest side a slot plane takes; larger slots are cut to it.
+inline constexpr int kMaxPlaneSide = 4096;
+
+// Decodes slot `slotNo` of Subs[index], whose data `data` holds, into `plane`, sized from
+// the slot's rectangle (x2 - x1 + 1 by y2 - y1 + 1, at most kMaxPlaneSide a side). Used by
+// the OCR, which needs neither the composed screen nor the overlay. Returns false for an
+// index, slot or subtitle kind that holds no run-length picture.
+bool decodeSlotPlane(Context& ctx, int32_t index, int slotNo, PixelData& data, IndexPlane& plane);
+
 }  // namespace vantrel

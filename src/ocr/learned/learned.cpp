@@ -1,12 +1,513 @@
-// The learned OCR engine's entry point.
+// The learned OCR engine: cut every subtitle into glyph segments, group identical bitmaps,
+// let Tesseract read a few word crops holding the bitmaps nobody knows, spread what it read
+// to every repeat, and write the texts.
 #include "ocr/learned/learned.h"
 
-namespace vantrel {
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
-bool learnedOcr(Context& ctx, const std::vector<int32_t>& /*numbers*/, const LearnedStep& /*step*/,
-                LearnedTotals& /*totals*/) {
-    ctx.msg.log("The learned OCR engine is not available in this build.");
-    return false;
+#include "ocr/correction.h"
+#include "ocr/learned/glyphs.h"
+#include "ocr/learned/reading.h"
+#include "ocr/learned/teacher.h"
+#include "ocr/ocr.h"
+#include "platform/files.h"
+#include "render/decoder.h"
+#include "render/palette.h"
+
+namespace vantrel {
+namespace {
+
+// Crops Tesseract reads per run at most, so a stream of glyphs nobody can name (another
+// script, noise) cannot keep it busy for long.
+constexpr int64_t kMaxTeacherCrops = 6000;
+constexpr int kTeacherPasses = 3;
+// Synthetic lines: their width, the margin around them, the x-height crops are scaled to.
+constexpr int kLineWidth = 2400;
+constexpr int kMargin = 12;
+constexpr double kTargetXHeight = 22.0;
+// A glyph leans when its best shear is at least this.
+constexpr float kItalicSlant = 0.09f;
+
+struct Page {
+    int32_t number = 0;
+    std::vector<TextLine> lines;
+};
+
+struct WordRef {
+    size_t page, line, first, last;   // glyphs [first, last] of one line
+};
+
+class LearnedRun {
+public:
+    LearnedRun(Context& ctx, Teacher& teacher, LearnedTotals& totals)
+        : ctx_(ctx), teacher_(teacher), totals_(totals) {}
+
+    bool collect(const std::vector<int32_t>& numbers, const LearnedStep& step);
+    void learn();
+    void write();
+
+private:
+    void readPage(int32_t n);
+    bool slanted(int32_t cluster);
+    void teach(const std::vector<WordRef>& words);
+    void readCropLine(const std::vector<WordRef>& crops);
+    void nearMatches();
+    void decideVotes();
+    std::string lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
+                         int32_t& uprightWords, int32_t& chars);
+
+    Context& ctx_;
+    Teacher& teacher_;
+    LearnedTotals& totals_;
+    ClusterTable table_;
+    std::vector<Page> pages_;
+    int32_t spaceGap_ = 8;
+    double xHeight_ = 20;
+    std::optional<Dictionary> dictionary_;
+};
+
+void LearnedRun::readPage(int32_t n) {
+    Program& prog = ctx_.prog;
+    const int32_t index = n - 1;
+    setpal(ctx_, index);
+    const TSUP& sub = prog.Subs[static_cast<size_t>(index)];
+    Page page;
+    page.number = n;
+    // Both windows, top to bottom.
+    std::vector<int> slots;
+    for (int s = 0; s < (prog.SubKind == 2 ? kSlots : 1); ++s)
+        if (sub.obj[static_cast<size_t>(s)].partLen[0] != 0) slots.push_back(s);
+    std::sort(slots.begin(), slots.end(),
+              [&](int a, int b) { return sub.obj[static_cast<size_t>(a)].y1 < sub.obj[static_cast<size_t>(b)].y1; });
+    for (int s : slots) {
+        PixelData data;
+        loadSlot(prog.streamFile, sub.obj[static_cast<size_t>(s)], data);
+        IndexPlane plane;
+        if (!decodeSlotPlane(ctx_, index, s, data, plane)) continue;
+        const InkMask mask = inkMask(plane.pixels, plane.width, plane.height, prog.pal);
+        for (TextLine& l : cutLines(mask, table_)) page.lines.push_back(std::move(l));
+    }
+    for (const TextLine& l : page.lines) totals_.glyphs += static_cast<int64_t>(l.glyphs.size());
+    pages_.push_back(std::move(page));
+}
+
+bool LearnedRun::collect(const std::vector<int32_t>& numbers, const LearnedStep& step) {
+    for (int32_t n : numbers) {
+        if (n < 1 || static_cast<size_t>(n) > ctx_.prog.Subs.size()) continue;
+        readPage(n);
+        if (step && !step(n)) return false;
+    }
+    return true;
+}
+
+bool LearnedRun::slanted(int32_t id) {
+    if (id < 0) return false;
+    Cluster& c = table_[id];
+    if (!c.slantDone) {
+        const SlantScore score = slantOf(c);
+        c.slant = score.slant;
+        c.lean = static_cast<int8_t>(score.lean);
+        c.slantDone = true;
+    }
+    return c.slant >= kItalicSlant;
+}
+
+// Words of a line as glyph index ranges.
+std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, const ClusterTable& table, int32_t spaceGap,
+                                               const std::function<bool(int32_t)>& slanted) {
+    std::vector<std::pair<size_t, size_t>> words;
+    size_t first = 0;
+    for (size_t g = 1; g <= line.glyphs.size(); ++g) {
+        bool cut = g == line.glyphs.size();
+        if (!cut) {
+            const Glyph& a = line.glyphs[g - 1];
+            const Glyph& b = line.glyphs[g];
+            cut = glyphGap(a, b, table, slanted(a.cluster) && slanted(b.cluster)) >= spaceGap;
+        }
+        if (cut) {
+            words.emplace_back(first, g - 1);
+            first = g;
+        }
+    }
+    return words;
+}
+
+// Paints a word's glyphs, scaled, black on white into a synthetic line at (x0, baselineY).
+void paintWord(GreyImage& img, const TextLine& line, size_t first, size_t last, const ClusterTable& table, double scale,
+               int x0, int baselineY) {
+    const int32_t left = line.glyphs[first].left;
+    const double inv = 1.0 / scale;
+    for (size_t g = first; g <= last; ++g) {
+        const Glyph& gl = line.glyphs[g];
+        if (gl.cluster < 0) continue;
+        const Cluster& c = table[gl.cluster];
+        const int ox0 = x0 + static_cast<int>(std::floor((gl.left - left) * scale));
+        const int oy0 = baselineY - static_cast<int>(std::ceil((line.baseline - gl.top + 1) * scale));
+        const int ow = static_cast<int>(std::ceil((c.width + 1) * scale)) + 1;
+        const int oh = static_cast<int>(std::ceil((c.height + 1) * scale)) + 1;
+        for (int oy = 0; oy < oh; ++oy) {
+            const int Y = oy0 + oy;
+            if (Y < 0 || Y >= img.height) continue;
+            for (int ox = 0; ox < ow; ++ox) {
+                const int X = ox0 + ox;
+                if (X < 0 || X >= img.width) continue;
+                // Coverage from 3 x 3 samples of the source.
+                int hits = 0;
+                for (int sy = 0; sy < 3; ++sy) {
+                    const double fy = (Y + (sy + 0.5) / 3.0 - baselineY) * inv + line.baseline + 1 - gl.top;
+                    const int iy = static_cast<int>(std::floor(fy));
+                    if (iy < 0 || iy >= c.height) continue;
+                    for (int sx = 0; sx < 3; ++sx) {
+                        const double fx = (X + (sx + 0.5) / 3.0 - x0) * inv + left - gl.left;
+                        const int ix = static_cast<int>(std::floor(fx));
+                        if (ix < 0 || ix >= c.width) continue;
+                        hits += c.bits[static_cast<size_t>(iy) * static_cast<size_t>(c.width) + static_cast<size_t>(ix)];
+                    }
+                }
+                if (hits == 0) continue;
+                uint8_t& px = img.pixels[static_cast<size_t>(Y) * static_cast<size_t>(img.width) + static_cast<size_t>(X)];
+                px = static_cast<uint8_t>(std::min<int>(px, 255 - hits * 255 / 9));
+            }
+        }
+    }
+}
+
+void LearnedRun::readCropLine(const std::vector<WordRef>& crops) {
+    const double scale = std::clamp(kTargetXHeight / std::max(xHeight_, 1.0), 0.2, 5.0);
+    const int sep = static_cast<int>(3 * spaceGap_ * scale) + 20;
+    int above = 0, below = 0;
+    std::vector<int> xs;
+    int x = kMargin;
+    for (const WordRef& w : crops) {
+        const TextLine& line = pages_[w.page].lines[w.line];
+        int32_t top = line.baseline, bottom = line.baseline;
+        for (size_t g = w.first; g <= w.last; ++g) {
+            top = std::min(top, line.glyphs[g].top);
+            bottom = std::max(bottom, line.glyphs[g].bottom);
+        }
+        above = std::max(above, static_cast<int>(std::ceil((line.baseline - top + 2) * scale)));
+        below = std::max(below, static_cast<int>(std::ceil((bottom - line.baseline + 2) * scale)));
+        xs.push_back(x);
+        x += static_cast<int>(std::ceil((line.glyphs[w.last].right - line.glyphs[w.first].left + 2) * scale)) + sep;
+    }
+    GreyImage img;
+    img.width = x - sep + kMargin;
+    img.height = above + below + 2 * kMargin;
+    img.pixels.assign(static_cast<size_t>(img.width) * static_cast<size_t>(img.height), 255);
+    const int baselineY = kMargin + above;
+    for (size_t k = 0; k < crops.size(); ++k) {
+        const WordRef& w = crops[k];
+        paintWord(img, pages_[w.page].lines[w.line], w.first, w.last, table_, scale, xs[k], baselineY);
+    }
+    const std::vector<TeacherWord> read = teacher_.readLine(img);
+    ++totals_.teacherLines;
+    totals_.teacherCrops += static_cast<int64_t>(crops.size());
+    for (const TeacherWord& tw : read) {
+        // The crop the word lies in; a word reaching over two crops teaches nothing.
+        size_t k = 0;
+        bool found = false;
+        for (; k < crops.size(); ++k) {
+            const TextLine& line = pages_[crops[k].page].lines[crops[k].line];
+            const int cropRight =
+                xs[k] + static_cast<int>(std::ceil((line.glyphs[crops[k].last].right - line.glyphs[crops[k].first].left + 1) * scale));
+            if (tw.left >= xs[k] - 3 && tw.right <= cropRight + 3) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) continue;
+        const WordRef& w = crops[k];
+        const TextLine& line = pages_[w.page].lines[w.line];
+        std::vector<AlignSegment> segs;
+        for (size_t g = w.first; g <= w.last; ++g) {
+            const Glyph& gl = line.glyphs[g];
+            const double centre = xs[k] + ((gl.left + gl.right) / 2.0 - line.glyphs[w.first].left) * scale;
+            if (centre < tw.left || centre > tw.right) continue;
+            AlignSegment s;
+            s.cluster = gl.cluster;
+            s.mark = gl.cluster >= 0 && table_[gl.cluster].rise == Rise::Raised &&
+                     table_[gl.cluster].height < xHeight_;
+            if (gl.cluster >= 0 && table_[gl.cluster].known) s.label = &table_[gl.cluster].label;
+            segs.push_back(s);
+        }
+        for (const AlignVote& v : alignWord(segs, tw.text)) {
+            const int32_t id = segs[v.segment].cluster;
+            if (id < 0) continue;
+            Cluster& c = table_[id];
+            if (v.text.size() == 1) {
+                const int parts = expectedParts(static_cast<unsigned char>(v.text[0]));
+                if (parts == 1 && c.parts != 1) continue;
+                if (parts == 2 && c.parts < 2) continue;
+            }
+            c.votes[v.text] += std::max(1.0, static_cast<double>(tw.confidence)) / 100.0;
+        }
+    }
+}
+
+void LearnedRun::teach(const std::vector<WordRef>& words) {
+    const double scale = std::clamp(kTargetXHeight / std::max(xHeight_, 1.0), 0.2, 5.0);
+    const int sep = static_cast<int>(3 * spaceGap_ * scale) + 20;
+    std::vector<WordRef> lineCrops;
+    int width = kMargin;
+    for (const WordRef& w : words) {
+        if (totals_.teacherCrops + static_cast<int64_t>(lineCrops.size()) >= kMaxTeacherCrops) break;
+        const TextLine& line = pages_[w.page].lines[w.line];
+        const int cw = static_cast<int>(std::ceil((line.glyphs[w.last].right - line.glyphs[w.first].left + 2) * scale));
+        if (!lineCrops.empty() && width + cw + kMargin > kLineWidth) {
+            readCropLine(lineCrops);
+            lineCrops.clear();
+            width = kMargin;
+        }
+        lineCrops.push_back(w);
+        width += cw + sep;
+    }
+    if (!lineCrops.empty()) readCropLine(lineCrops);
+}
+
+void LearnedRun::decideVotes() {
+    for (Cluster& c : table_.all()) {
+        if (c.known || c.votes.empty()) continue;
+        const auto best = std::max_element(c.votes.begin(), c.votes.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+        c.label = best->first;
+        c.known = true;
+        c.votes.clear();
+    }
+}
+
+// Pixels that differ between two bitmaps placed with b shifted by (dx, dy).
+int64_t difference(const Cluster& a, const Cluster& b, int dx, int dy, int64_t limit) {
+    int64_t diff = 0;
+    const int x0 = std::min(0, dx), y0 = std::min(0, dy);
+    const int x1 = std::max(a.width, b.width + dx), y1 = std::max(a.height, b.height + dy);
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const bool pa = x >= 0 && y >= 0 && x < a.width && y < a.height &&
+                            a.bits[static_cast<size_t>(y) * static_cast<size_t>(a.width) + static_cast<size_t>(x)];
+            const int bx = x - dx, by = y - dy;
+            const bool pb = bx >= 0 && by >= 0 && bx < b.width && by < b.height &&
+                            b.bits[static_cast<size_t>(by) * static_cast<size_t>(b.width) + static_cast<size_t>(bx)];
+            if (pa != pb && ++diff > limit) return diff;
+        }
+    }
+    return diff;
+}
+
+void LearnedRun::nearMatches() {
+    // Known clusters by size, rise and part count.
+    auto key = [](int w, int h, Rise r, int parts) {
+        return (int64_t{w} << 32) ^ (int64_t{h} << 12) ^ (int64_t{static_cast<int>(r)} << 8) ^ parts;
+    };
+    std::unordered_map<int64_t, std::vector<int32_t>> known;
+    auto& all = table_.all();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].known) known[key(all[i].width, all[i].height, all[i].rise, all[i].parts)].push_back(static_cast<int32_t>(i));
+    for (Cluster& u : all) {
+        if (u.known || u.width * u.height > 40000) continue;
+        const int64_t limit = int64_t{u.width} * u.height * 3 / 100;
+        std::string label;
+        bool agree = true, any = false;
+        for (int dw = -1; dw <= 1 && agree; ++dw) {
+            for (int dh = -1; dh <= 1 && agree; ++dh) {
+                const auto it = known.find(key(u.width + dw, u.height + dh, u.rise, u.parts));
+                if (it == known.end()) continue;
+                for (int32_t id : it->second) {
+                    const Cluster& k = all[static_cast<size_t>(id)];
+                    bool near = false;
+                    for (int dx = -1; dx <= 1 && !near; ++dx)
+                        for (int dy = -1; dy <= 1 && !near; ++dy) near = difference(u, k, dx, dy, limit) <= limit;
+                    if (!near) continue;
+                    if (any && k.label != label) {
+                        agree = false;
+                        break;
+                    }
+                    any = true;
+                    label = k.label;
+                }
+            }
+        }
+        if (any && agree) {
+            u.label = label;
+            u.known = true;
+        }
+    }
+}
+
+void LearnedRun::learn() {
+    auto isSlanted = [this](int32_t id) { return slanted(id); };
+    // The text size: the x-height is about the lower quarter of the heights of glyphs on the
+    // baseline.
+    std::vector<int32_t> heights;
+    for (const Page& p : pages_)
+        for (const TextLine& l : p.lines)
+            for (const Glyph& g : l.glyphs)
+                if (g.cluster >= 0 && table_[g.cluster].rise == Rise::Base && table_[g.cluster].parts == 1)
+                    heights.push_back(g.bottom - g.top + 1);
+    if (!heights.empty()) {
+        std::sort(heights.begin(), heights.end());
+        xHeight_ = std::max(4, heights[heights.size() / 4]);
+    }
+    // Spaces: the gaps of the whole stream.
+    std::vector<int32_t> gaps;
+    for (const Page& p : pages_)
+        for (const TextLine& l : p.lines)
+            for (size_t g = 1; g < l.glyphs.size(); ++g) {
+                const Glyph& a = l.glyphs[g - 1];
+                const Glyph& b = l.glyphs[g];
+                gaps.push_back(glyphGap(a, b, table_, slanted(a.cluster) && slanted(b.cluster)));
+            }
+    spaceGap_ = spaceThreshold(gaps, static_cast<int32_t>(xHeight_));
+    totals_.clusters = static_cast<int64_t>(table_.all().size());
+
+    std::unordered_set<uint64_t> used;   // words already sent
+    for (int pass = 0; pass < kTeacherPasses && teacher_.available(); ++pass) {
+        if (pass > 0) nearMatches();
+        // A greedy cover: the first unused word holding a cluster nobody knows yet.
+        std::vector<char> covered(table_.all().size(), 0);
+        std::vector<WordRef> words;
+        for (size_t pi = 0; pi < pages_.size(); ++pi) {
+            for (size_t li = 0; li < pages_[pi].lines.size(); ++li) {
+                const TextLine& line = pages_[pi].lines[li];
+                for (const auto& [first, last] : wordsOf(line, table_, spaceGap_, isSlanted)) {
+                    bool useful = false;
+                    for (size_t g = first; g <= last; ++g) {
+                        const int32_t id = line.glyphs[g].cluster;
+                        if (id >= 0 && !table_[id].known && !covered[static_cast<size_t>(id)]) useful = true;
+                    }
+                    const uint64_t wid = (uint64_t{pi} << 40) ^ (uint64_t{li} << 20) ^ first;
+                    if (!useful || used.count(wid)) continue;
+                    used.insert(wid);
+                    for (size_t g = first; g <= last; ++g)
+                        if (line.glyphs[g].cluster >= 0) covered[static_cast<size_t>(line.glyphs[g].cluster)] = 1;
+                    words.push_back({pi, li, first, last});
+                }
+            }
+        }
+        if (words.empty()) break;
+        teach(words);
+        decideVotes();
+    }
+    nearMatches();
+    if (!teacher_.problem().empty()) ctx_.msg.log(teacher_.problem());
+}
+
+std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
+                                 int32_t& uprightWords, int32_t& chars) {
+    const auto words = wordsOf(line, table_, spaceGap_, [this](int32_t id) { return slanted(id); });
+    // Italics per word from the letters that tell (upright or leaning strokes); words
+    // without a telling letter follow the word before them (or after, at the line start).
+    std::vector<int> italic(words.size(), -1);
+    for (size_t w = 0; w < words.size(); ++w) {
+        int lean = 0;
+        for (size_t g = words[w].first; g <= words[w].second; ++g) {
+            const Glyph& gl = line.glyphs[g];
+            if (gl.cluster < 0 || (gl.bottom - gl.top + 1) * 20 < (line.baseline - line.top + 1) * 9) continue;
+            // Letters only: signs such as # and / lean in upright fonts too.
+            const Cluster& c = table_[gl.cluster];
+            if (!c.known || c.label.empty() || !std::isalpha(static_cast<unsigned char>(c.label[0]))) continue;
+            slanted(gl.cluster);
+            lean += c.lean;
+        }
+        if (lean != 0) italic[w] = lean > 0 ? 1 : 0;
+    }
+    for (size_t w = 1; w < italic.size(); ++w)
+        if (italic[w] < 0) italic[w] = italic[w - 1];
+    for (size_t w = italic.size(); w-- > 1;)
+        if (italic[w - 1] < 0) italic[w - 1] = italic[w];
+    for (int& i : italic) {
+        if (i < 0) i = 0;
+        if (font == 0) i = 0;
+        if (font == 2) i = 1;
+    }
+    const bool tags = ctx_.opt.cbTags;
+    std::string text;
+    for (size_t w = 0; w < words.size(); ++w) {
+        std::string word;
+        for (size_t g = words[w].first; g <= words[w].second; ++g) {
+            const int32_t id = line.glyphs[g].cluster;
+            if (id >= 0 && table_[id].known) {
+                word += table_[id].label;
+            } else {
+                word += kUnknownMark;
+                allKnown = false;
+                ++totals_.unknown;
+            }
+        }
+        // "|" separates lines in the program's texts: Tesseract's bar is an I or an l.
+        for (char& c : word)
+            if (c == '|') c = 'l';
+        // I or l: only the letters of the word go to the dictionary.
+        size_t a = 0, b = word.size();
+        auto letter = [](unsigned char c) { return std::isalpha(c) || c >= 0xC0 || c == '\''; };
+        while (a < b && !letter(static_cast<unsigned char>(word[a]))) ++a;
+        while (b > a && !letter(static_cast<unsigned char>(word[b - 1]))) --b;
+        if (b > a) {
+            const std::string core = word.substr(a, b - a);
+            std::function<bool(const std::string&)> known;
+            if (dictionary_ && dictionary_->loaded()) known = [this](const std::string& s) { return dictionary_->knows(s); };
+            word.replace(a, b - a, chooseIl(core, known));
+        }
+        chars += static_cast<int32_t>(word.size());
+        if (italic[w]) ++italicWords;
+        else ++uprightWords;
+        if (w > 0) {
+            if (tags && italic[w - 1] && !italic[w]) text += "</i>";
+            text += ' ';
+            ++chars;
+            if (tags && !italic[w - 1] && italic[w]) text += "<i>";
+        } else if (tags && italic[w]) {
+            text += "<i>";
+        }
+        text += word;
+    }
+    if (tags && !words.empty() && italic.back()) text += "</i>";
+    return text;
+}
+
+void LearnedRun::write() {
+    dictionary_.emplace(ctx_.opt.ocrLanguage);
+    for (const Page& p : pages_) {
+        TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
+        ++totals_.subtitles;
+        if (p.lines.empty()) continue;   // a picture without ink changes nothing
+        bool allKnown = true;
+        int32_t italicWords = 0, uprightWords = 0, chars = 0;
+        std::string text;
+        for (size_t li = 0; li < p.lines.size(); ++li) {
+            if (li > 0) text += '|';
+            text += lineText(p.lines[li], sub.font, allKnown, italicWords, uprightWords, chars);
+        }
+        if (sub.font == 4 || sub.font == 1) sub.font = italicWords == 0 ? 0 : (uprightWords == 0 ? 2 : 1);
+        sub.ocrOK = allKnown ? 1 : 0;
+        sub.lineCount = static_cast<int32_t>(p.lines.size());
+        sub.charCount = chars;
+        applyReplacements(text, ctx_.opt.coLang);
+        if (sub.locked == 0) sub.text = text;
+    }
+}
+
+}  // namespace
+
+bool learnedOcr(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step, LearnedTotals& totals) {
+    if (ctx.prog.SubKind > 2) {
+        ctx.msg.log("The learned OCR engine reads picture streams only.");
+        return false;
+    }
+    Teacher teacher(ctx.opt.ocrLanguage);
+    if (!teacher.available()) {
+        ctx.msg.log(teacher.problem());
+        return false;
+    }
+    LearnedRun run(ctx, teacher, totals);
+    run.collect(numbers, step);
+    run.learn();
+    run.write();
+    return true;
 }
 
 }  // namespace vantrel

@@ -1,0 +1,361 @@
+// Ink, lines, segments and clusters of the learned engine.
+#include "ocr/learned/glyphs.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <numeric>
+
+namespace vantrel {
+namespace {
+
+int luma(Color c) {
+    const int r = static_cast<int>(c & 0xFF), g = static_cast<int>((c >> 8) & 0xFF), b = static_cast<int>((c >> 16) & 0xFF);
+    return (299 * r + 587 * g + 114 * b) / 1000;
+}
+
+int distance(Color a, Color b) {
+    int d = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        d += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+    return d;
+}
+
+// Opaque enough to be seen as text rather than as its soft edge.
+constexpr int kOpaque = 128;
+constexpr int kDark = 80;
+constexpr int kFarApart = 180;
+
+uint64_t hashBits(int width, int height, Rise rise, const std::vector<uint8_t>& bits) {
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](uint64_t v) {
+        h ^= v;
+        h *= 1099511628211ull;
+    };
+    mix(static_cast<uint64_t>(width));
+    mix(static_cast<uint64_t>(height));
+    mix(static_cast<uint64_t>(rise));
+    // Eight pixels at a time: the bits are bytes of 0 and 1.
+    uint64_t word = 0;
+    int n = 0;
+    for (uint8_t b : bits) {
+        word = (word << 1) | b;
+        if (++n == 64) {
+            mix(word);
+            word = 0;
+            n = 0;
+        }
+    }
+    mix(word);
+    return h;
+}
+
+struct Part {
+    int32_t left, top, right, bottom;   // inclusive, plane coordinates
+    int32_t label;
+};
+
+int32_t findRoot(std::vector<int32_t>& parent, int32_t a) {
+    while (parent[static_cast<size_t>(a)] != a) {
+        parent[static_cast<size_t>(a)] = parent[static_cast<size_t>(parent[static_cast<size_t>(a)])];
+        a = parent[static_cast<size_t>(a)];
+    }
+    return a;
+}
+
+// Rows [top, bottom] of ink runs separated by empty rows; small bands (accents over
+// capitals) join the line they sit on.
+std::vector<std::pair<int, int>> findBands(const InkMask& mask) {
+    std::vector<std::pair<int, int>> bands;
+    int start = -1;
+    for (int y = 0; y <= mask.height; ++y) {
+        bool ink = false;
+        if (y < mask.height) {
+            const uint8_t* row = mask.bits.data() + static_cast<size_t>(y) * static_cast<size_t>(mask.width);
+            ink = std::find(row, row + mask.width, uint8_t{1}) != row + mask.width;
+        }
+        if (ink && start < 0) start = y;
+        if (!ink && start >= 0) {
+            bands.emplace_back(start, y - 1);
+            start = -1;
+        }
+    }
+    int tallest = 0;
+    for (const auto& [a, b] : bands) tallest = std::max(tallest, b - a + 1);
+    for (size_t i = 0; i < bands.size();) {
+        const int h = bands[i].second - bands[i].first + 1;
+        if (h * 10 >= tallest * 4 || bands.size() == 1) {
+            ++i;
+            continue;
+        }
+        // An accent band sits close above its line; anything else stays a line of its own.
+        if (i + 1 < bands.size()) {
+            const auto& next = bands[i + 1];
+            const int gap = next.first - bands[i].second - 1;
+            if (gap * 10 <= (next.second - next.first + 1) * 3) {
+                bands[i + 1].first = bands[i].first;
+                bands.erase(bands.begin() + static_cast<ptrdiff_t>(i));
+                continue;
+            }
+        }
+        if (i > 0) {
+            const auto& prev = bands[i - 1];
+            const int gap = bands[i].first - prev.second - 1;
+            if (gap * 10 <= (prev.second - prev.first + 1) * 2) {
+                bands[i - 1].second = bands[i].second;
+                bands.erase(bands.begin() + static_cast<ptrdiff_t>(i));
+                continue;
+            }
+        }
+        ++i;
+    }
+    return bands;
+}
+
+int overlap(int32_t l1, int32_t r1, int32_t l2, int32_t r2) { return std::min(r1, r2) - std::max(l1, l2) + 1; }
+
+// Two parts stacked one above the other that belong to one glyph: the dot of i, j, ! and ?,
+// accents, the halves of : ; =. For slanted text the upper part lies further right, so the
+// overlap is also tried after taking out a typical italic slant.
+bool stacked(const Part& a, const Part& b, int bandHeight) {
+    const Part& up = a.bottom < b.top ? a : b;
+    const Part& down = a.bottom < b.top ? b : a;
+    if (up.bottom >= down.top) return false;
+    const int gap = down.top - up.bottom - 1;
+    if (gap * 2 > bandHeight) return false;
+    const int hu = up.bottom - up.top + 1, hd = down.bottom - down.top + 1;
+    if (std::min(hu, hd) * 20 > bandHeight * 9) return false;
+    const int narrow = std::min(up.right - up.left, down.right - down.left) + 1;
+    if (overlap(up.left, up.right, down.left, down.right) * 2 >= narrow) return true;
+    const int dy = (down.top + down.bottom) / 2 - (up.top + up.bottom) / 2;
+    const int shift = dy * 21 / 100;
+    return overlap(up.left - shift, up.right - shift, down.left, down.right) * 2 >= narrow;
+}
+
+}  // namespace
+
+std::array<bool, 256> inkEntries(const PaletteState& pal, const std::array<uint32_t, 256>& counts) {
+    std::array<bool, 256> ink{};
+    int outline = -1, fill = -1;
+    for (int c = 0; c < 256; ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (counts[i] == 0 || pal.Alpha[i] < kOpaque) continue;
+        if (luma(pal.Palette[i]) < kDark && (outline < 0 || counts[i] > counts[static_cast<size_t>(outline)])) outline = c;
+    }
+    if (outline >= 0) {
+        for (int c = 0; c < 256; ++c) {
+            const auto i = static_cast<size_t>(c);
+            if (counts[i] == 0 || pal.Alpha[i] < kOpaque) continue;
+            if (distance(pal.Palette[i], pal.Palette[static_cast<size_t>(outline)]) < kFarApart) continue;
+            if (fill < 0 || counts[i] > counts[static_cast<size_t>(fill)]) fill = c;
+        }
+    }
+    for (int c = 0; c < 256; ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (pal.Alpha[i] < kOpaque) continue;
+        if (fill < 0) {
+            ink[i] = true;   // no outline (or dark text): all that is seen is text
+        } else {
+            const Color col = pal.Palette[i];
+            ink[i] = distance(col, pal.Palette[static_cast<size_t>(fill)]) <
+                     distance(col, pal.Palette[static_cast<size_t>(outline)]);
+        }
+    }
+    return ink;
+}
+
+InkMask inkMask(const std::vector<uint8_t>& indexes, int width, int height, const PaletteState& pal) {
+    InkMask mask;
+    const size_t n = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
+    if (n == 0 || indexes.size() < n) return mask;
+    std::array<uint32_t, 256> counts{};
+    for (size_t i = 0; i < n; ++i) ++counts[indexes[i]];
+    const std::array<bool, 256> ink = inkEntries(pal, counts);
+    mask.width = width;
+    mask.height = height;
+    mask.bits.resize(n);
+    for (size_t i = 0; i < n; ++i) mask.bits[i] = ink[indexes[i]] ? 1 : 0;
+    return mask;
+}
+
+int32_t ClusterTable::add(int width, int height, Rise rise, uint8_t parts, std::vector<uint8_t>&& bits) {
+    const uint64_t h = hashBits(width, height, rise, bits);
+    const auto [first, last] = byHash_.equal_range(h);
+    for (auto it = first; it != last; ++it) {
+        Cluster& c = clusters_[static_cast<size_t>(it->second)];
+        if (c.width == width && c.height == height && c.rise == rise && c.bits == bits) {
+            ++c.count;
+            return it->second;
+        }
+    }
+    Cluster c;
+    c.width = width;
+    c.height = height;
+    c.rise = rise;
+    c.parts = parts;
+    c.bits = std::move(bits);
+    c.count = 1;
+    clusters_.push_back(std::move(c));
+    const auto id = static_cast<int32_t>(clusters_.size() - 1);
+    byHash_.emplace(h, id);
+    return id;
+}
+
+std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
+    std::vector<TextLine> lines;
+    if (mask.width <= 0 || mask.height <= 0) return lines;
+    const int w = mask.width;
+    std::vector<int32_t> labels;
+    std::vector<int32_t> stack;
+    for (const auto& [bandTop, bandBottom] : findBands(mask)) {
+        const int bh = bandBottom - bandTop + 1;
+        labels.assign(static_cast<size_t>(w) * static_cast<size_t>(bh), -1);
+        std::vector<Part> parts;
+        // 8-connected parts of the band.
+        for (int y = 0; y < bh; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const size_t at = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
+                if (labels[at] >= 0 || !mask.at(x, bandTop + y)) continue;
+                const auto id = static_cast<int32_t>(parts.size());
+                Part p{x, y, x, y, id};
+                labels[at] = id;
+                stack.assign(1, static_cast<int32_t>(at));
+                while (!stack.empty()) {
+                    const int32_t cur = stack.back();
+                    stack.pop_back();
+                    const int cx = cur % w, cy = cur / w;
+                    p.left = std::min(p.left, cx);
+                    p.right = std::max(p.right, cx);
+                    p.top = std::min(p.top, cy);
+                    p.bottom = std::max(p.bottom, cy);
+                    for (int dy = -1; dy <= 1; ++dy) {
+                        const int ny = cy + dy;
+                        if (ny < 0 || ny >= bh) continue;
+                        for (int dx = -1; dx <= 1; ++dx) {
+                            const int nx = cx + dx;
+                            if (nx < 0 || nx >= w) continue;
+                            const size_t n = static_cast<size_t>(ny) * static_cast<size_t>(w) + static_cast<size_t>(nx);
+                            if (labels[n] >= 0 || !mask.at(nx, bandTop + ny)) continue;
+                            labels[n] = id;
+                            stack.push_back(static_cast<int32_t>(n));
+                        }
+                    }
+                }
+                parts.push_back(p);
+            }
+        }
+        if (parts.empty()) continue;
+        std::sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.left < b.left; });
+        std::vector<int32_t> parent(parts.size());
+        std::iota(parent.begin(), parent.end(), 0);
+        // Stacked parts: only neighbours in x can overlap, so the scan stops at the first part
+        // that starts right of this one's end plus a slant allowance.
+        for (size_t i = 0; i < parts.size(); ++i) {
+            for (size_t j = i + 1; j < parts.size() && parts[j].left <= parts[i].right + bh / 3; ++j) {
+                if (stacked(parts[i], parts[j], bh))
+                    parent[static_cast<size_t>(findRoot(parent, static_cast<int32_t>(j)))] =
+                        findRoot(parent, static_cast<int32_t>(i));
+            }
+        }
+        // Groups: the union of their parts.
+        std::vector<Part> groups;
+        std::vector<int32_t> groupOf(parts.size(), -1), partCount;
+        std::vector<int32_t> groupOfLabel(parts.size(), -1);
+        for (size_t i = 0; i < parts.size(); ++i) {
+            const int32_t r = findRoot(parent, static_cast<int32_t>(i));
+            if (groupOf[static_cast<size_t>(r)] < 0) {
+                groupOf[static_cast<size_t>(r)] = static_cast<int32_t>(groups.size());
+                groups.push_back(parts[i]);
+                partCount.push_back(0);
+            }
+            const int32_t g = groupOf[static_cast<size_t>(r)];
+            Part& gp = groups[static_cast<size_t>(g)];
+            gp.left = std::min(gp.left, parts[i].left);
+            gp.right = std::max(gp.right, parts[i].right);
+            gp.top = std::min(gp.top, parts[i].top);
+            gp.bottom = std::max(gp.bottom, parts[i].bottom);
+            ++partCount[static_cast<size_t>(g)];
+            groupOfLabel[static_cast<size_t>(parts[i].label)] = g;
+        }
+        // Baseline: the bottom row most tall-enough groups share.
+        std::vector<int> bottoms;
+        for (const Part& g : groups)
+            if ((g.bottom - g.top + 1) * 10 >= bh * 3) bottoms.push_back(g.bottom);
+        if (bottoms.empty())
+            for (const Part& g : groups) bottoms.push_back(g.bottom);
+        std::sort(bottoms.begin(), bottoms.end());
+        int baseline = bottoms.front(), bestRun = 0;
+        for (size_t i = 0; i < bottoms.size();) {
+            size_t j = i;
+            while (j < bottoms.size() && bottoms[j] == bottoms[i]) ++j;
+            if (static_cast<int>(j - i) > bestRun || (static_cast<int>(j - i) == bestRun && bottoms[i] > baseline)) {
+                bestRun = static_cast<int>(j - i);
+                baseline = bottoms[i];
+            }
+            i = j;
+        }
+        const int above = std::max(1, baseline);   // band rows above the baseline
+        auto riseOf = [&](const Part& g) {
+            if (g.bottom > baseline + std::max(1, above / 12)) return Rise::Below;
+            if ((baseline - g.bottom) * 10 > above * 3) return Rise::Raised;
+            return Rise::Base;
+        };
+        // Quote marks: two small raised groups side by side make one glyph.
+        std::vector<int32_t> order(groups.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(),
+                  [&](int32_t a, int32_t b) { return groups[static_cast<size_t>(a)].left < groups[static_cast<size_t>(b)].left; });
+        std::vector<int32_t> mergedInto(groups.size(), -1);
+        for (size_t k = 0; k + 1 < order.size(); ++k) {
+            Part& a = groups[static_cast<size_t>(order[k])];
+            const Part& b = groups[static_cast<size_t>(order[k + 1])];
+            if (mergedInto[static_cast<size_t>(order[k])] >= 0) continue;
+            const int ha = a.bottom - a.top + 1, hb = b.bottom - b.top + 1;
+            const int wa = a.right - a.left + 1, wb = b.right - b.left + 1;
+            if (riseOf(a) != Rise::Raised || riseOf(b) != Rise::Raised) continue;
+            if (partCount[static_cast<size_t>(order[k])] != 1 || partCount[static_cast<size_t>(order[k + 1])] != 1) continue;
+            if (std::abs(ha - hb) * 4 > std::max(ha, hb) || b.left - a.right - 1 > std::max({3, std::max(wa, wb) * 3 / 2, std::max(ha, hb) * 6 / 10}))
+                continue;
+            if (std::max(ha, hb) * 2 > above) continue;
+            mergedInto[static_cast<size_t>(order[k + 1])] = order[k];
+            a.left = std::min(a.left, b.left);
+            a.right = std::max(a.right, b.right);
+            a.top = std::min(a.top, b.top);
+            a.bottom = std::max(a.bottom, b.bottom);
+            partCount[static_cast<size_t>(order[k])] += 1;
+            ++k;
+        }
+        for (int32_t& g : groupOfLabel) {
+            if (g >= 0 && mergedInto[static_cast<size_t>(g)] >= 0) g = mergedInto[static_cast<size_t>(g)];
+        }
+
+        TextLine line;
+        line.top = bandTop;
+        line.bottom = bandBottom;
+        line.baseline = bandTop + baseline;
+        for (int32_t gi : order) {
+            if (mergedInto[static_cast<size_t>(gi)] >= 0) continue;
+            const Part& g = groups[static_cast<size_t>(gi)];
+            Glyph glyph{-1, g.left, bandTop + g.top, g.right, bandTop + g.bottom};
+            const int gw = g.right - g.left + 1, gh = g.bottom - g.top + 1;
+            if (int64_t{gw} * gh <= kMaxClusterPixels) {
+                std::vector<uint8_t> bits(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
+                for (int y = 0; y < gh; ++y) {
+                    for (int x = 0; x < gw; ++x) {
+                        const int32_t l = labels[static_cast<size_t>(g.top + y) * static_cast<size_t>(w) +
+                                                 static_cast<size_t>(g.left + x)];
+                        if (l >= 0 && groupOfLabel[static_cast<size_t>(l)] == gi)
+                            bits[static_cast<size_t>(y) * static_cast<size_t>(gw) + static_cast<size_t>(x)] = 1;
+                    }
+                }
+                const auto pc = static_cast<uint8_t>(std::min<int32_t>(partCount[static_cast<size_t>(gi)], 255));
+                glyph.cluster = table.add(gw, gh, riseOf(g), pc, std::move(bits));
+            }
+            line.glyphs.push_back(glyph);
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+}  // namespace vantrel

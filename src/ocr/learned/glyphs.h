@@ -1,0 +1,94 @@
+// The learned engine's view of a picture: ink, text lines, glyph segments, and the table of
+// distinct glyph bitmaps (clusters) shared by the whole stream.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/pictures.h"
+
+namespace vantrel {
+
+// One bit of ink per pixel (0 or 1), row-major.
+struct InkMask {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bits;
+
+    uint8_t at(int x, int y) const { return bits[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+};
+
+// Which palette entries are ink. `counts` holds how many pixels use each entry. The outline
+// is the most used opaque dark entry, the fill the most used opaque entry far from it; each
+// opaque entry is ink when it lies nearer the fill. Without an outline every opaque entry is
+// ink, so coloured text stays ink whatever its hue.
+std::array<bool, 256> inkEntries(const PaletteState& pal, const std::array<uint32_t, 256>& counts);
+
+// The ink of a plane of palette indexes.
+InkMask inkMask(const std::vector<uint8_t>& indexes, int width, int height, const PaletteState& pal);
+
+// Where a glyph sits against its line's baseline; part of a cluster's key so a comma and an
+// apostrophe of the same shape stay apart.
+enum class Rise : uint8_t { Base = 0, Below = 1, Raised = 2 };
+
+// A distinct glyph bitmap and what the engine knows of it.
+struct Cluster {
+    int width = 0;
+    int height = 0;
+    Rise rise = Rise::Base;
+    uint8_t parts = 1;               // connected parts (i, j, accents, : ; have more than one)
+    std::vector<uint8_t> bits;       // width * height, 0 or 1
+    int32_t count = 0;               // occurrences in the stream
+    bool known = false;
+    std::string label;               // Windows-1252 text, one or two characters
+    std::map<std::string, double> votes;
+    float slant = 0;                 // best deslant shear, 0 for upright or symmetric shapes
+    int8_t lean = 0;                 // +1 italic, -1 upright, 0 cannot tell
+    bool slantDone = false;
+};
+
+// All distinct bitmaps of a stream: identical bitmaps (same size, rise and bits) share one
+// entry, found by a 64-bit hash and an exact compare.
+class ClusterTable {
+public:
+    // The cluster of a bitmap; a new one when it was not seen before. Counts the occurrence.
+    int32_t add(int width, int height, Rise rise, uint8_t parts, std::vector<uint8_t>&& bits);
+    std::vector<Cluster>& all() { return clusters_; }
+    const std::vector<Cluster>& all() const { return clusters_; }
+    Cluster& operator[](int32_t id) { return clusters_[static_cast<size_t>(id)]; }
+    const Cluster& operator[](int32_t id) const { return clusters_[static_cast<size_t>(id)]; }
+
+private:
+    std::vector<Cluster> clusters_;
+    std::unordered_multimap<uint64_t, int32_t> byHash_;
+};
+
+// One glyph segment placed in its line: a cluster at a position (inclusive box).
+struct Glyph {
+    int32_t cluster = -1;   // -1: too large to learn; always unknown
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+struct TextLine {
+    int32_t top = 0;
+    int32_t bottom = 0;       // inclusive
+    int32_t baseline = 0;     // the row most glyphs end on
+    std::vector<Glyph> glyphs;   // left to right
+};
+
+// Bitmaps larger than this are not learnt (a filled rectangle, a picture): always unknown.
+inline constexpr int64_t kMaxClusterPixels = 200000;
+
+// The text lines of a mask, top to bottom, with their glyph segments: lines from the row
+// projection (an accent band joins the line under it), segments as 8-connected parts with
+// vertically stacked parts merged (i, j, accents, : ; ! ?) and quote marks paired.
+std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table);
+
+}  // namespace vantrel

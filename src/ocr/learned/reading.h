@@ -1,0 +1,62 @@
+// The learned engine's reading steps that work on geometry and text alone: the space
+// threshold, slant, alignment of the teacher's words with glyph segments, and the I/l choice.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ocr/learned/glyphs.h"
+
+namespace vantrel {
+
+// The gap (columns between two neighbouring glyphs) from which on a space is written: Otsu's
+// cut of the gap histogram, or a share of the text height when the gaps do not fall into two
+// groups (too few words to tell).
+int32_t spaceThreshold(const std::vector<int32_t>& gaps, int32_t textHeight);
+
+// The columns between two neighbouring glyphs. For slanted glyphs the gap is measured along
+// the rows both cover, which follows the slant.
+int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, bool slanted);
+
+// How a glyph bitmap leans: `slant` is the shear (x shift per row up) that makes its columns
+// sharpest, 0 when the shape is as sharp sheared the other way (A, W, w) or its strokes are
+// diagonal (v, y, z); `lean` is +1 for clear italic evidence, -1 for a clear upright stroke,
+// 0 when the shape tells nothing.
+struct SlantScore {
+    float slant = 0;
+    int lean = 0;
+};
+SlantScore slantOf(const Cluster& c);
+
+// One segment of a word crop as the alignment sees it.
+struct AlignSegment {
+    int32_t cluster = -1;
+    const std::string* label = nullptr;   // the known label, or null
+    bool mark = false;                    // small and raised: half of a quotation mark, maybe
+};
+
+// One vote the alignment gives: segment `segment` of the word reads `text`.
+struct AlignVote {
+    size_t segment = 0;
+    std::string text;
+};
+
+// Aligns a word Tesseract read with the word's segments, left to right, by a monotonic
+// dynamic programme: a known segment takes its label (a differing label costs a mismatch),
+// an unknown segment takes one character or two (touching glyphs), two raised marks may
+// share one character, and a character or segment may stay unmatched at a cost. Returns
+// the votes for unknown segments; none when the best alignment is poor.
+std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, const std::string& text);
+
+// How many separate parts a character's glyph has in common fonts (i 2, é 2, a 1), or 0
+// when it depends on the font.
+int expectedParts(unsigned char c);
+
+// Chooses I or l for each of these glyphs in a word (Windows-1252 letters, no spaces):
+// the spelling the dictionary knows, else by context (l between capitals is I, a lone one
+// is I, I inside lower-case letters is l). `known` is the dictionary lookup.
+std::string chooseIl(const std::string& word, const std::function<bool(const std::string&)>& known);
+
+}  // namespace vantrel
