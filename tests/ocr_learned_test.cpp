@@ -82,6 +82,9 @@ TEST(LearnedInk, PaletteEntriesBecomeInk) {
          {5000, 700, 80, 80},
          {false, true, true, false}},
         {"one colour", {{rgb(255, 255, 255), 255}}, {4000}, {true}},
+        {"grey outline", {{0, 0}, {rgb(250, 250, 250), 255}, {rgb(90, 90, 90), 255}, {rgb(190, 190, 190), 255}},
+         {5000, 700, 900, 50},
+         {false, true, false, true}},
         {"dark text without outline", {{0, 0}, {rgb(20, 20, 20), 255}}, {5000, 500}, {false, true}},
     };
     for (const InkCase& c : cases) {
@@ -183,6 +186,8 @@ TEST(LearnedAlign, TeacherWordsVoteForUnknownSegments) {
         std::string text;
         std::string votes;   // "segment=text" joined by ' '; empty: no votes
         size_t marks = 0;    // the first `marks` segments are raised marks
+        std::string parts = {};   // part count per segment (none: not known)
+        std::vector<int> widths = {};
     };
     const std::vector<Case> cases = {
         {"one to one", {nullptr, nullptr, nullptr}, "cat", "0=c 1=a 2=t"},
@@ -191,6 +196,10 @@ TEST(LearnedAlign, TeacherWordsVoteForUnknownSegments) {
         {"touching pair takes two characters", {nullptr, nullptr, nullptr}, "barn", "0=b 1=a 2=rn"},
         {"two marks share a quotation mark", {nullptr, nullptr, nullptr, nullptr}, "\"Yo", "2=Y 3=o", 2},
         {"disagreeing anchor still aligns", {&I, nullptr, nullptr}, "lit", "1=i 2=t"},
+        {"touching pair before a two-part sign", {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, "puerta!",
+         "0=p 1=u 2=e 3=rt 4=a 5=!", 0, "111112", {10, 11, 9, 13, 9, 3}},
+        {"the ellipsis is three dots", {nullptr, nullptr, nullptr, nullptr, nullptr}, "no\x85", "0=n 1=o 2=. 3=. 4=.", 0,
+         "11111", {10, 10, 3, 3, 3}},
         {"a stray sign is left out", {nullptr, nullptr, nullptr}, "was_", "0=w 1=a 2=s"},
         {"nothing alike", {&k, &k, &k, &k}, "xyzw", ""},
         {"one segment, long text", {nullptr}, "abcdef", ""},
@@ -198,7 +207,8 @@ TEST(LearnedAlign, TeacherWordsVoteForUnknownSegments) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<AlignSegment> segs;
-        for (size_t i = 0; i < c.labels.size(); ++i) segs.push_back({static_cast<int32_t>(i), c.labels[i], i < c.marks});
+        for (size_t i = 0; i < c.labels.size(); ++i) segs.push_back({static_cast<int32_t>(i), c.labels[i], i < c.marks, i < c.parts.size() ? c.parts[i] - '0' : 0,
+                            i < c.widths.size() ? c.widths[i] : 0});
         std::string got;
         for (const AlignVote& v : alignWord(segs, c.text)) {
             if (!got.empty()) got += ' ';

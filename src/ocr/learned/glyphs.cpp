@@ -23,7 +23,6 @@ int distance(Color a, Color b) {
 
 // Opaque enough to be seen as text rather than as its soft edge.
 constexpr int kOpaque = 128;
-constexpr int kDark = 80;
 constexpr int kFarApart = 180;
 
 uint64_t hashBits(int width, int height, Rise rise, const std::vector<uint8_t>& bits) {
@@ -117,44 +116,54 @@ int overlap(int32_t l1, int32_t r1, int32_t l2, int32_t r2) { return std::min(r1
 // Two parts stacked one above the other that belong to one glyph: the dot of i, j, ! and ?,
 // accents, the halves of : ; =. For slanted text the upper part lies further right, so the
 // overlap is also tried after taking out a typical italic slant.
-bool stacked(const Part& a, const Part& b, int bandHeight) {
+// How well two parts stack into one glyph (0: not at all): the share of the narrower part's
+// width that the other covers, also tried after taking out a typical italic slant.
+double stacking(const Part& a, const Part& b, int bandHeight) {
     const Part& up = a.bottom < b.top ? a : b;
     const Part& down = a.bottom < b.top ? b : a;
-    if (up.bottom >= down.top) return false;
+    if (up.bottom >= down.top) return 0;
     const int gap = down.top - up.bottom - 1;
-    if (gap * 2 > bandHeight) return false;
+    if (gap * 2 > bandHeight) return 0;
     const int hu = up.bottom - up.top + 1, hd = down.bottom - down.top + 1;
-    if (std::min(hu, hd) * 20 > bandHeight * 9) return false;
+    if (std::min(hu, hd) * 20 > bandHeight * 9) return 0;
     const int narrow = std::min(up.right - up.left, down.right - down.left) + 1;
-    if (overlap(up.left, up.right, down.left, down.right) * 2 >= narrow) return true;
     const int dy = (down.top + down.bottom) / 2 - (up.top + up.bottom) / 2;
     const int shift = dy * 21 / 100;
-    return overlap(up.left - shift, up.right - shift, down.left, down.right) * 2 >= narrow;
+    const int best = std::max(overlap(up.left, up.right, down.left, down.right),
+                              overlap(up.left - shift, up.right - shift, down.left, down.right));
+    return best * 2 >= narrow ? static_cast<double>(best) / narrow : 0;
 }
+
+bool isSmall(const Part& p, int bandHeight) { return (p.bottom - p.top + 1) * 20 <= bandHeight * 9; }
 
 }  // namespace
 
 std::array<bool, 256> inkEntries(const PaletteState& pal, const std::array<uint32_t, 256>& counts) {
     std::array<bool, 256> ink{};
-    int outline = -1, fill = -1;
-    for (int c = 0; c < 256; ++c) {
-        const auto i = static_cast<size_t>(c);
-        if (counts[i] == 0 || pal.Alpha[i] < kOpaque) continue;
-        if (luma(pal.Palette[i]) < kDark && (outline < 0 || counts[i] > counts[static_cast<size_t>(outline)])) outline = c;
-    }
-    if (outline >= 0) {
+    // The most used opaque entry, and the most used one far from it: of the two, the darker
+    // is the outline and the lighter the fill (a grey outline is an outline too).
+    auto used = [&](int c) { return counts[static_cast<size_t>(c)] > 0 && pal.Alpha[static_cast<size_t>(c)] >= kOpaque; };
+    int first = -1, second = -1;
+    for (int c = 0; c < 256; ++c)
+        if (used(c) && (first < 0 || counts[static_cast<size_t>(c)] > counts[static_cast<size_t>(first)])) first = c;
+    if (first >= 0) {
         for (int c = 0; c < 256; ++c) {
-            const auto i = static_cast<size_t>(c);
-            if (counts[i] == 0 || pal.Alpha[i] < kOpaque) continue;
-            if (distance(pal.Palette[i], pal.Palette[static_cast<size_t>(outline)]) < kFarApart) continue;
-            if (fill < 0 || counts[i] > counts[static_cast<size_t>(fill)]) fill = c;
+            if (!used(c) || distance(pal.Palette[static_cast<size_t>(c)], pal.Palette[static_cast<size_t>(first)]) < kFarApart)
+                continue;
+            if (second < 0 || counts[static_cast<size_t>(c)] > counts[static_cast<size_t>(second)]) second = c;
         }
+    }
+    int outline = -1, fill = -1;
+    if (second >= 0) {
+        const bool firstDarker = luma(pal.Palette[static_cast<size_t>(first)]) < luma(pal.Palette[static_cast<size_t>(second)]);
+        outline = firstDarker ? first : second;
+        fill = firstDarker ? second : first;
     }
     for (int c = 0; c < 256; ++c) {
         const auto i = static_cast<size_t>(c);
         if (pal.Alpha[i] < kOpaque) continue;
         if (fill < 0) {
-            ink[i] = true;   // no outline (or dark text): all that is seen is text
+            ink[i] = true;   // one colour (no outline): all that is seen is text
         } else {
             const Color col = pal.Palette[i];
             ink[i] = distance(col, pal.Palette[static_cast<size_t>(fill)]) <
@@ -248,14 +257,24 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
         std::sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.left < b.left; });
         std::vector<int32_t> parent(parts.size());
         std::iota(parent.begin(), parent.end(), 0);
-        // Stacked parts: only neighbours in x can overlap, so the scan stops at the first part
-        // that starts right of this one's end plus a slant allowance.
+        // Stacked parts: each small part (dot, accent, half of a colon) joins the one part it
+        // stacks with best, so the dots of an italic "ij" do not tie both letters together.
+        // Only neighbours in x can overlap: the scan stops a slant allowance past the part.
         for (size_t i = 0; i < parts.size(); ++i) {
-            for (size_t j = i + 1; j < parts.size() && parts[j].left <= parts[i].right + bh / 3; ++j) {
-                if (stacked(parts[i], parts[j], bh))
-                    parent[static_cast<size_t>(findRoot(parent, static_cast<int32_t>(j)))] =
-                        findRoot(parent, static_cast<int32_t>(i));
+            if (!isSmall(parts[i], bh)) continue;
+            double bestScore = 0;
+            size_t best = i;
+            for (size_t j = 0; j < parts.size(); ++j) {
+                if (j == i || parts[j].left > parts[i].right + bh / 3 || parts[j].right + bh / 3 < parts[i].left) continue;
+                const double score = stacking(parts[i], parts[j], bh);
+                if (score > bestScore) {
+                    bestScore = score;
+                    best = j;
+                }
             }
+            if (best != i)
+                parent[static_cast<size_t>(findRoot(parent, static_cast<int32_t>(best)))] =
+                    findRoot(parent, static_cast<int32_t>(i));
         }
         // Groups: the union of their parts.
         std::vector<Part> groups;
@@ -300,7 +319,7 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
             if ((baseline - g.bottom) * 10 > above * 3) return Rise::Raised;
             return Rise::Base;
         };
-        // Quote marks: two small raised groups side by side make one glyph.
+        // Quotation marks: two small marks side by side off the baseline make one glyph.
         std::vector<int32_t> order(groups.size());
         std::iota(order.begin(), order.end(), 0);
         std::sort(order.begin(), order.end(),
@@ -312,7 +331,8 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
             if (mergedInto[static_cast<size_t>(order[k])] >= 0) continue;
             const int ha = a.bottom - a.top + 1, hb = b.bottom - b.top + 1;
             const int wa = a.right - a.left + 1, wb = b.right - b.left + 1;
-            if (riseOf(a) != Rise::Raised || riseOf(b) != Rise::Raised) continue;
+            // Raised pairs are “ ” and ", a pair below the baseline is „.
+            if (riseOf(a) == Rise::Base || riseOf(a) != riseOf(b)) continue;
             if (partCount[static_cast<size_t>(order[k])] != 1 || partCount[static_cast<size_t>(order[k + 1])] != 1) continue;
             if (std::abs(ha - hb) * 4 > std::max(ha, hb) || b.left - a.right - 1 > std::max({3, std::max(wa, wb) * 3 / 2, std::max(ha, hb) * 6 / 10}))
                 continue;

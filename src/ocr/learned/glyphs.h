@@ -22,10 +22,10 @@ struct InkMask {
     uint8_t at(int x, int y) const { return bits[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
 };
 
-// Which palette entries are ink. `counts` holds how many pixels use each entry. The outline
-// is the most used opaque dark entry, the fill the most used opaque entry far from it; each
-// opaque entry is ink when it lies nearer the fill. Without an outline every opaque entry is
-// ink, so coloured text stays ink whatever its hue.
+// Which palette entries are ink. `counts` holds how many pixels use each entry. Of the most
+// used opaque entry and the most used opaque entry far from it, the darker is the outline
+// and the lighter the fill; each opaque entry is ink when it lies nearer the fill. Without
+// a second colour every opaque entry is ink, so coloured text stays ink whatever its hue.
 std::array<bool, 256> inkEntries(const PaletteState& pal, const std::array<uint32_t, 256>& counts);
 
 // The ink of a plane of palette indexes.

@@ -42,6 +42,9 @@ struct WordRef {
     size_t page, line, first, last;   // glyphs [first, last] of one line
 };
 
+std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, int32_t spaceGap,
+                                               const std::function<int32_t(const TextLine&, size_t)>& gap);
+
 class LearnedRun {
 public:
     LearnedRun(Context& ctx, Teacher& teacher, LearnedTotals& totals)
@@ -54,10 +57,19 @@ public:
 private:
     void readPage(int32_t n);
     bool slanted(int32_t cluster);
+    // The gap before glyph g of a line, each glyph deslanted by its lean.
+    int32_t gapBefore(const TextLine& line, size_t g);
+    std::vector<std::pair<size_t, size_t>> wordsIn(const TextLine& line) {
+        return wordsOf(line, spaceGap_, [this](const TextLine& l, size_t g) { return gapBefore(l, g); });
+    }
     void teach(const std::vector<WordRef>& words);
     void readCropLine(const std::vector<WordRef>& crops);
     void nearMatches();
     void decideVotes();
+    int wordLean(const TextLine& line, size_t first, size_t last);
+    void tallyItalics();
+    bool curly(const Cluster& c, const std::vector<int32_t>& commas) const;
+    bool ellipsisAt(const TextLine& line, size_t g, size_t last) const;
     std::string lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
                          int32_t& uprightWords, int32_t& chars);
 
@@ -67,6 +79,9 @@ private:
     ClusterTable table_;
     std::vector<Page> pages_;
     int32_t spaceGap_ = 8;
+    float italicShear_ = 0.2f;
+    std::vector<int32_t> italicTally_;
+    int32_t period_ = -1;   // the most frequent bitmap read as "."
     double xHeight_ = 20;
     std::optional<Dictionary> dictionary_;
 };
@@ -117,18 +132,26 @@ bool LearnedRun::slanted(int32_t id) {
     return c.slant >= kItalicSlant;
 }
 
+int32_t LearnedRun::gapBefore(const TextLine& line, size_t g) {
+    const Glyph& a = line.glyphs[g - 1];
+    const Glyph& b = line.glyphs[g];
+    slanted(a.cluster);
+    slanted(b.cluster);
+    auto lean = [&](const Glyph& gl) { return gl.cluster < 0 ? 0 : table_[gl.cluster].lean; };
+    const int la = lean(a), lb = lean(b);
+    // A glyph whose shape does not tell takes its neighbour's slant.
+    const bool ia = la > 0 || (la == 0 && lb > 0), ib = lb > 0 || (lb == 0 && la > 0);
+    return glyphGap(a, b, table_, line.baseline, ia ? italicShear_ : 0.f, ib ? italicShear_ : 0.f);
+}
+
 // Words of a line as glyph index ranges.
-std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, const ClusterTable& table, int32_t spaceGap,
-                                               const std::function<bool(int32_t)>& slanted) {
+std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, int32_t spaceGap,
+                                               const std::function<int32_t(const TextLine&, size_t)>& gap) {
     std::vector<std::pair<size_t, size_t>> words;
     size_t first = 0;
     for (size_t g = 1; g <= line.glyphs.size(); ++g) {
         bool cut = g == line.glyphs.size();
-        if (!cut) {
-            const Glyph& a = line.glyphs[g - 1];
-            const Glyph& b = line.glyphs[g];
-            cut = glyphGap(a, b, table, slanted(a.cluster) && slanted(b.cluster)) >= spaceGap;
-        }
+        if (!cut) cut = gap(line, g) >= spaceGap;
         if (cut) {
             words.emplace_back(first, g - 1);
             first = g;
@@ -230,6 +253,8 @@ void LearnedRun::readCropLine(const std::vector<WordRef>& crops) {
             if (centre < tw.left || centre > tw.right) continue;
             AlignSegment s;
             s.cluster = gl.cluster;
+            s.parts = gl.cluster >= 0 ? table_[gl.cluster].parts : 0;
+            s.width = gl.right - gl.left + 1;
             s.mark = gl.cluster >= 0 && table_[gl.cluster].rise == Rise::Raised &&
                      table_[gl.cluster].height < xHeight_;
             if (gl.cluster >= 0 && table_[gl.cluster].known) s.label = &table_[gl.cluster].label;
@@ -269,6 +294,59 @@ void LearnedRun::teach(const std::vector<WordRef>& words) {
     if (!lineCrops.empty()) readCropLine(lineCrops);
 }
 
+// Pixels that differ between two bitmaps placed with b shifted by (dx, dy).
+int64_t difference(const Cluster& a, const Cluster& b, int dx, int dy, int64_t limit);
+
+// Whether a raised mark is a curly apostrophe: drawn like one of the stream's commas, or
+// ending in a tail left of its head (a straight ' stands upright and narrows evenly).
+bool LearnedRun::curly(const Cluster& c, const std::vector<int32_t>& commas) const {
+    for (int32_t id : commas) {
+        const Cluster& k = table_[id];
+        if (std::abs(k.width - c.width) > 1 || std::abs(k.height - c.height) > 1) continue;
+        const int64_t limit = int64_t{c.width} * c.height / 8;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (difference(c, k, dx, dy, limit) <= limit) return true;
+    }
+    // The top row against the bottom row: a straight mark narrows from both sides or keeps
+    // its place; a curly one ends in a tail further left.
+    auto edges = [&](int y, int& left, double& centre) {
+        left = -1;
+        double sum = 0, n = 0;
+        for (int x = 0; x < c.width; ++x)
+            if (c.bits[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)]) {
+                if (left < 0) left = x;
+                sum += x;
+                ++n;
+            }
+        centre = n > 0 ? sum / n : 0;
+    };
+    int topLeft = 0, bottomLeft = 0;
+    double topCentre = 0, bottomCentre = 0;
+    edges(0, topLeft, topCentre);
+    edges(c.height - 1, bottomLeft, bottomCentre);
+    return c.height >= 4 && bottomLeft >= 0 && topLeft >= 0 && bottomLeft <= topLeft &&
+           bottomCentre < topCentre - 0.5;
+}
+
+// Three dots read as periods, evenly and closely set, that are not three copies of the
+// stream's period: the ellipsis character.
+bool LearnedRun::ellipsisAt(const TextLine& line, size_t g, size_t last) const {
+    if (g + 2 > last) return false;
+    int32_t gaps[2];
+    for (size_t k = 0; k < 3; ++k) {
+        const int32_t id = line.glyphs[g + k].cluster;
+        if (id < 0 || !table_[id].known || table_[id].label != ".") return false;
+        if (k > 0) gaps[k - 1] = line.glyphs[g + k].left - line.glyphs[g + k - 1].right - 1;
+    }
+    // Typed periods repeat the stream's period bitmap; the ellipsis glyph's dots sit at
+    // other fractions of a pixel and come out unlike it.
+    if (line.glyphs[g].cluster == period_ && line.glyphs[g + 1].cluster == period_ && line.glyphs[g + 2].cluster == period_)
+        return false;
+    const int32_t dot = line.glyphs[g].right - line.glyphs[g].left + 1;
+    return std::abs(gaps[0] - gaps[1]) <= 1 && gaps[0] <= dot * 7 / 2 + 1;
+}
+
 void LearnedRun::decideVotes() {
     for (Cluster& c : table_.all()) {
         if (c.known || c.votes.empty()) continue;
@@ -277,6 +355,30 @@ void LearnedRun::decideVotes() {
         c.label = best->first;
         c.known = true;
         c.votes.clear();
+    }
+    // Tesseract reads ’ as ' and a dash as - ; the shapes tell. A raised mark shaped like
+    // the stream's comma, or whose foot lies left of its head, is the typographic
+    // apostrophe; a dash about an x-height wide is –, a wider one —.
+    std::vector<int32_t> commas;
+    for (size_t i = 0; i < table_.all().size(); ++i)
+        if (table_.all()[i].known && table_.all()[i].label == ",") commas.push_back(static_cast<int32_t>(i));
+    for (Cluster& c : table_.all()) {
+        if (!c.known) continue;
+        const bool apostrophe = c.label == "'" || c.label == "\x91" || c.label == "\x92";
+        if (apostrophe && c.rise == Rise::Raised && curly(c, commas)) {
+            // A curly mark with its head on top is ’, with its head below ‘.
+            int64_t topInk = 0, bottomInk = 0;
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < c.width; ++x)
+                    (y * 2 < c.height ? topInk : bottomInk) +=
+                        c.bits[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)];
+            c.label = topInk >= bottomInk ? "\x92" : "\x91";
+        }
+        if (c.label == "-" || c.label == "\x96" || c.label == "\x97") {
+            if (c.width >= xHeight_ * 1.5) c.label = "\x97";
+            else if (c.width >= xHeight_ * 0.75) c.label = "\x96";
+            else c.label = "-";
+        }
     }
 }
 
@@ -339,7 +441,6 @@ void LearnedRun::nearMatches() {
 }
 
 void LearnedRun::learn() {
-    auto isSlanted = [this](int32_t id) { return slanted(id); };
     // The text size: the x-height is about the lower quarter of the heights of glyphs on the
     // baseline.
     std::vector<int32_t> heights;
@@ -352,15 +453,23 @@ void LearnedRun::learn() {
         std::sort(heights.begin(), heights.end());
         xHeight_ = std::max(4, heights[heights.size() / 4]);
     }
+    // The slant of the stream's italics: the most common shear of the leaning glyphs.
+    std::map<float, int64_t> shears;
+    for (const Page& p : pages_)
+        for (const TextLine& l : p.lines)
+            for (const Glyph& g : l.glyphs)
+                if (slanted(g.cluster) && table_[g.cluster].lean > 0) ++shears[table_[g.cluster].slant];
+    int64_t most = 0;
+    for (const auto& [shear, n] : shears)
+        if (n > most) {
+            most = n;
+            italicShear_ = shear;
+        }
     // Spaces: the gaps of the whole stream.
     std::vector<int32_t> gaps;
     for (const Page& p : pages_)
         for (const TextLine& l : p.lines)
-            for (size_t g = 1; g < l.glyphs.size(); ++g) {
-                const Glyph& a = l.glyphs[g - 1];
-                const Glyph& b = l.glyphs[g];
-                gaps.push_back(glyphGap(a, b, table_, slanted(a.cluster) && slanted(b.cluster)));
-            }
+            for (size_t g = 1; g < l.glyphs.size(); ++g) gaps.push_back(gapBefore(l, g));
     spaceGap_ = spaceThreshold(gaps, static_cast<int32_t>(xHeight_));
     totals_.clusters = static_cast<int64_t>(table_.all().size());
 
@@ -368,22 +477,24 @@ void LearnedRun::learn() {
     for (int pass = 0; pass < kTeacherPasses && teacher_.available(); ++pass) {
         if (pass > 0) nearMatches();
         // A greedy cover: the first unused word holding a cluster nobody knows yet.
-        std::vector<char> covered(table_.all().size(), 0);
+        // Each unknown bitmap is read in two words where it occurs that often, so one
+        // misreading cannot name it everywhere.
+        std::vector<uint8_t> covered(table_.all().size(), 0);
+        auto needsRead = [&](int32_t id) {
+            return id >= 0 && !table_[id].known && covered[static_cast<size_t>(id)] < std::min(table_[id].count, 2);
+        };
         std::vector<WordRef> words;
         for (size_t pi = 0; pi < pages_.size(); ++pi) {
             for (size_t li = 0; li < pages_[pi].lines.size(); ++li) {
                 const TextLine& line = pages_[pi].lines[li];
-                for (const auto& [first, last] : wordsOf(line, table_, spaceGap_, isSlanted)) {
+                for (const auto& [first, last] : wordsIn(line)) {
                     bool useful = false;
-                    for (size_t g = first; g <= last; ++g) {
-                        const int32_t id = line.glyphs[g].cluster;
-                        if (id >= 0 && !table_[id].known && !covered[static_cast<size_t>(id)]) useful = true;
-                    }
+                    for (size_t g = first; g <= last; ++g) useful = useful || needsRead(line.glyphs[g].cluster);
                     const uint64_t wid = (uint64_t{pi} << 40) ^ (uint64_t{li} << 20) ^ first;
                     if (!useful || used.count(wid)) continue;
                     used.insert(wid);
                     for (size_t g = first; g <= last; ++g)
-                        if (line.glyphs[g].cluster >= 0) covered[static_cast<size_t>(line.glyphs[g].cluster)] = 1;
+                        if (line.glyphs[g].cluster >= 0) ++covered[static_cast<size_t>(line.glyphs[g].cluster)];
                     words.push_back({pi, li, first, last});
                 }
             }
@@ -396,23 +507,45 @@ void LearnedRun::learn() {
     if (!teacher_.problem().empty()) ctx_.msg.log(teacher_.problem());
 }
 
+int LearnedRun::wordLean(const TextLine& line, size_t first, size_t last) {
+    int lean = 0;
+    for (size_t g = first; g <= last; ++g) {
+        const Glyph& gl = line.glyphs[g];
+        if (gl.cluster < 0 || (gl.bottom - gl.top + 1) * 20 < (line.baseline - line.top + 1) * 9) continue;
+        // Letters only: signs such as # and / lean in upright fonts too.
+        const Cluster& c = table_[gl.cluster];
+        if (!c.known || c.label.empty() || !std::isalpha(static_cast<unsigned char>(c.label[0]))) continue;
+        slanted(gl.cluster);
+        lean += c.lean;
+    }
+    return lean;
+}
+
+// How often each bitmap stood in words that were clearly italic (+) or upright (-).
+void LearnedRun::tallyItalics() {
+    italicTally_.assign(table_.all().size(), 0);
+    for (const Page& p : pages_)
+        for (const TextLine& l : p.lines)
+            for (const auto& [first, last] : wordsIn(l)) {
+                const int lean = wordLean(l, first, last);
+                if (lean == 0) continue;
+                for (size_t g = first; g <= last; ++g)
+                    if (l.glyphs[g].cluster >= 0) italicTally_[static_cast<size_t>(l.glyphs[g].cluster)] += lean > 0 ? 1 : -1;
+            }
+}
+
 std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
                                  int32_t& uprightWords, int32_t& chars) {
-    const auto words = wordsOf(line, table_, spaceGap_, [this](int32_t id) { return slanted(id); });
-    // Italics per word from the letters that tell (upright or leaning strokes); words
-    // without a telling letter follow the word before them (or after, at the line start).
+    const auto words = wordsIn(line);
+    // Italics per word from the letters that tell (upright or leaning strokes), then from
+    // what the word's bitmaps were elsewhere in the stream (an italic a is drawn unlike an
+    // upright one); words still undecided follow the word before them (or after).
     std::vector<int> italic(words.size(), -1);
     for (size_t w = 0; w < words.size(); ++w) {
-        int lean = 0;
-        for (size_t g = words[w].first; g <= words[w].second; ++g) {
-            const Glyph& gl = line.glyphs[g];
-            if (gl.cluster < 0 || (gl.bottom - gl.top + 1) * 20 < (line.baseline - line.top + 1) * 9) continue;
-            // Letters only: signs such as # and / lean in upright fonts too.
-            const Cluster& c = table_[gl.cluster];
-            if (!c.known || c.label.empty() || !std::isalpha(static_cast<unsigned char>(c.label[0]))) continue;
-            slanted(gl.cluster);
-            lean += c.lean;
-        }
+        int lean = wordLean(line, words[w].first, words[w].second);
+        if (lean == 0)
+            for (size_t g = words[w].first; g <= words[w].second; ++g)
+                if (line.glyphs[g].cluster >= 0) lean += italicTally_[static_cast<size_t>(line.glyphs[g].cluster)];
         if (lean != 0) italic[w] = lean > 0 ? 1 : 0;
     }
     for (size_t w = 1; w < italic.size(); ++w)
@@ -430,6 +563,11 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
         std::string word;
         for (size_t g = words[w].first; g <= words[w].second; ++g) {
             const int32_t id = line.glyphs[g].cluster;
+            if (ellipsisAt(line, g, words[w].second)) {
+                word += '\x85';
+                g += 2;
+                continue;
+            }
             if (id >= 0 && table_[id].known) {
                 word += table_[id].label;
             } else {
@@ -471,6 +609,11 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
 
 void LearnedRun::write() {
     dictionary_.emplace(ctx_.opt.ocrLanguage);
+    for (size_t i = 0; i < table_.all().size(); ++i) {
+        const Cluster& c = table_.all()[i];
+        if (c.known && c.label == "." && (period_ < 0 || c.count > table_[period_].count)) period_ = static_cast<int32_t>(i);
+    }
+    tallyItalics();
     for (const Page& p : pages_) {
         TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
         ++totals_.subtitles;

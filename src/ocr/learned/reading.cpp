@@ -63,29 +63,34 @@ int32_t spaceThreshold(const std::vector<int32_t>& gaps, int32_t textHeight) {
     return cut;
 }
 
-int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, bool slanted) {
+int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, int32_t baseline, float shearA,
+                 float shearB) {
     const int32_t boxGap = b.left - a.right - 1;
-    if (!slanted || a.cluster < 0 || b.cluster < 0) return boxGap;
-    const Cluster& ca = table[a.cluster];
-    const Cluster& cb = table[b.cluster];
-    int32_t best = std::numeric_limits<int32_t>::max();
-    for (int32_t y = std::max(a.top, b.top); y <= std::min(a.bottom, b.bottom); ++y) {
-        int32_t ar = -1, bl = -1;
-        const auto rowA = static_cast<size_t>(y - a.top) * static_cast<size_t>(ca.width);
-        for (int x = ca.width - 1; x >= 0; --x)
-            if (ca.bits[rowA + static_cast<size_t>(x)]) {
-                ar = a.left + x;
-                break;
+    if ((shearA == 0 && shearB == 0) || a.cluster < 0 || b.cluster < 0) return boxGap;
+    // Columns after taking out each glyph's slant about the baseline.
+    auto extent = [&](const Glyph& g, float shear, bool right) {
+        const Cluster& c = table[g.cluster];
+        double best = right ? -1e9 : 1e9;
+        for (int y = 0; y < c.height; ++y) {
+            const double shift = shear * (baseline - (g.top + y));
+            const auto row = static_cast<size_t>(y) * static_cast<size_t>(c.width);
+            if (right) {
+                for (int x = c.width - 1; x >= 0; --x)
+                    if (c.bits[row + static_cast<size_t>(x)]) {
+                        best = std::max(best, g.left + x - shift);
+                        break;
+                    }
+            } else {
+                for (int x = 0; x < c.width; ++x)
+                    if (c.bits[row + static_cast<size_t>(x)]) {
+                        best = std::min(best, g.left + x - shift);
+                        break;
+                    }
             }
-        const auto rowB = static_cast<size_t>(y - b.top) * static_cast<size_t>(cb.width);
-        for (int x = 0; x < cb.width; ++x)
-            if (cb.bits[rowB + static_cast<size_t>(x)]) {
-                bl = b.left + x;
-                break;
-            }
-        if (ar >= 0 && bl >= 0) best = std::min(best, bl - ar - 1);
-    }
-    return best == std::numeric_limits<int32_t>::max() ? boxGap : std::max(best, boxGap);
+        }
+        return best;
+    };
+    return static_cast<int32_t>(std::lround(extent(b, shearB, false) - extent(a, shearA, true))) - 1;
 }
 
 SlantScore slantOf(const Cluster& c) {
@@ -137,15 +142,21 @@ std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, cons
     std::vector<AlignVote> votes;
     if (m == 0 || n == 0 || m > 200 || n > 200) return votes;
     constexpr double kInf = 1e9;
-    constexpr double kSkip = 2.0, kSkipSign = 1.4, kMismatch = 1.0, kPair = 1.5, kShare = 0.8;
+    constexpr double kSkip = 2.0, kSkipSign = 1.4, kMismatch = 1.0, kPair = 1.5, kShare = 0.8, kWrongParts = 1.5;
     // Moves: 1 segment-1 char, 1 segment-2 chars, 2 segments-1 char, skip segment, skip char,
     // known segment with its label.
-    enum Move : uint8_t { None, One, Two, Share, SkipSeg, SkipChar, Known };
+    enum Move : uint8_t { None, One, Two, Share, SkipSeg, SkipChar, Known, Dots };
     std::vector<double> cost((m + 1) * (n + 1), kInf);
     std::vector<uint8_t> move((m + 1) * (n + 1), None);
     std::vector<uint8_t> len((m + 1) * (n + 1), 0);
     auto at = [&](size_t i, size_t j) { return i * (n + 1) + j; };
     cost[at(0, 0)] = 0;
+    // Touching glyphs make a segment wider than the word's usual one.
+    std::vector<int> widths;
+    for (const AlignSegment& s : segments)
+        if (s.width > 0) widths.push_back(s.width);
+    std::sort(widths.begin(), widths.end());
+    const int usual = widths.empty() ? 0 : widths[widths.size() / 2];
     for (size_t i = 0; i <= m; ++i) {
         for (size_t j = 0; j <= n; ++j) {
             const double c = cost[at(i, j)];
@@ -171,11 +182,23 @@ std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, cons
                 if (k != 1 && j + 1 <= n) relax(i + 1, j + 1, kMismatch + 0.5, Known, 1);
                 continue;
             }
-            relax(i + 1, j + 1, 0, One, 1);
+            // A character whose part count the segment does not have costs as much as a
+            // mismatch, so a shifted alignment does not look cheap.
+            const int want = expectedParts(static_cast<unsigned char>(text[j < n ? j : 0]));
+            const bool fits = s.parts == 0 || want == 0 || (want == 1 ? s.parts == 1 : s.parts >= 2);
+            if (j < n) relax(i + 1, j + 1, fits ? 0 : kWrongParts, One, 1);
             // Touching glyphs are letters or digits ("rn", "fi", "11"), never signs.
             if (j + 2 <= n && std::isalnum(static_cast<unsigned char>(text[j])) &&
                 std::isalnum(static_cast<unsigned char>(text[j + 1])))
-                relax(i + 1, j + 2, kPair, Two, 2);
+                relax(i + 1, j + 2, s.width == 0 || s.width * 5 >= usual * 6 ? kPair : kPair + 1.0, Two, 2);
+            // The ellipsis is three dots: three small segments read as one "…".
+            if (j < n && text[j] == '\x85' && i + 2 < m) {
+                bool dots = true;
+                for (size_t k = i; k < i + 3; ++k)
+                    dots = dots && (!segments[k].label || *segments[k].label == ".") &&
+                           (segments[k].width == 0 || usual == 0 || segments[k].width <= usual);
+                if (dots) relax(i + 3, j + 1, 0, Dots, 1);
+            }
             if (s.mark && i + 1 < m && segments[i + 1].mark && !segments[i + 1].label) relax(i + 2, j + 1, kShare, Share, 1);
         }
     }
@@ -198,6 +221,12 @@ std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, cons
                 j -= l;
                 break;
             case Share: i -= 2; j -= 1; break;   // no single segment reads the character
+            case Dots:
+                for (size_t k = 1; k <= 3; ++k)
+                    if (!segments[i - k].label) votes.push_back({i - k, "."});
+                i -= 3;
+                j -= 1;
+                break;
             case SkipSeg: --i; break;
             case SkipChar: --j; break;
             case None: return {};

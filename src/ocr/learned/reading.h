@@ -16,9 +16,11 @@ namespace vantrel {
 // groups (too few words to tell).
 int32_t spaceThreshold(const std::vector<int32_t>& gaps, int32_t textHeight);
 
-// The columns between two neighbouring glyphs. For slanted glyphs the gap is measured along
-// the rows both cover, which follows the slant.
-int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, bool slanted);
+// The columns between two neighbouring glyphs of a line. Each glyph is first deslanted by its
+// own shear (x shift per row above the baseline; 0 for upright), so the overhang of an
+// italic T or f does not shrink the gap and a slanted stem does not widen it.
+int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, int32_t baseline, float shearA,
+                 float shearB);
 
 // How a glyph bitmap leans: `slant` is the shear (x shift per row up) that makes its columns
 // sharpest, 0 when the shape is as sharp sheared the other way (A, W, w) or its strokes are
@@ -35,6 +37,8 @@ struct AlignSegment {
     int32_t cluster = -1;
     const std::string* label = nullptr;   // the known label, or null
     bool mark = false;                    // small and raised: half of a quotation mark, maybe
+    int parts = 0;                        // connected parts; 0 when not known
+    int width = 0;                        // columns; 0 when not known
 };
 
 // One vote the alignment gives: segment `segment` of the word reads `text`.
