@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "render/composer.h"
 #include "stream/load.h"
+#include "stream/pgs_check.h"
 #include "text/atlas.h"
 #include "text/srt_reader.h"
 #include "support/run_command.h"
@@ -207,10 +208,12 @@ TEST(BluRayWriter, TimingCountersAndFragments) {
     s.prog.ExportingBD = false;
     const auto segs = segments(out);
     ASSERT_EQ(segs.size(), 16u);
-    // First display set at 90000 with W = 14, D = 29.
+    // First display set at 90000: an epoch start clears the plane in 5832 ticks, the 100x50
+    // object decodes in 29 (it is ready long before) and the window transfers in 15, so the
+    // set decodes from 90000 - 5847. The clear decodes during the window's 15 ticks.
     const std::vector<std::tuple<uint8_t, uint32_t, uint32_t>> first = {
-        {0x16, 90000, 84154}, {0x17, 89986, 84154}, {0x14, 84154, 0}, {0x15, 84183, 84154}, {0x80, 84183, 0},
-        {0x16, 270000, 269986}, {0x17, 269987, 269986}, {0x80, 269987, 0}};
+        {0x16, 90000, 84153}, {0x17, 89985, 84153}, {0x14, 84153, 0}, {0x15, 84182, 84153}, {0x80, 84182, 0},
+        {0x16, 270000, 269985}, {0x17, 269985, 269985}, {0x80, 269985, 0}};
     for (size_t k = 0; k < first.size(); ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(segs[k].type, std::get<0>(first[k]));
@@ -236,6 +239,88 @@ TEST(BluRayWriter, TimingCountersAndFragments) {
     EXPECT_EQ(dataLength, ods.size() - 11 + 4);
     EXPECT_EQ((ods[7] << 8) | ods[8], 100);
     EXPECT_EQ((ods[9] << 8) | ods[10], 50);
+}
+
+TEST(BluRayWriter, TimingRowsKeepTheDecoderModel) {
+    // Two subtitles, the second `gap` ticks after the first ends; frames of 23.976 last
+    // 3753.75 ticks.
+    struct Case {
+        const char* name;
+        uint32_t start;                // of the first subtitle
+        int64_t gap;                   // from the first one's end to the second one's start
+        uint16_t w1, h1, w2, h2;
+        const char* logged;            // a line the export logs, or "" for none
+        bool startsKept;               // both subtitles show at their own start
+    };
+    const Case cases[] = {
+        {"gap 0", 900000, 0, 600, 60, 400, 60, "", true},
+        {"gap 1 frame", 900000, 3754, 600, 60, 400, 60, "", true},
+        {"gap 2 frames", 900000, 7508, 600, 60, 400, 60, "", true},
+        {"gap of a few ticks", 900000, 30, 600, 60, 400, 60, "", true},
+        {"first start at 0", 0, 90000, 300, 40, 300, 40, "Subtitle 1 starts ", false},
+        {"first start at 3780", 3780, 90000, 300, 40, 300, 40, "Subtitle 1 starts ", false},
+        {"1.4 Mpx objects 1 frame apart", 900000, 3754, 1400, 1000, 1400, 1000, "", true},
+        {"100 px objects 1 frame apart", 900000, 3754, 10, 10, 10, 10, "", true},
+        {"overlapping times", 900000, -45000, 600, 60, 400, 60, "Subtitle 1 ends at 00:00:11,500, where Subtitle 2 starts.",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint32_t end1 = c.start + 180000;
+        const auto start2 = static_cast<uint32_t>(end1 + c.gap);
+        PgsBuilder b;
+        const struct {
+            uint32_t start, end;
+            uint16_t x, y, w, h;
+        } subs[2] = {{c.start, end1, static_cast<uint16_t>((1920 - c.w1) / 2), static_cast<uint16_t>(1040 - c.h1), c.w1, c.h1},
+                     {start2, start2 + 180000, static_cast<uint16_t>((1920 - c.w2) / 2), static_cast<uint16_t>(1060 - c.h2),
+                      c.w2, c.h2}};
+        for (const auto& t : subs) {
+            IndexedImage img = picture(t.w, t.h);
+            for (int y = 0; y < t.h; ++y)
+                for (int x = 0; x < t.w; ++x) img.at(x, y) = static_cast<uint8_t>(x < 2 || y < 2 ? 1 : 1 + (x / 40 + y / 30) % 3);
+            const Bytes rle = encodeBDObject(img, rect(0, 0, t.w, t.h));
+            b.pcs(t.start, {{0, 0, t.x, t.y}}).wds(t.start, {{0, t.x, t.y, t.w, t.h}});
+            b.pds(t.start, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 200}});
+            size_t at = 0;
+            for (bool first = true; at < rle.size(); first = false) {
+                const size_t n = std::min<size_t>(60000, rle.size() - at);
+                b.ods(t.start, 0, first, at + n == rle.size(),
+                      Bytes(rle.begin() + static_cast<long>(at), rle.begin() + static_cast<long>(at + n)), t.w, t.h,
+                      static_cast<uint32_t>(rle.size() + 4));
+                at += n;
+            }
+            b.end(t.start).pcs(t.end, {}).end(t.end);
+        }
+        Session s;
+        s.load(writeTempFile("timing-src.sup", b.bytes()));
+        const std::string out = writeTempFile("timing.sup", {});
+        ASSERT_EQ(exportStream(s.ctx, out), ExportResult::Done);
+
+        const CheckReport report = checkPgsFile(out);
+        std::string violations;
+        for (const auto& line : checkReportLines(report)) violations += line + "\n";
+        EXPECT_TRUE(report.clean()) << violations;
+        const std::string log = s.host.logText();
+        if (*c.logged) {
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        } else {
+            EXPECT_EQ(log.find("Subtitle "), std::string::npos) << log;
+        }
+
+        // Read back, both pictures are where and when they were.
+        Session back;
+        back.load(out);
+        ASSERT_EQ(back.prog.Subs.size(), 2u);
+        for (size_t k = 0; k < 2; ++k) {
+            SCOPED_TRACE(k);
+            if (c.startsKept) {
+                EXPECT_EQ(back.prog.Subs[k].startPTS, subs[k].start);
+            }
+            EXPECT_EQ(indexesOf(back, static_cast<int>(k + 1), subs[k].x, subs[k].y, subs[k].w, subs[k].h),
+                      indexesOf(s, static_cast<int>(k + 1), subs[k].x, subs[k].y, subs[k].w, subs[k].h));
+        }
+    }
 }
 
 TEST(BluRayWriter, LargeObjectsAreFragmented) {
@@ -279,7 +364,10 @@ TEST(BluRayWriter, LargeObjectsAreFragmented) {
     // Through the export command the line survives the closing "Done.".
     const std::string again = writeTempFile("big-again.sup", {});
     ASSERT_EQ(exportStream(s.ctx, again), ExportResult::Done);
-    EXPECT_NE(s.host.logText().find("Subtitle 1 has no end time: 00:00:02,000 used.\nDone.\n\n"), std::string::npos)
+    // Starting at 0, it shows once the decoder has had the time it needs.
+    EXPECT_NE(s.host.logText().find("Subtitle 1 has no end time: 00:00:02,000 used.\nSubtitle 1 starts 77 ms later, at "
+                                    "00:00:00,077, so that it can be decoded in time.\nDone.\n\n"),
+              std::string::npos)
         << s.host.logText();
 }
 

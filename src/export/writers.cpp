@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "export/bd_timing.h"
 #include "export/encoder.h"
 #include "export/out_buffer.h"
 #include "platform/clock.h"
@@ -17,13 +18,9 @@
 namespace vantrel {
 namespace {
 
-constexpr uint32_t kDecodeLead = 5832;   // ticks the decoder gets before an object shows
 constexpr size_t kFirstFragment = 65508;
 constexpr size_t kLaterFragment = 65515;
 constexpr size_t kWholeObject = 65519;
-
-// a - b, or 0 where the difference would fall below zero.
-uint32_t minusClamped(uint32_t a, uint32_t b) { return a > b ? a - b : 0; }
 
 std::string progressText(size_t i, size_t count, Clock::time_point start) {
     const int64_t remaining =
@@ -42,16 +39,16 @@ uint32_t endTimeFor(Context& ctx, size_t i, int& logged) {
     return end;
 }
 
-// Number of palette entries a picture needs: the stored count, or more when the picture uses
-// an index past it (palette ids need not be contiguous, and four-colour sources store none).
-int paletteEntries(const TSUP& s, const IndexedImage& img) {
-    const TSUPObject& o = s.obj[0];
+// Number of palette entries the picture in `o` needs: the stored count, or more when the
+// picture uses an index past it (palette ids need not be contiguous, and four-colour sources
+// store none).
+int paletteEntries(int palCount, const IndexedImage& img, const TSUPObject& o) {
     int highest = -1;
     const int right = std::min<int>(o.x2, img.width);
-    const int bottom = std::min<int>(o.y2 + 1, img.height);
+    const int bottom = std::min<int>(o.y2, img.height);
     for (int y = o.y1; y < bottom; ++y)
         for (int x = o.x1; x < right; ++x) highest = std::max<int>(highest, img.at(x, y));
-    return std::clamp(std::max(s.palCount, highest + 1), 0, 256);
+    return std::clamp(std::max(palCount, highest + 1), 0, 256);
 }
 
 // The picture area of a subtitle with both edges taken, kept on the screen. Blu-ray records
@@ -94,7 +91,7 @@ public:
 
     // u16 width, u16 height, u8 frameRate<<4, u16 number, u8 state, u8 paletteUpdate,
     // u8 paletteId, u8 objects; the object: u16 id, u8 window, u8 flags, u16 x, u16 y.
-    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const TSUPObject* object) {
+    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const TSUPObject* object, uint16_t objectId = 0) {
         OutBuffer p;
         p.putWord(1920);
         p.putWord(1080);
@@ -105,7 +102,7 @@ public:
         p.putByte(0);
         p.putByte(object ? 1 : 0);
         if (object) {
-            p.putWord(0);
+            p.putWord(objectId);
             p.putByte(0);
             p.putByte(0);
             p.putWord(object->x1);
@@ -127,10 +124,10 @@ public:
     }
 
     // u8 id, u8 version, then per entry: u8 index, Y, Cr, Cb, alpha
-    void pds(uint32_t pts, uint32_t dts, const PaletteState& pal, int entries) {
+    void pds(uint32_t pts, uint32_t dts, const PaletteState& pal, int entries, uint8_t version) {
         OutBuffer p;
         p.putByte(0);
-        p.putByte(0);
+        p.putByte(version);
         for (int j = 0; j < entries; ++j) {
             const YCrCb c = RGBToYCrCb(pal.Palette[static_cast<size_t>(j)]);
             p.putByte(static_cast<uint8_t>(j));
@@ -144,7 +141,8 @@ public:
 
     // u16 id, u8 version, u8 flags; the first fragment adds u24 dataLength (the run-length
     // bytes plus the 4 bytes of width and height), u16 width, u16 height.
-    void ods(uint32_t pts, uint32_t dts, const TSUPObject& o, const std::vector<uint8_t>& data) {
+    void ods(uint32_t pts, uint32_t dts, const TSUPObject& o, const std::vector<uint8_t>& data, uint16_t id,
+             uint8_t version) {
         const size_t total = data.size();
         size_t index = 0;
         while (index < total) {
@@ -153,8 +151,8 @@ public:
             const bool first = index == 0;
             const bool last = index + length == total;
             OutBuffer p;
-            p.putWord(0);
-            p.putByte(0);
+            p.putWord(id);
+            p.putByte(version);
             p.putByte(static_cast<uint8_t>((first ? 0x80 : 0) | (last ? 0x40 : 0)));
             if (first) {
                 p.put24(static_cast<uint32_t>(total + 4));
@@ -165,6 +163,13 @@ public:
             segment(pts, dts, 0x15, p);
             index += length;
         }
+    }
+
+    // A composition without objects at `pts`, decoded while the window clears.
+    void clear(uint32_t pts, uint32_t dts, const TSUPObject& window) {
+        pcs(pts, dts, 0x00, nullptr);
+        wds(dts, dts, window);
+        end(dts);
     }
 
     void end(uint32_t pts) { segment(pts, 0, 0x80, OutBuffer{}); }
@@ -220,31 +225,40 @@ int expBD(Context& ctx, const std::string& fileName) {
     PgsWriter w(file, frameRateCode(ctx.opt.rgFrame));
     const auto start = Clock::now();
     const size_t count = p.Subs.size();
+
+    // The times of a subtitle's display sets depend on its neighbours: plan them all first.
+    std::vector<BdTimingInput> inputs;
+    std::vector<size_t> planned(count, SIZE_MAX);
     for (size_t i = 0; i < count; ++i) {
-        const TSUPObject before = p.Subs[i].obj[0];
-        const int32_t area = (before.x2 - before.x1) * (before.y2 - before.y1);
-        const auto W = static_cast<uint32_t>((area + 175) / 350);
-        const auto D = static_cast<uint32_t>(9 * area / 1600 + 1);
+        const TSUPObject o = blurayObject(p.Subs[i].obj[0], p.SubKind);
+        if (o.x2 <= o.x1 || o.y2 <= o.y1) continue;
+        planned[i] = inputs.size();
+        inputs.push_back({p.Subs[i].num, p.Subs[i].startPTS, endTimeFor(ctx, i, logged), o});
+    }
+    std::vector<std::string> changes;
+    const std::vector<BdTiming> plan = planBluRayTiming(inputs, changes);
+    for (const std::string& line : changes) ctx.msg.log(line);
+    logged += static_cast<int>(changes.size());
+
+    for (size_t i = 0; i < count; ++i) {
         ctx.msg.pslog(progressText(i, count, start), static_cast<int>(i), static_cast<int>(count));
         ctx.host().pumpMessages();
         DrawSub(ctx, static_cast<int32_t>(i + 1));
         const TSUP& s = p.Subs[i];
-        const TSUPObject o = blurayObject(s.obj[0], p.SubKind);
-        const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, o);
-        if (object.empty()) {
+        if (planned[i] == SIZE_MAX) {
             logSkipped(ctx, s, logged);
         } else {
-            const uint32_t S = s.startPTS;
-            const uint32_t T = minusClamped(S, W + kDecodeLead);
-            w.pcs(S, T, 0x80, &o);
-            w.wds(minusClamped(S, W), T, o);
-            w.pds(T, 0, p.pal, paletteEntries(s, p.pics.IndexImage));
-            w.ods(T + D, T, o, object);
-            w.end(T + D);
-            const uint32_t E = endTimeFor(ctx, i, logged);
-            w.pcs(E, minusClamped(E, W), 0x00, nullptr);
-            w.wds(minusClamped(E, W) + 1, minusClamped(E, W), o);
-            w.end(minusClamped(E, W) + 1);
+            // The object fills the epoch's window, so that every reader finds the picture
+            // at the window's size.
+            const BdTiming& t = plan[planned[i]];
+            const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, t.window);
+            w.pcs(t.start, t.decode, t.epochStart ? 0x80 : 0x40, &t.window, t.objectId);
+            w.wds(t.windowReady, t.decode, t.window);
+            w.pds(t.decode, 0, p.pal, paletteEntries(s.palCount, p.pics.IndexImage, t.window), t.paletteVersion);
+            w.ods(t.objectReady, t.decode, t.window, object, t.objectId, t.objectVersion);
+            w.end(t.objectReady);
+            // A subtitle that the next one replaces still ends when the export stops here.
+            if (t.cleared || p.Cancel) w.clear(t.end, t.clearDecode, t.window);
         }
         if (p.Cancel) break;
     }
