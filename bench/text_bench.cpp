@@ -32,8 +32,8 @@ struct TextState {
     }
     void drawBoth() {
         prog.italicOn = false;
-        DrawLine(ctx, kLines[0], 2, 0, true);
-        DrawLine(ctx, kLines[1], 1, 0, true);
+        DrawLine(ctx, kLines[0], 2, &prog.Subs[0].obj[0], true);
+        DrawLine(ctx, kLines[1], 1, &prog.Subs[0].obj[0], true);
     }
 };
 
@@ -41,8 +41,8 @@ void BM_MeasureTwoLines(benchmark::State& state) {
     TextState s;
     for (auto _ : state) {
         s.prog.italicOn = false;
-        benchmark::DoNotOptimize(DrawLine(s.ctx, kLines[0], 2, 0, false));
-        benchmark::DoNotOptimize(DrawLine(s.ctx, kLines[1], 1, 0, false));
+        benchmark::DoNotOptimize(DrawLine(s.ctx, kLines[0], 2, nullptr, false));
+        benchmark::DoNotOptimize(DrawLine(s.ctx, kLines[1], 1, nullptr, false));
     }
 }
 BENCHMARK(BM_MeasureTwoLines);

@@ -377,3 +377,159 @@ TEST(DrawSub, TextSubtitleResetsItsRowsUnlessExporting) {
         EXPECT_EQ(s.prog.pics.IndexImage.at(0, 0), 1);   // TranspIdx of the grey ramp
     }
 }
+
+namespace {
+
+constexpr int64_t k2GiB = int64_t{1} << 31;
+constexpr int64_t k4GiB = int64_t{1} << 32;
+
+// An HD DVD packet drawing 48 rows of 40 pixels at (100, 900): the top field's 24 rows in
+// colours 1, 2, 3, 1, ..., the bottom field's in 3, 2, 1, 3, ... One row is "10 cc 1 0000000",
+// a run of colour cc to the end of the line, padded to two bytes.
+Bytes fieldPacket(uint32_t pts) {
+    Bytes top, bottom;
+    for (int row = 0; row < 24; ++row) {
+        const auto a = static_cast<uint8_t>(1 + row % 3);
+        const auto b = static_cast<uint8_t>(3 - row % 3);
+        top.insert(top.end(), {static_cast<uint8_t>(0x80 | a << 4 | 0x08), 0x00});
+        bottom.insert(bottom.end(), {static_cast<uint8_t>(0x80 | b << 4 | 0x08), 0x00});
+    }
+    Bytes pixels = top;
+    pixels.insert(pixels.end(), bottom.begin(), bottom.end());
+    Bytes first = SpBuilder::staDsp();
+    for (const Bytes& c : {SpBuilder::setDarea(true, 100, 139, 900, 947), SpBuilder::setDspxa(true, 10, 10 + 48),
+                           SpBuilder::setColor2({}), SpBuilder::setContr2({}), SpBuilder::cmdEnd()})
+        first.insert(first.end(), c.begin(), c.end());
+    SpBuilder b;
+    b.packet(pts, true, pixels, {{0, first, true}});
+    return b.bytes();
+}
+
+// The head of an HD DVD packet whose control area (one sequence holding only CMD_END) lies
+// so far on that the next packet starts at `next`; its pixel area is a hole of the file.
+void writeBridge(const std::string& path, int64_t at, int64_t next) {
+    const int64_t spu = at + 10;
+    const int64_t control = next - 7 - spu;
+    Bytes head{'S', 'P'};
+    putLE(head, 0, 8);
+    putBE(head, 0, 2);
+    putBE(head, static_cast<uint64_t>(control + 7), 4);
+    putBE(head, static_cast<uint64_t>(control), 4);
+    writeAt(path, at, head);
+    Bytes area;
+    putBE(area, 0, 2);
+    putBE(area, static_cast<uint64_t>(control), 4);
+    area.push_back(0xFF);
+    writeAt(path, spu + control, area);
+}
+
+}  // namespace
+
+// A stream of more than 4 GiB, mostly holes: the same packet at offset 0, with its fields on
+// both sides of 2 GiB, and on both sides of 4 GiB. Every copy loads to its own offsets and
+// draws the picture of the first.
+TEST(DrawSub, StreamsPastTwoAndFourGiBDrawLikeTheirStart) {
+    const Bytes packet = fieldPacket(90000);
+    const std::string path = writeTempFile("far.sup", packet);
+    // SPU starts 20 bytes before the limit: the top field lies before it, the bottom after.
+    const int64_t starts[] = {k2GiB - 20, k4GiB - 20};
+    int64_t end = static_cast<int64_t>(packet.size());
+    for (int64_t spu : starts) {
+        writeBridge(path, end, spu - 10);
+        writeAt(path, spu - 10, packet);
+        end = spu - 10 + static_cast<int64_t>(packet.size());
+    }
+    RenderSession s;
+    s.prog.eSUPfile = path;
+    ASSERT_EQ(Load(s.ctx), LoadResult::Loaded) << s.host.logText();
+    ASSERT_EQ(s.prog.Subs.size(), 5u);   // the packets and the two bridges between them
+
+    DrawSub(s.ctx, 1);
+    const std::vector<uint8_t> first = s.prog.pics.IndexImage.pixels;
+    EXPECT_EQ(s.prog.pics.IndexImage.at(100, 900), 1);
+    EXPECT_EQ(s.prog.pics.IndexImage.at(139, 901), 3);
+    EXPECT_EQ(s.prog.pics.IndexImage.at(120, 946), 3);   // the last rows of both fields
+    EXPECT_EQ(s.prog.pics.IndexImage.at(120, 947), 1);
+    for (size_t k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k == 0 ? "2 GiB" : "4 GiB");
+        const TSUPObject& o = s.prog.Subs[2 + 2 * k].obj[0];
+        EXPECT_EQ(o.partPos[0], starts[k] + 10);
+        EXPECT_EQ(o.partPos[1], starts[k] + 10 + 48);
+        EXPECT_EQ(o.partLen[0], 96);
+        std::fill(s.prog.pics.IndexImage.pixels.begin(), s.prog.pics.IndexImage.pixels.end(), 0);
+        DrawSub(s.ctx, static_cast<int32_t>(3 + 2 * k));
+        EXPECT_EQ(firstDifference(s.prog.pics.IndexImage.pixels, first, kScreenWidth), "");
+    }
+    std::filesystem::remove(path);
+}
+
+// A Blu-ray subtitle whose palette entries and picture data lie past 2 GiB and 4 GiB
+// (straddling them or beyond) draws the same pictures as from the start of the file.
+TEST(DrawSub, BluRayTablesPastTwoAndFourGiB) {
+    struct Case {
+        const char* name;
+        int64_t palette;
+        int64_t data;
+    };
+    const Case cases[] = {
+        {"both straddle 2 GiB", k2GiB - 7, k2GiB + 100 - 9},
+        {"both straddle 4 GiB", k4GiB - 3, k4GiB + 100 - 11},
+        {"both past 4 GiB", k4GiB + 4096, k4GiB + 8192},
+    };
+    Composer c(oneObjectStream());
+    DrawSub(c.ctx, 1);
+    const std::vector<Color> display = c.prog.pics.display.pixels;
+    const std::vector<uint8_t> index = c.prog.pics.IndexImage.pixels;
+    const Bytes file = readWholeFile(c.prog.streamFile);
+    const TSUP original = c.prog.Subs[0];
+    const auto bytesAt = [&](int64_t at, int64_t count) {
+        return Bytes(file.begin() + at, file.begin() + at + count);
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        TSUP& s = c.prog.Subs[0];
+        s = original;
+        writeAt(c.prog.streamFile, k.palette, bytesAt(original.palPos, original.palCount * 5));
+        writeAt(c.prog.streamFile, k.data, bytesAt(original.obj[0].partPos[0], original.obj[0].partLen[0]));
+        s.palPos = k.palette;
+        s.obj[0].partPos[0] = k.data;
+        c.prog.pics.display.pixels.assign(display.size(), 0);
+        c.prog.pics.IndexImage.pixels.assign(index.size(), 0);
+        DrawSub(c.ctx, 1);
+        EXPECT_EQ(firstDifference(c.prog.pics.display.pixels, display, kScreenWidth), "");
+        EXPECT_EQ(firstDifference(c.prog.pics.IndexImage.pixels, index, kScreenWidth), "");
+    }
+    std::filesystem::remove(c.prog.streamFile);
+}
+
+// Subtitle 65,537 of a text table draws with its own rectangle and leaves subtitle 1's alone.
+TEST(DrawSub, TextSubtitlePast65536UsesItsOwnSlot) {
+    RenderSession s;
+    s.prog.SubKind = 3;
+    s.prog.Subs.resize(65537);
+    TSUP& first = s.prog.Subs[0];
+    first.text = "i";
+    first.lineCount = 1;
+    first.obj[0].x1 = 955;
+    first.obj[0].x2 = 965;
+    first.obj[0].y1 = 1000;
+    first.obj[0].y2 = 1040;
+    const TSUPObject before = first.obj[0];
+    TSUP& last = s.prog.Subs[65536];
+    last.text = "A much longer line of subtitle text";
+    last.lineCount = 1;
+    last.obj[0].x1 = 400;
+    last.obj[0].x2 = 1520;
+    DrawSub(s.ctx, 65537);
+    EXPECT_EQ(first.obj[0].y1, before.y1);
+    EXPECT_EQ(first.obj[0].y2, before.y2);
+    EXPECT_LT(last.obj[0].y1, last.obj[0].y2);   // the rows its glyphs inked
+    // The line starts at the left edge of its own 1120-pixel rectangle, not near the middle.
+    const OverlayImage& ov = s.prog.pics.Overlay;
+    int leftmost = kScreenWidth;
+    for (int y = last.obj[0].y1; y <= last.obj[0].y2 && y < ov.height; ++y)
+        for (int x = 0; x < ov.width; ++x)
+            if (ov.alpha[static_cast<size_t>(y * ov.width + x)] != 0) leftmost = std::min(leftmost, x);
+    EXPECT_GE(leftmost, 400);
+    EXPECT_LT(leftmost, 420);
+}

@@ -192,8 +192,8 @@ TEST(SetpalHdDvd, ReadsTriplesAndContrastFromTheControlArea) {
     r.prog.streamFile = writeTempFile("hd.sup", file);
     r.sub().obj[0].partPos[0] = 20;
     r.sub().obj[0].partLen[0] = 10;
-    r.sub().palPos = 4;
-    r.sub().alphaPos = 4 + 768;
+    r.sub().ctrlPalOffset = 4;
+    r.sub().ctrlAlphaOffset = 4 + 768;
     const PictureSize size = r.run();
     EXPECT_EQ(size.width, 1920);
     EXPECT_EQ(r.pal().Palette[1], 0xFFFFFFu);
@@ -206,7 +206,7 @@ TEST(SetpalHdDvd, ReadsTriplesAndContrastFromTheControlArea) {
     EXPECT_EQ(r.pal().DarkIdx, 2);
 
     // The contrast table past the end of the file.
-    r.sub().alphaPos = 4 + 768 + 10;
+    r.sub().ctrlAlphaOffset = 4 + 768 + 10;
     EXPECT_THROW(r.run(), PlatformError);
 }
 

@@ -445,8 +445,8 @@ TEST(SubpictureReader, HdDvdAndDvdStylePackets) {
         EXPECT_EQ(s.obj[0].partLen[1], 0);
         // Offsets of the operands within the control area.
         const int32_t dcsqHeader = 2 + (hd ? 4 : 2);
-        EXPECT_EQ(s.palPos, dcsqHeader + 1 + 7 + (hd ? 9 : 5) + 1);
-        EXPECT_EQ(s.alphaPos, s.palPos + 768 + 1);
+        EXPECT_EQ(s.ctrlPalOffset, dcsqHeader + 1 + 7 + (hd ? 9 : 5) + 1);
+        EXPECT_EQ(s.ctrlAlphaOffset, s.ctrlPalOffset + 768 + 1);
         EXPECT_EQ(s.palCount, 256);
         EXPECT_EQ(s.text, "line 1");
         EXPECT_EQ(s.font, 4);

@@ -38,7 +38,8 @@ struct Fixture {
         prog.pics.IndexImage.reset(kScreenWidth, kScreenHeight, kFill);
         prog.pics.Overlay.reset(kScreenWidth, kScreenHeight);
     }
-    int16_t measure(std::string_view line) { return DrawLine(ctx, line, 1, 0, false); }
+    int16_t measure(std::string_view line) { return DrawLine(ctx, line, 1, nullptr, false); }
+    TSUPObject* first() { return &prog.Subs[0].obj[0]; }
     const TSUPObject& slot() const { return prog.Subs[0].obj[0]; }
 };
 
@@ -160,7 +161,7 @@ struct InkProbe {
     Fixture f{200};
 
     InkExtent inkOf(const std::string& text) {
-        DrawLine(f.ctx, text, 1, 0, true);
+        DrawLine(f.ctx, text, 1, f.first(), true);
         f.prog.italicOn = false;
         InkExtent e;
         std::vector<uint8_t>& alpha = f.prog.pics.Overlay.alpha;
@@ -359,7 +360,7 @@ TEST(DrawLineDraw, OverlayGetsTheScaledGreysAndRowsAreRecorded) {
         Fixture f(33);
         f.opt.ieMaxColor = maxColor;
         setpal(f.ctx, 0);
-        DrawLine(f.ctx, "a", 1, 0, true);
+        DrawLine(f.ctx, "a", 1, f.first(), true);
 
         const GlyphMetrics& a = upright('a');
         const GlyphAtlas& atlas = builtinAtlas();
@@ -402,11 +403,11 @@ TEST(DrawLineDraw, OverlayGetsTheScaledGreysAndRowsAreRecorded) {
 
 TEST(DrawLineDraw, TwoLinesWidenTheRectangleAndSpacesInkNothing) {
     Fixture f(100);
-    DrawLine(f.ctx, "   ", 1, 0, true);
+    DrawLine(f.ctx, "   ", 1, f.first(), true);
     EXPECT_EQ(f.slot().y1, kScreenHeight - 1);
     EXPECT_EQ(f.slot().y2, 0);
-    DrawLine(f.ctx, "A", 2, 0, true);   // capital, upper line
-    DrawLine(f.ctx, "g", 1, 0, true);   // descender, bottom line
+    DrawLine(f.ctx, "A", 2, f.first(), true);   // capital, upper line
+    DrawLine(f.ctx, "g", 1, f.first(), true);   // descender, bottom line
     const auto [aTop, aBottom] = inkRows(upright('A'));
     const auto [gTop, gBottom] = inkRows(upright('g'));
     EXPECT_EQ(f.slot().y1, 920 + aTop - 203);
@@ -440,7 +441,7 @@ TEST(DrawLineDraw, ModesChooseThePictures) {
         f.opt.cbPNG = c.png;
         f.opt.cbBMP = c.bmp;
         f.opt.cbOCR = c.ocr;
-        DrawLine(f.ctx, "a", 1, 0, true);
+        DrawLine(f.ctx, "a", 1, f.first(), true);
         int wrong = 0;
         for (int row = rowTop[0]; row <= rowBottom[0]; ++row) {
             for (int u = a.x; u <= a.x + a.width; ++u) {
@@ -466,8 +467,8 @@ TEST(DrawLineDraw, OverlappingBoxesKeepTheEarlierInk) {
     // Italic "f" reaches into the box of the letter after it.
     Fixture alone(60), both(60);
     alone.prog.ExportingHD = both.prog.ExportingHD = true;
-    DrawLine(alone.ctx, "<i>f", 1, 0, true);
-    DrawLine(both.ctx, "<i>fa", 1, 0, true);
+    DrawLine(alone.ctx, "<i>f", 1, alone.first(), true);
+    DrawLine(both.ctx, "<i>fa", 1, both.first(), true);
     const GlyphMetrics& f = italic('f');
     const GlyphMetrics& a = italic('a');
     const int fLeft = (kScreenWidth - 60) / 2;
@@ -513,7 +514,7 @@ TEST(DrawLineDraw, WritesStayInsideThePictures) {
         f.prog.ExportingBD = c.exporting;
         f.opt.ieLastLine = c.lastLine;
         fillLineY(f.prog, f.opt);
-        DrawLine(f.ctx, c.line, 1, 0, true);
+        DrawLine(f.ctx, c.line, 1, f.first(), true);
         EXPECT_LE(f.slot().y2, kScreenHeight - 1);
         EXPECT_LE(f.slot().y1, kScreenHeight - 1);
     }
@@ -522,7 +523,7 @@ TEST(DrawLineDraw, WritesStayInsideThePictures) {
     right.prog.ExportingBD = true;
     right.opt.ieLastLine = 1075;
     fillLineY(right.prog, right.opt);
-    DrawLine(right.ctx, "gggg" + longLine, 1, 0, true);
+    DrawLine(right.ctx, "gggg" + longLine, 1, right.first(), true);
     bool lastColumn = false, lastRow = false;
     for (int y = 0; y < kScreenHeight; ++y) lastColumn |= right.prog.pics.IndexImage.at(kScreenWidth - 1, y) != kFill;
     for (int t = 0; t < kScreenWidth; ++t) lastRow |= right.prog.pics.IndexImage.at(t, kScreenHeight - 1) != kFill;
@@ -539,13 +540,13 @@ TEST(DrawLineDraw, NothingDrawnWithoutPlaceOrOverlay) {
     struct Case {
         const char* name;
         uint8_t lineNo;
-        uint16_t sub;
+        bool slot;
     };
-    const Case cases[] = {{"line 0", 0, 0}, {"line 11", 11, 0}, {"sub past the table", 1, 5}};
+    const Case cases[] = {{"line 0", 0, true}, {"line 11", 11, true}, {"no slot", 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f(33);
-        DrawLine(f.ctx, "<i>a", c.lineNo, c.sub, true);
+        DrawLine(f.ctx, "<i>a", c.lineNo, c.slot ? f.first() : nullptr, true);
         EXPECT_TRUE(f.prog.italicOn);   // the tags still count
         EXPECT_EQ(f.slot().y1, kScreenHeight - 1);
         for (uint8_t alpha : f.prog.pics.Overlay.alpha) ASSERT_EQ(alpha, 0);
@@ -553,6 +554,6 @@ TEST(DrawLineDraw, NothingDrawnWithoutPlaceOrOverlay) {
     // No overlay this call: the rows are still recorded.
     Fixture f(33);
     f.prog.pics.Overlay = OverlayImage{};
-    DrawLine(f.ctx, "a", 1, 0, true);
+    DrawLine(f.ctx, "a", 1, f.first(), true);
     EXPECT_EQ(f.slot().y2, 1010 + inkRows(upright('a')).second - 57);
 }

@@ -289,7 +289,7 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         im.prog.italicOn = false;
         int narrowest = kSafeWidth, widest = 0;
         for (const auto& piece : pieces) {
-            const int width = DrawLine(im.ctx, piece, 1, 0, false);
+            const int width = DrawLine(im.ctx, piece, 1, nullptr, false);
             if (piece.find(' ') != std::string::npos) {
                 EXPECT_LE(width, kSafeWidth) << piece;
             }
@@ -299,7 +299,7 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         // The two lines differ by one word at most.
         if (c.even) {
             EXPECT_EQ(pieces.size(), 2u);
-            const int oneWord = DrawLine(im.ctx, "Wunderbare Wunderbare", 1, 0, false) - DrawLine(im.ctx, "Wunderbare", 1, 0, false);
+            const int oneWord = DrawLine(im.ctx, "Wunderbare Wunderbare", 1, nullptr, false) - DrawLine(im.ctx, "Wunderbare", 1, nullptr, false);
             EXPECT_LE(widest - narrowest, oneWord) << s.text;
         }
         if (!c.tooWide) {

@@ -40,8 +40,10 @@ nlohmann::json tableJson(const Program& p) {
     for (const TSUP& s : p.Subs) {
         nlohmann::json j;
         j["num"] = s.num;
-        j["palPos"] = s.palPos;
-        j["alphaPos"] = s.alphaPos;
+        // Subpicture tables lie inside the control area; the listing keeps one "palPos" key
+        // for both kinds of stream.
+        j["palPos"] = p.SubKind <= 1 ? s.ctrlPalOffset : s.palPos;
+        j["alphaPos"] = s.ctrlAlphaOffset;
         j["palCount"] = s.palCount;
         j["startPTS"] = s.startPTS;
         j["endPTS"] = s.endPTS;

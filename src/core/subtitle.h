@@ -13,7 +13,8 @@ inline constexpr int kSlots = 2;
 inline constexpr int kMaxParts = 64;
 inline constexpr int kMaxObjectIds = 64;
 
-// One picture slot: where a subtitle's compressed picture lies in the stream file.
+// One picture slot: where a subtitle's compressed picture lies in the stream file. Offsets
+// and lengths are 64-bit: streams pass 2 GiB and 4 GiB.
 struct TSUPObject {
     uint16_t id = 0;
     uint16_t x1 = 0;
@@ -21,15 +22,20 @@ struct TSUPObject {
     uint16_t y1 = 0;
     uint16_t y2 = 0;
     uint8_t parts = 0;
-    std::array<int32_t, kMaxParts> partPos{};
-    std::array<int32_t, kMaxParts> partLen{};
+    std::array<int64_t, kMaxParts> partPos{};   // file offset of fragment i
+    std::array<int64_t, kMaxParts> partLen{};   // byte length of fragment i
 };
 
 // One subtitle. Holds no pixels: only times, geometry, text state and file locations.
 struct TSUP {
     int32_t num = 0;
-    int32_t palPos = 0;
-    int32_t alphaPos = 0;
+    // Blu-ray: file offset of the first 5-byte entry of the subtitle's last palette segment;
+    // 0 = the subtitle has no palette of its own.
+    int64_t palPos = 0;
+    // Subpictures: offsets of the palette (256 Y, Cr, Cb triples) and of the contrast table
+    // counted from the first byte of the packet's control area.
+    int64_t ctrlPalOffset = 0;
+    int64_t ctrlAlphaOffset = 0;
     int32_t palCount = 0;
     uint32_t startPTS = 0;
     uint32_t endPTS = 0;

@@ -263,7 +263,7 @@ PixelRect drawText(Context& ctx, int32_t index, bool exporting) {
     const int count = std::min<int>(s.lineCount, static_cast<int>(lines.size()));
     for (int i = 0; i < count; ++i) {
         const auto lineNo = static_cast<uint8_t>(static_cast<int>(lines.size()) - i);
-        DrawLine(ctx, lines[static_cast<size_t>(i)], lineNo, static_cast<uint16_t>(index), true);
+        DrawLine(ctx, lines[static_cast<size_t>(i)], lineNo, &s.obj[0], true);
     }
     // The renderer writes the overlay wherever its glyph boxes land.
     return PixelRect{0, 0, kScreenWidth, kScreenHeight};

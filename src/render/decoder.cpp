@@ -29,8 +29,6 @@ void PixelRect::add(int x0, int y0, int x1, int y1) {
 }
 
 namespace {
-// Positions in the table are 32-bit file offsets.
-int64_t offset32(int32_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
 
 // Fills of one run. Most runs of subtitle text are a few pixels long, where a library call
 // costs more than the stores themselves.
@@ -65,19 +63,19 @@ void loadSlot(InputFile& file, const TSUPObject& slot, PixelData& data) {
     const int parts = std::min<int>(slot.parts, kMaxParts);
     int64_t total = 0;
     for (int i = 0; i < parts; ++i) {
-        const int64_t pos = offset32(slot.partPos[static_cast<size_t>(i)]);
-        const int64_t len = std::max<int32_t>(slot.partLen[static_cast<size_t>(i)], 0);
+        const int64_t pos = slot.partPos[static_cast<size_t>(i)];
+        const int64_t len = std::max<int64_t>(slot.partLen[static_cast<size_t>(i)], 0);
         // A fragment of no bytes reads nothing, wherever it points (the bottom-field start of
         // a subpicture is such a fragment).
-        if (len > 0 && (pos > file.size() || len > file.size() - pos)) throw streamReadError();
+        if (len > 0 && (pos < 0 || pos > file.size() || len > file.size() - pos)) throw streamReadError();
         total += len;
     }
     data.bytes.assign(static_cast<size_t>(total) + kPixelDataSpare, 0);
     data.dataLen = 0;
     for (int i = 0; i < parts; ++i) {
-        const int64_t len = std::max<int32_t>(slot.partLen[static_cast<size_t>(i)], 0);
+        const int64_t len = std::max<int64_t>(slot.partLen[static_cast<size_t>(i)], 0);
         if (len == 0) continue;
-        file.seek(offset32(slot.partPos[static_cast<size_t>(i)]));
+        file.seek(slot.partPos[static_cast<size_t>(i)]);
         file.readExact(data.bytes.data() + data.dataLen, static_cast<size_t>(len));
         data.dataLen += len;
     }
@@ -304,7 +302,7 @@ private:
         const int64_t limit = first.partLen[0];
         // A bottom field that the record places before the top field, or past the data,
         // starts at the nearest end of the loaded data instead.
-        const int64_t bottom = std::clamp<int64_t>(static_cast<int64_t>(first.partPos[1]) - first.partPos[0], 0,
+        const int64_t bottom = std::clamp<int64_t>(first.partPos[1] - first.partPos[0], 0,
                                                    data_->dataLen);
         while (readPos_ <= limit + 3) {
             if (prog_.SubKind == 1) hdDvdCode();

@@ -39,10 +39,6 @@ struct Tracker {
     }
 };
 
-// File offsets in the table are 32-bit values; read them unsigned so a position past 2 GB
-// stays a position.
-int64_t offset32(int32_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
-
 // Reads `count` bytes at `offset`, or throws "Stream read error" without allocating when
 // the file is too short.
 std::vector<uint8_t> readAt(InputFile& f, int64_t offset, int64_t count) {
@@ -57,9 +53,9 @@ std::vector<uint8_t> readAt(InputFile& f, int64_t offset, int64_t count) {
 // begins right after the pixel data.
 void hdDvdPalette(InputFile& f, const TSUP& s, PaletteState& pal) {
     const TSUPObject& slot = s.obj[0];
-    const int64_t area = offset32(slot.partPos[0]) + offset32(slot.partLen[0]);
-    const std::vector<uint8_t> colors = readAt(f, area + offset32(s.palPos), 768);
-    const std::vector<uint8_t> contrast = readAt(f, area + offset32(s.alphaPos), 256);
+    const int64_t area = slot.partPos[0] + slot.partLen[0];
+    const std::vector<uint8_t> colors = readAt(f, area + s.ctrlPalOffset, 768);
+    const std::vector<uint8_t> contrast = readAt(f, area + s.ctrlAlphaOffset, 256);
     Tracker t;
     for (size_t i = 0; i < 256; ++i) {
         pal.Palette[i] = YCrCbToRGB(colors[3 * i], colors[3 * i + 1], colors[3 * i + 2]);
@@ -74,7 +70,7 @@ void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, bool exportin
     pal.Palette.fill(0);
     pal.Alpha.fill(exportingBD ? 255 : 0);
     const int64_t count = std::max<int32_t>(s.palCount, 0);
-    const std::vector<uint8_t> entries = readAt(f, offset32(s.palPos), count * 5);
+    const std::vector<uint8_t> entries = readAt(f, s.palPos, count * 5);
     Tracker t;
     for (size_t e = 0; e + 5 <= entries.size(); e += 5) {
         const uint8_t index = entries[e];

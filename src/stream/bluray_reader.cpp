@@ -185,7 +185,7 @@ private:
         const int64_t entries = seg.length - 2;
         TSUP* rec = newest();
         if (rec && entries > 0) {
-            rec->palPos = static_cast<int32_t>(f_.position());
+            rec->palPos = f_.position();
             rec->palCount = static_cast<int32_t>(entries / 5);
         }
         if (details()) {
@@ -222,8 +222,8 @@ private:
             if (slot) {
                 slot->parts = 1;
                 slot->id = objectId;
-                slot->partPos[0] = static_cast<int32_t>(f_.position());
-                slot->partLen[0] = static_cast<int32_t>(seg.length - 11);
+                slot->partPos[0] = f_.position();
+                slot->partLen[0] = seg.length - 11;
             }
             if (details()) {
                 ctx_.msg.log(seg.pos() + ": ODS" + std::to_string(objectId) + " (" + seg.len() + ") " +
@@ -239,8 +239,8 @@ private:
             }
             if (slot && frag_ < kMaxParts) {
                 const auto k = static_cast<size_t>(frag_);
-                slot->partPos[k] = static_cast<int32_t>(f_.position());
-                slot->partLen[k] = static_cast<int32_t>(seg.length - 4);
+                slot->partPos[k] = f_.position();
+                slot->partLen[k] = seg.length - 4;
                 slot->parts = static_cast<uint8_t>(frag_ + 1);
             }
             f_.skip(seg.length - 4);

@@ -102,7 +102,7 @@ private:
             formatError();
             return false;
         }
-        subs[index].obj[0].partLen[0] = static_cast<int32_t>(pixelLength);
+        subs[index].obj[0].partLen[0] = pixelLength;
         detail(hex8(f_.position()) + ": PXD [" + hexUpper(static_cast<uint64_t>(pixelLength), 6) + "]");
         f_.skip(pixelLength);
 
@@ -203,19 +203,18 @@ private:
             case 0x86: {
                 const int width = cmd == 0x06 ? 2 : 4;
                 slot.parts = 2;
-                slot.partPos[0] = static_cast<int32_t>(static_cast<uint32_t>(spuPos_) + be(area_, o + 1, width));
-                slot.partPos[1] =
-                    static_cast<int32_t>(static_cast<uint32_t>(spuPos_) + be(area_, o + 1 + static_cast<size_t>(width), width));
+                slot.partPos[0] = spuPos_ + be(area_, o + 1, width);
+                slot.partPos[1] = spuPos_ + be(area_, o + 1 + static_cast<size_t>(width), width);
                 const int digits = cmd == 0x06 ? 4 : 8;
-                return "top: " + hexUpper(static_cast<uint32_t>(slot.partPos[0]), digits) +
-                       ", bottom: " + hexUpper(static_cast<uint32_t>(slot.partPos[1]), digits);
+                return "top: " + hexUpper(static_cast<uint64_t>(slot.partPos[0]), digits) +
+                       ", bottom: " + hexUpper(static_cast<uint64_t>(slot.partPos[1]), digits);
             }
             case 0x83:
-                rec.palPos = static_cast<int32_t>(o + 1);
+                rec.ctrlPalOffset = static_cast<int64_t>(o + 1);
                 rec.palCount = 256;
                 return {};
             case 0x84:
-                rec.alphaPos = static_cast<int32_t>(o + 1);
+                rec.ctrlAlphaOffset = static_cast<int64_t>(o + 1);
                 return {};
             default: return {};
         }

@@ -66,7 +66,7 @@ bool lineBaseline(const Program& prog, int lineNo, int32_t& baseline) {
     return true;
 }
 
-void DrawGlyph(Context& ctx, int32_t x, int32_t baseline, const GlyphMetrics& g, uint16_t sub) {
+void DrawGlyph(Context& ctx, int32_t x, int32_t baseline, const GlyphMetrics& g, TSUPObject* slot) {
     if (g.width < 1 || g.row < 1 || g.row > kAtlasBands) return;
     Program& prog = ctx.prog;
     const Options& opt = ctx.opt;
@@ -124,22 +124,20 @@ void DrawGlyph(Context& ctx, int32_t x, int32_t baseline, const GlyphMetrics& g,
             }
         }
     }
-    if (!inked || exporting || sub >= prog.Subs.size()) return;
-    TSUPObject& slot = prog.Subs[sub].obj[0];
-    slot.y1 = static_cast<uint16_t>(std::min<int32_t>(slot.y1, minRow));
-    slot.y2 = static_cast<uint16_t>(std::max<int32_t>(slot.y2, maxRow));
+    if (!inked || exporting || !slot) return;
+    slot->y1 = static_cast<uint16_t>(std::min<int32_t>(slot->y1, minRow));
+    slot->y2 = static_cast<uint16_t>(std::max<int32_t>(slot->y2, maxRow));
 }
 
-int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, uint16_t sub, bool draw) {
+int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, TSUPObject* slot, bool draw) {
     Program& prog = ctx.prog;
     int32_t baseline = 0;
-    if (draw && (sub >= prog.Subs.size() || !lineBaseline(prog, lineNo, baseline))) draw = false;
+    if (draw && (!slot || !lineBaseline(prog, lineNo, baseline))) draw = false;
 
     int64_t pen = 0;
     if (draw) {
         prog.pics.ensureAllocated();
-        const TSUPObject& slot = prog.Subs[sub].obj[0];
-        pen = (static_cast<int64_t>(prog.pics.display.width) - (static_cast<int64_t>(slot.x2) - slot.x1)) / 2;
+        pen = (static_cast<int64_t>(prog.pics.display.width) - (static_cast<int64_t>(slot->x2) - slot->x1)) / 2;
     }
     int64_t width = 0;
     bool first = true;
@@ -164,7 +162,7 @@ int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, uint16_t s
         first = false;
         // A glyph this far off the screen cannot reach it (the atlas is narrower).
         if (draw && c != ' ' && pen > -2 * kAtlasWidth && pen < kScreenWidth + kAtlasWidth)
-            DrawGlyph(ctx, static_cast<int32_t>(pen), baseline, g, sub);
+            DrawGlyph(ctx, static_cast<int32_t>(pen), baseline, g, slot);
         pen += g.width;
         width = pen;
         pen += ctx.opt.ieSpacing - g.kernAfter;

@@ -63,14 +63,15 @@ bool lineBaseline(const Program& prog, int lineNo, int32_t& baseline);
 // Measures (draw = false) or draws (draw = true) one text line. Measuring returns the width
 // in pixels: the pen position after the last glyph, before its spacing; it changes nothing
 // but the italic state that "<i>" and "</i>" in the text set. Drawing puts the line on the
-// baseline of line lineNo (1 = bottom line) of subtitle Subs[sub], starting at the column
-// that centres slot 0's x1..x2 on the display picture, and widens slot 0's y1..y2 to the
-// rows it inked (not during a stream export). Nothing is drawn for a sub outside the table
-// or a lineNo without a baseline.
-int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, uint16_t sub, bool draw);
+// baseline of line lineNo (1 = bottom line), starting at the column that centres the
+// slot's x1..x2 on the display picture, and widens the slot's y1..y2 to the rows it inked
+// (not during a stream export). The slot is the subtitle's first picture slot; nothing is
+// drawn without one (nullptr) or for a lineNo without a baseline.
+int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, TSUPObject* slot, bool draw);
 
 // Copies one glyph box of the built-in atlas with its left edge at column x, its band's
-// baseline on row `baseline`, into the pictures the current mode asks for.
-void DrawGlyph(Context& ctx, int32_t x, int32_t baseline, const GlyphMetrics& g, uint16_t sub);
+// baseline on row `baseline`, into the pictures the current mode asks for, and widens the
+// slot's rows (when there is one) to what it inked.
+void DrawGlyph(Context& ctx, int32_t x, int32_t baseline, const GlyphMetrics& g, TSUPObject* slot);
 
 }  // namespace vantrel

@@ -79,7 +79,7 @@ void noteMissingGlyphs(const Context& ctx, std::string_view line, int subNumber,
 // the italic state as it was at the line's start, so the caller measures the pieces in
 // order as usual. Only the prefixes up to the first one too wide are measured, so a very
 // long line costs little more than its pieces.
-std::vector<std::string> wrapGreedy(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
+std::vector<std::string> wrapGreedy(Context& ctx, const std::string& line, int limit, bool& tooWide) {
     bool& italic = ctx.prog.italicOn;
     const bool atLineStart = italic;
     std::vector<std::string> pieces;
@@ -89,7 +89,7 @@ std::vector<std::string> wrapGreedy(Context& ctx, const std::string& line, int l
         size_t cut = std::string::npos;
         bool fits = false;
         for (size_t p = rest.find(' ');; p = rest.find(' ', p + 1)) {
-            const int w = DrawLine(ctx, std::string_view(rest).substr(0, p), 1, sub, false);
+            const int w = DrawLine(ctx, std::string_view(rest).substr(0, p), 1, nullptr, false);
             italic = atStart;
             if (w > limit) {
                 if (cut == std::string::npos) cut = p;   // the first word alone is too wide
@@ -103,12 +103,12 @@ std::vector<std::string> wrapGreedy(Context& ctx, const std::string& line, int l
         }
         if (fits || cut == std::string::npos) break;   // the rest fits, or is a single word
         std::string piece = trimmed(std::string_view(rest).substr(0, cut));
-        if (DrawLine(ctx, piece, 1, sub, false) > limit) tooWide = true;   // leaves italic as after the piece
+        if (DrawLine(ctx, piece, 1, nullptr, false) > limit) tooWide = true;   // leaves italic as after the piece
         pieces.push_back(std::move(piece));
         rest = trimmed(std::string_view(rest).substr(cut + 1));
     }
     const bool atEnd = italic;
-    if (DrawLine(ctx, rest, 1, sub, false) > limit) tooWide = true;
+    if (DrawLine(ctx, rest, 1, nullptr, false) > limit) tooWide = true;
     italic = atEnd;
     pieces.push_back(std::move(rest));
     italic = atLineStart;
@@ -119,19 +119,19 @@ std::vector<std::string> wrapGreedy(Context& ctx, const std::string& line, int l
 // them out: the narrowest width that still needs no more pieces, so two lines come out
 // about equally long rather than a full line over a stub. Texts that need more pieces than
 // a subtitle has line positions keep the greedy cut.
-std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, uint16_t sub, bool& tooWide) {
-    std::vector<std::string> pieces = wrapGreedy(ctx, line, limit, sub, tooWide);
+std::vector<std::string> wrapLine(Context& ctx, const std::string& line, int limit, bool& tooWide) {
+    std::vector<std::string> pieces = wrapGreedy(ctx, line, limit, tooWide);
     if (pieces.size() < 2 || pieces.size() > 10 || tooWide) return pieces;
     int lo = 1, hi = limit;   // hi always wraps into pieces.size() pieces
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
         bool wide = false;
-        const size_t count = wrapGreedy(ctx, line, mid, sub, wide).size();
+        const size_t count = wrapGreedy(ctx, line, mid, wide).size();
         if (count <= pieces.size() && !wide) hi = mid;
         else lo = mid + 1;
     }
     bool unused = false;
-    return wrapGreedy(ctx, line, hi, sub, unused);
+    return wrapGreedy(ctx, line, hi, unused);
 }
 
 // The lines of a text: they end at CR LF, LF or CR; a last line without an end counts
@@ -308,12 +308,12 @@ int ReadSRT(Context& ctx, const std::string& path) {
                     notes.unmapped += lost;
                 }
                 noteMissingGlyphs(ctx, text, r + 1, notes);
-                const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, static_cast<uint16_t>(r), tooWide);
+                const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, tooWide);
                 wrapped = wrapped || pieces.size() > 1;
                 for (const std::string& piece : pieces) {
                     if (!s.text.empty()) s.text += '|';
                     s.text += piece;
-                    widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), static_cast<uint16_t>(r), false));
+                    widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), nullptr, false));
                     ++j;
                 }
             }
@@ -388,8 +388,7 @@ void mSubtextExit(Context& ctx, const std::vector<std::string>& editorLines) {
     const std::vector<std::string> lines = TxtToLines(s->text);
     int widest = 0;
     for (size_t k = 0; k < lines.size(); ++k)
-        widest = std::max<int>(widest, DrawLine(ctx, trimmed(lines[k]), static_cast<uint8_t>(k),
-                                                static_cast<uint16_t>(p.CurSub), false));
+        widest = std::max<int>(widest, DrawLine(ctx, trimmed(lines[k]), static_cast<uint8_t>(k), nullptr, false));
     centre(s->obj[0], pictureWidth(p), widest);
     ctx.host().displaySubtitle(p.CurSub + 1);
 }

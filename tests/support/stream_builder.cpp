@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace vantrel::testing {
@@ -180,6 +181,13 @@ std::string writeTempFile(const std::string& name, const Bytes& data) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return path;
+}
+
+void writeAt(const std::string& path, int64_t offset, const Bytes& data) {
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(offset);
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace vantrel::testing

@@ -91,4 +91,8 @@ private:
 // Writes bytes to a fresh file in a temporary folder; returns its path.
 std::string writeTempFile(const std::string& name, const Bytes& data);
 
+// Writes bytes at `offset` of an existing file. Writing past the end leaves a hole, so a
+// file of several GiB holds only the few blocks a test writes.
+void writeAt(const std::string& path, int64_t offset, const Bytes& data);
+
 }  // namespace vantrel::testing
