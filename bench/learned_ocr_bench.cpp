@@ -305,7 +305,7 @@ void BM_LearnedOcrStream(benchmark::State& state) {
         Load(s.ctx);
         bOCRallClick(s.ctx);
         SUP2Srt(s.ctx);
-        const std::string srt = srtFileText(s.prog.mSRT);
+        const std::string srt = srtFileText(s.prog.mSRT, static_cast<TextEncoding>(s.opt.coSrtEncoding));
         cpu = processCpu() - cpu0;
         wall = wallNow() - wall0;
         benchmark::DoNotOptimize(srt);

@@ -302,7 +302,7 @@ TEST(SrtReader, WrapsLinesWiderThanTheScreen) {
         // The two lines differ by one word at most.
         if (c.even) {
             EXPECT_EQ(pieces.size(), 2u);
-            const int oneWord = DrawLine(im.ctx, "Wunderbare Wunderbare", 1, 0, false) - DrawLine(im.ctx, "Wunderbare", 1, 0, false);
+            const int oneWord = DrawLine(im.ctx, "Wunderbare Wunderbare", 1, nullptr, false) - DrawLine(im.ctx, "Wunderbare", 1, nullptr, false);
             EXPECT_LE(widest - narrowest, oneWord) << s.text;
         }
         if (!c.tooWide) {

@@ -185,6 +185,9 @@ std::string writeTempFile(const std::string& name, const Bytes& data) {
     static std::atomic<int> counter{0};
     const auto dir = std::filesystem::temp_directory_path() /
                      ("vantrel-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    // The name repeats when a later process gets the same id: what an earlier run left
+    // there must not show up as this test's output.
+    std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const auto path = (dir / name).string();
     std::ofstream out(path, std::ios::binary);

@@ -637,6 +637,16 @@ void LearnedRun::write() {
 }  // namespace
 
 bool learnedOcr(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step, LearnedTotals& totals) {
+    if (!kLearnedEngineOn) {
+        ctx.msg.log("The learned OCR engine is not available in this build: it is switched off until it reads "
+                    "every test stream at its accuracy target.");
+        return false;
+    }
+    return runLearnedEngine(ctx, numbers, step, totals);
+}
+
+bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
+                      LearnedTotals& totals) {
     if (ctx.prog.SubKind > 2) {
         ctx.msg.log("The learned OCR engine reads picture streams only.");
         return false;

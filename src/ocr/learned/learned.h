@@ -24,6 +24,15 @@ struct LearnedTotals {
     int64_t unknown = 0;         // glyphs nobody could name
 };
 
+// The learned engine is the default OCR. Turning this off makes the OCR commands use the
+// rule engine and say so.
+inline constexpr bool kLearnedEngineOn = true;
+
+// The engine itself, whatever kLearnedEngineOn says (tests, benchmarks).
+bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
+                      LearnedTotals& totals);
+
+// What the OCR commands call: runLearnedEngine while the engine is switched on.
 // Recognises the subtitles `numbers` (1-based) and stores font, ocrOK, lineCount, charCount
 // and (unless locked) the text in their records, as the rule engine does. Returns false,
 // after logging why and which package is missing, when the engine cannot run (no
