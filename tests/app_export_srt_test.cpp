@@ -65,9 +65,9 @@ TEST_F(FeatureTest, ExportWritesTheStreamAndRestoresTheWindow) {
     ASSERT_TRUE(w->bExport->isEnabled());
     w->bExport->click();
     settle();
-    const QString out = QDir(QFileInfo(source).absolutePath()).filePath(QStringLiteral("movie.BD.23.976.sup"));
+    const QString out = QDir(QFileInfo(source).absolutePath()).filePath(QStringLiteral("movie.en.BD.23.976.sup"));
     ASSERT_TRUE(QFileInfo::exists(out));
-    EXPECT_FALSE(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("movie.BD.23.976.sup"))));
+    EXPECT_FALSE(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("movie.en.BD.23.976.sup"))));
     EXPECT_TRUE(w->lines().contains(QStringLiteral("Exporting subtitle stream: ") + out));
     EXPECT_FALSE(w->prog.Busy);
     EXPECT_FALSE(w->prog.ExportingBD);

@@ -41,6 +41,11 @@ WindowState stateOf(const TestWindow& w) {
 
 class OcrWindowTest : public WindowFixture {
 protected:
+    // These streams are drawn for the rule engine's shapes.
+    void SetUp() override {
+        WindowFixture::SetUp();
+        w->opt.ocrEngine = kOcrRules;
+    }
     void load(const std::string& path) {
         w->eSUPfile->setText(QString::fromStdString(path));
         w->bReadSUPClick();

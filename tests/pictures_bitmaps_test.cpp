@@ -549,10 +549,11 @@ TEST(SaveBitmaps, ErrorsEndTheRunWithTheStateRestored) {
          {}},
         {"script cannot be created: no picture written",
          [](Saver& s) { std::filesystem::create_directories(s.folder() + "subtitles.bdn.xml"); },
-         {"subtitles.bdn.xml", "subtitles.scn-sst"}},
+         // Scripts are written whole or not at all: only the folder in the way is left.
+         {"subtitles.bdn.xml"}},
         {"second picture cannot be written",
          [](Saver& s) { std::filesystem::create_directories(s.folder() + "line0002.png"); },
-         {"line0001.png", "line0002.png", "subtitles.bdn.xml", "subtitles.scn-sst"}},
+         {"line0001.png", "line0002.png"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -331,6 +331,7 @@ TEST(SrtReader, CharactersWithoutGlyphAreLoggedOnce) {
     EXPECT_EQ(log.find(undefined), log.rfind(undefined));
     EXPECT_EQ(log.find("No glyph for the character 0xE7"), std::string::npos);
     EXPECT_EQ(im.prog.Subs[1].text, "a\x81" "b\ta");   // kept in the text all the same
+}
 
 // Settings files that once aborted "Open SRT": every value is read as the window reads a
 // stored setting, then an SRT of one to three lines is imported and drawn.

@@ -61,7 +61,7 @@ const std::vector<SettingValue>& settingValues() {
         flag("720p", &Options::cb720p),
         flag("OCR", &Options::cbOCR),
         flag("Forced", &Options::cbForced),
-        integer("SrtEncoding", &Options::coSrtEncoding),
+        integer("SrtEncoding", &Options::coSrtEncoding, 0, 1),
     };
     return values;
 }
@@ -95,6 +95,8 @@ bool setSetting(Options& options, std::string_view name, std::string_view value)
     int64_t number = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (ec != std::errc() || end != value.data() + value.size()) return false;
+    // A number no stored value can hold is no value of its kind: it is skipped, not clamped.
+    if (number < INT32_MIN || number > INT32_MAX) return false;
     if (v->kind == ValueKind::Integer)
         options.*(v->integer) = static_cast<int>(std::clamp<int64_t>(number, v->lowest, v->highest));
     else options.*(v->flag) = number != 0;

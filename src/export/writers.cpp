@@ -314,6 +314,8 @@ int expBD(Context& ctx, const std::string& fileName) {
     std::vector<size_t> planned(count, SIZE_MAX);
     for (size_t i = 0; i < count; ++i) {
         if (!selectedForJob(ctx, i)) continue;
+        // A text subtitle without text has no picture.
+        if (p.SubKind == 3 && p.Subs[i].obj[0].x2 <= p.Subs[i].obj[0].x1) continue;
         // Both objects of a two-window subtitle are written as one object over their union;
         // the composer has drawn both into the paletted picture.
         TSUPObject o{};
