@@ -230,3 +230,58 @@ TEST_F(OcrWindowTest, NextAndPrevLandOnErrors) {
     EXPECT_FALSE(w->bPrev->isEnabled());
     EXPECT_TRUE(w->errors.isEmpty());
 }
+
+// The engine and language controls set the stored options, the single OCR reads with the
+// engine and language they name, and the log says what the learned engine's teacher read.
+TEST_F(OcrWindowTest, EngineAndLanguageControls) {
+    load(barsStream("engine.sup", 2));
+    struct Case {
+        const char* name;
+        int engineItem;
+        const char* languageItem;
+        int engine;
+        const char* code;
+    };
+    const Case cases[] = {
+        {"rules", 1, "English", kOcrRules, "eng"},
+        {"learned, French", 0, "French", kOcrLearned, "fra"},
+        {"learned, German", 0, "German", kOcrLearned, "deu"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w->coOcrEngine->setCurrentIndex(c.engineItem);
+        w->coOcrLang->setCurrentIndex(w->coOcrLang->findText(QString::fromLatin1(c.languageItem)));
+        EXPECT_EQ(w->opt.ocrEngine, c.engine);
+        EXPECT_EQ(w->opt.ocrLanguage, c.code);
+
+        w->msg.clear();
+        w->showSubtitle(2);
+        w->bOCR->click();
+        const std::string log = w->lines().join('\n').toStdString();
+        const bool learned = c.engine == kOcrLearned;
+        EXPECT_EQ(log.find(std::string("Learned OCR (") + c.code + "): ") != std::string::npos, learned) << log;
+        EXPECT_EQ(log.find(" lines holding ") != std::string::npos, learned) << log;
+        EXPECT_EQ(log.find("Using the rule engine instead.") != std::string::npos, false) << log;
+        if (!learned) {
+            EXPECT_EQ(w->prog.Subs[1].text, "l l");
+        }
+    }
+
+    // Both are stored with the settings; a code the list does not offer (given on the
+    // command line) is kept and shown as it is.
+    auto reopen = [this] {
+        w->close();
+        w.reset();
+        settle();
+        openWindow();
+    };
+    reopen();
+    EXPECT_EQ(w->opt.ocrEngine, kOcrLearned);
+    EXPECT_EQ(w->opt.ocrLanguage, "deu");
+    EXPECT_EQ(w->coOcrEngine->currentIndex(), 0);
+    EXPECT_EQ(w->coOcrLang->currentText(), QStringLiteral("German"));
+    w->opt.ocrLanguage = "chi_sim";
+    reopen();
+    EXPECT_EQ(w->opt.ocrLanguage, "chi_sim");
+    EXPECT_EQ(w->coOcrLang->currentText(), QStringLiteral("chi_sim"));
+}

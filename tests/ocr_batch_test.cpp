@@ -458,6 +458,19 @@ TEST(OcrCli, SrtEncodingOfTheUnknownGlyphMark) {
     EXPECT_NE(bad.err.find("--srt-encoding is utf8 or cp1252"), std::string::npos) << bad.err;
 }
 
+// The learned engine's run logs what its teacher read, in the language asked for.
+TEST(OcrCli, LearnedEngineLogsWhatTheTeacherRead) {
+    for (const char* language : {"eng", "fra"}) {
+        SCOPED_TRACE(language);
+        const auto r = cli({"ocr", cliStream(), "--engine", "learned", "--lang", language});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find(std::string("Learned OCR (") + language + "): "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("; the teacher read "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(" word crops ("), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Using the rule engine instead."), std::string::npos) << r.err;
+    }
+}
+
 TEST(OcrCli, BadArguments) {
     EXPECT_EQ(cli({"ocr"}).status, 2);
     EXPECT_EQ(cli({"ocr", cliStream(), "--set", "NoSuchSetting=1"}).status, 2);

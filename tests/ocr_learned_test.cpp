@@ -344,6 +344,7 @@ TEST(LearnedStream, ExportedTextReadsBack) {
     // The teacher read a few lines of word crops, not every line.
     EXPECT_GT(totals.teacherLines, 0);
     EXPECT_GT(totals.teacherCrops, 0);
+    EXPECT_GE(totals.teacherGlyphs, totals.teacherCrops);
     EXPECT_EQ(totals.unknown, 0);
 }
 

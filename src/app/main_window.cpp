@@ -27,6 +27,7 @@
 #include "app/log_pane.h"
 #include "app/qt_text.h"
 #include "app/widgets.h"
+#include "ocr/learned/learned.h"
 
 namespace vantrel::app {
 namespace {
@@ -357,6 +358,14 @@ QWidget* TfMain::buildOptionsPage() {
     cbTags = check("cbTags", "Insert tags (<i></i>)", gOcr);
     coLang = named(new QComboBox(gOcr), "coLang");
     coLang->addItems({QStringLiteral("N/A"), QStringLiteral("English")});
+    // Item indexes are the values of Options::ocrEngine.
+    coOcrEngine = named(new QComboBox(gOcr), "coOcrEngine");
+    coOcrEngine->addItems({QStringLiteral("Learned"), QStringLiteral("Rules")});
+    coOcrEngine->setToolTip(QStringLiteral("Learned: reads any font, learning the stream's glyphs with Tesseract. "
+                                           "Rules: the fixed shape rules"));
+    coOcrLang = named(new QComboBox(gOcr), "coOcrLang");
+    for (const OcrLanguage& l : kOcrLanguages) coOcrLang->addItem(QString::fromLatin1(l.name), QString::fromLatin1(l.code));
+    coOcrLang->setToolTip(QStringLiteral("The language the learned engine reads"));
     auto pair = [gOcr](QWidget* a, const char* between, QWidget* b) {
         auto* h = new QHBoxLayout;
         h->setSpacing(3);
@@ -375,6 +384,10 @@ QWidget* TfMain::buildOptionsPage() {
     go->addWidget(label("Language", gOcr), 3, 0);
     go->addWidget(coLang, 3, 1, Qt::AlignLeft);
     go->addWidget(cbTags, 4, 0, 1, 2);
+    go->addWidget(label("Engine", gOcr), 5, 0);
+    go->addWidget(coOcrEngine, 5, 1, Qt::AlignLeft);
+    go->addWidget(label("OCR language", gOcr), 6, 0);
+    go->addWidget(coOcrLang, 6, 1, Qt::AlignLeft);
     go->setColumnStretch(1, 1);
     grid->addWidget(gOcr, 2, 0);
 

@@ -137,6 +137,8 @@ public:
     TIntEdit* ieSpaceWmin;
     QCheckBox* cbTags;
     QComboBox* coLang;
+    QComboBox* coOcrEngine;   // the learned engine or the rule engine ("OcrEngine")
+    QComboBox* coOcrLang;     // the learned engine's language, a Tesseract code as item data ("OcrLang")
     // Options page: Stream exp., SRT, Frame
     RadioGroup* rgFormat;
     TIntEdit* ieLastLine;

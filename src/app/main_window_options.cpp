@@ -95,6 +95,27 @@ void TfMain::bindOptions() {
     });
     flag(cbTags, &Options::cbTags);
     list(coLang, &Options::coLang);
+    list(coOcrEngine, &Options::ocrEngine);
+    // The language list stores the item's code. A stored code the list does not offer (set
+    // on the command line) gets an item of its own, so showing the window keeps it.
+    auto codeItem = [this] {
+        const QString code = QString::fromStdString(opt.ocrLanguage);
+        int i = coOcrLang->findData(code);
+        if (i < 0 && !code.isEmpty()) {
+            coOcrLang->addItem(code, code);
+            i = coOcrLang->count() - 1;
+        }
+        if (i < 0) {
+            i = 0;
+            opt.ocrLanguage = coOcrLang->itemData(0).toString().toStdString();
+        }
+        coOcrLang->setCurrentIndex(i);
+    };
+    codeItem();
+    connect(coOcrLang, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (i >= 0) opt.ocrLanguage = coOcrLang->itemData(i).toString().toStdString();
+    });
+    optionsToWidgets_.push_back(codeItem);
     integer(ieSpaceWidth, &Options::ieSpaceWidth);
     integer(ieSpaceWmin, &Options::ieSpaceWmin);
     choice(rgFormat, &Options::rgFormat);

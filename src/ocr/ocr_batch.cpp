@@ -33,11 +33,20 @@ bool validNumber(const Program& prog, int32_t n) {
     return n >= 1 && static_cast<size_t>(n) <= prog.Subs.size();
 }
 
+// What the teacher read, so a user sees how much of the stream needed Tesseract.
+void logLearnedTotals(Context& ctx, const LearnedTotals& t) {
+    ctx.msg.log("Learned OCR (" + ctx.opt.ocrLanguage + "): " + std::to_string(t.glyphs) + " glyphs, " +
+                std::to_string(t.clusters) + " distinct; the teacher read " + std::to_string(t.teacherLines) +
+                " lines holding " + std::to_string(t.teacherCrops) + " word crops (" +
+                std::to_string(t.teacherGlyphs) + " glyphs); " + std::to_string(t.unknown) + " glyphs unknown.");
+}
+
 // Subtitle n read by the learned engine, with the panel showing the result as the rule
 // engine's OCR does. False when the engine could not run.
 bool learnedOne(Context& ctx, int32_t n) {
     LearnedTotals totals;
     if (!learnedOcr(ctx, {n}, {}, totals)) return false;
+    logLearnedTotals(ctx, totals);
     Program& prog = ctx.prog;
     const TSUP& sub = prog.Subs[static_cast<size_t>(n - 1)];
     prog.CurSub = n - 1;
@@ -63,14 +72,6 @@ int32_t jumpTo(Context& ctx, int32_t target, const OcrCommandView& view) {
     drawAndRecognise(ctx, target, view);
     ctx.prog.srtDirty = true;
     return target;
-}
-
-// What the teacher read, so a user sees how much of the stream needed Tesseract.
-void logLearnedTotals(MessageLog& msg, const LearnedTotals& t) {
-    msg.log("Learned OCR: " + std::to_string(t.glyphs) + " glyphs, " + std::to_string(t.clusters) +
-            " distinct; the teacher read " + std::to_string(t.teacherLines) + " lines holding " +
-            std::to_string(t.teacherCrops) + " word crops (" + std::to_string(t.teacherGlyphs) +
-            " glyphs); " + std::to_string(t.unknown) + " glyphs unknown.");
 }
 
 int64_t secondsSince(Clock::time_point start) {
@@ -249,7 +250,7 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
                 totals);
             if (learned) {
                 result.recognised = totals.subtitles;
-                logLearnedTotals(msg, totals);
+                logLearnedTotals(ctx, totals);
             } else {
                 msg.log("Using the rule engine instead.");
             }

@@ -230,6 +230,7 @@ void LearnedRun::readCropLine(const std::vector<WordRef>& crops) {
     const std::vector<TeacherWord> read = teacher_.readLine(img);
     ++totals_.teacherLines;
     totals_.teacherCrops += static_cast<int64_t>(crops.size());
+    for (const WordRef& w : crops) totals_.teacherGlyphs += static_cast<int64_t>(w.last - w.first + 1);
     for (const TeacherWord& tw : read) {
         // The crop the word lies in; a word reaching over two crops teaches nothing.
         size_t k = 0;
