@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "render/composer.h"
+#include "render/decoder.h"
 #include "stream/load.h"
 #include "support/render_support.h"
 
@@ -273,6 +274,54 @@ TEST(DrawSub, TwoWindowsAndAnEmptyFirstSlot) {
     EXPECT_EQ(s.prog.pics.inkPlane[1], 1);   // relative to window 1's corner
     EXPECT_EQ(s.prog.panel.lArea, "(300, 800) - (308, 804)  8x4");
     EXPECT_EQ(s.prog.panel.scrollY, 790);
+}
+
+TEST(DrawSub, CroppedCompositionShowsItsCroppingRectangle) {
+    // A 24x12 object of indexes 1..3 in a pattern; the composition shows the part its
+    // cropping rectangle takes, with that part's corner at the composition's position.
+    IndexPicture object{24, 12, {}};
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 24; ++x) object.pixels.push_back(static_cast<uint8_t>(1 + (x / 4 + y / 3 + x % 2) % 3));
+    struct Case {
+        const char* name;
+        uint16_t cropX, cropY, cropW, cropH;
+        int shownW, shownH;   // the rectangle shown, cut to the object
+    };
+    const Case cases[] = {
+        {"inside the object", 4, 3, 8, 6, 8, 6},
+        {"reaching past the object", 16, 8, 20, 20, 8, 4},
+        {"the whole object", 0, 0, 24, 12, 24, 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PgsBuilder b;
+        PgsBuilder::CompObject o{0, 0, 300, 200, true, false, c.cropX, c.cropY, c.cropW, c.cropH};
+        b.pcs(90000, {o});
+        b.wds(90000, {{0, 300, 200, 24, 12}});
+        b.pds(90000, kPalette);
+        b.ods(90000, 0, true, true, bluRayRle(object), 24, 12);
+        b.end(90000);
+        Composer k(b.bytes());
+        const TSUPObject& slot = k.prog.Subs.at(0).obj[0];
+        EXPECT_EQ((std::vector<int>{slot.x1, slot.y1, slot.x2, slot.y2}),
+                  (std::vector<int>{300, 200, 300 + c.shownW, 200 + c.shownH}));
+        DrawSub(k.ctx, 1);
+        PixelData data;
+        loadSlot(k.prog.streamFile, slot, data);
+        IndexPlane plane;
+        ASSERT_TRUE(decodeSlotPlane(k.ctx, 0, 0, data, plane));
+        for (int y = -1; y <= c.shownH; ++y) {
+            for (int x = -1; x <= c.shownW; ++x) {
+                const bool shown = x >= 0 && y >= 0 && x < c.shownW && y < c.shownH;
+                const uint8_t want = shown ? object.at(c.cropX + x, c.cropY + y) : 0;
+                ASSERT_EQ(k.index(300 + x, 200 + y), want) << x << "," << y;
+                // The OCR's plane of the slot holds the same part.
+                if (shown) {
+                    ASSERT_EQ(plane.pixels[static_cast<size_t>(y * plane.width + x)], want) << x << "," << y;
+                }
+            }
+        }
+    }
 }
 
 TEST(DrawSub, DvdStyleDrawsOnA720x576Picture) {

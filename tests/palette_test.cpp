@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 #include "render/palette.h"
+#include "stream/load.h"
 #include "support/render_support.h"
 
 using namespace vantrel;
@@ -207,6 +208,47 @@ TEST(SetpalBluRay, MalformedCountsStayInsideTheTables) {
         } catch (const PlatformError& e) {
             EXPECT_STREQ(e.what(), "Stream read error");
         }
+    }
+}
+
+TEST(SetpalBluRay, PaletteUpdatesChangeOnlyTheEntriesTheyList) {
+    // Within an epoch a palette segment updates the entries it lists, the others keep their
+    // values; an epoch start forgets them, and another palette id keeps its own entries.
+    const PgsBuilder::Entry red{2, 81, 240, 90, 255};
+    PgsBuilder b;
+    auto show = [&](uint32_t t, uint8_t state, const std::vector<PgsBuilder::Entry>& entries, uint8_t paletteId) {
+        b.paletteRef(paletteId).pcs(t, {{0, 0, 100, 900}}, state);
+        if (state == 0x80) b.wds(t, {{0, 100, 900, 8, 4}});
+        b.pds(t, entries, paletteId);
+        if (state == 0x80) b.ods(t, 0, true, true, Bytes(8, 1), 8, 4);
+        b.end(t);
+    };
+    show(1000, 0x80, {kWhite(1), kBlack(2), {3, 128, 128, 128, 128}}, 0);
+    show(2000, 0x00, {red}, 0);
+    show(3000, 0x00, {kBlack(2), {3, 128, 128, 128, 0}}, 0);
+    show(4000, 0x00, {red}, 1);
+    show(5000, 0x80, {kWhite(1)}, 0);
+    struct Case {
+        int alpha1, alpha2, alpha3;
+        Color colour2;
+    };
+    const Case cases[] = {
+        {255, 255, 128, 0x000000}, {255, 255, 128, 0x0018FF}, {255, 255, 0, 0x000000}, {0, 255, 0, 0x0018FF},
+        {255, 0, 0, 0x000000},
+    };
+    RenderSession r;
+    r.prog.eSUPfile = writeTempFile("palette-versions.sup", b.bytes());
+    ASSERT_EQ(Load(r.ctx), LoadResult::Loaded);
+    ASSERT_EQ(r.prog.Subs.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const Case& c = cases[i];
+        setpal(r.ctx, static_cast<int32_t>(i));
+        EXPECT_EQ(r.prog.pal.Alpha[1], c.alpha1);
+        EXPECT_EQ(r.prog.pal.Alpha[2], c.alpha2);
+        EXPECT_EQ(r.prog.pal.Alpha[3], c.alpha3);
+        EXPECT_EQ(r.prog.pal.Palette[2], c.colour2);
+        EXPECT_EQ(r.prog.pal.Palette[1], c.alpha1 ? 0xFFFFFFu : 0u);
     }
 }
 

@@ -47,6 +47,7 @@ struct Program {
     int32_t CurSub = 0;
     uint8_t SubKind = 0;
     VideoFormat video;    // of the loaded stream; reset by every load and import
+    std::vector<PaletteLink> palLinks;   // earlier palette versions of the loaded stream
     bool Busy = false;
     bool Cancel = false;
     bool srtDirty = false;

@@ -23,6 +23,12 @@ struct TSUPObject {
     uint16_t y2 = 0;
     uint8_t parts = 0;
     uint8_t forced = 0;   // the composition shows this object also when only forced ones are wanted
+    // A cropped composition shows only part of its object: x1..y2 then hold the part shown,
+    // taken from (cropX, cropY) of an object of objWidth x objHeight. objWidth 0: not cropped.
+    uint16_t cropX = 0;
+    uint16_t cropY = 0;
+    uint16_t objWidth = 0;
+    uint16_t objHeight = 0;
     std::array<int64_t, kMaxParts> partPos{};   // file offset of fragment i
     std::array<int64_t, kMaxParts> partLen{};   // byte length of fragment i
 };
@@ -33,6 +39,9 @@ struct TSUP {
     // Blu-ray: file offset of the first 5-byte entry of the subtitle's last palette segment;
     // 0 = the subtitle has no palette of its own.
     int64_t palPos = 0;
+    // Blu-ray: the earlier version of the same palette that the segment at palPos updates
+    // (an index into Program::palLinks; -1 = the segment defines the whole palette).
+    int32_t palPrev = -1;
     // Subpictures: offsets of the palette (256 Y, Cr, Cb triples) and of the contrast table
     // counted from the first byte of the packet's control area.
     int64_t ctrlPalOffset = 0;
@@ -52,6 +61,17 @@ struct TSUP {
     std::array<uint8_t, kMaxObjectIds> objWin{};
     uint8_t forced = 0;   // 1 when the subtitle shows even with subtitles switched off
 };
+
+// An earlier version of a Blu-ray palette: `count` 5-byte entries at `pos`, applied over
+// the version `prev` (an index into the same table; -1 = none).
+struct PaletteLink {
+    int64_t pos = 0;
+    int32_t count = 0;
+    int32_t prev = -1;
+};
+
+// The longest chain of palette versions a subtitle's palette is built from.
+inline constexpr int kMaxPaletteLinks = 256;
 
 // The union of the rectangles of a record's slots that hold a picture (slot 0 alone when
 // neither does); right and bottom exclusive as stored.

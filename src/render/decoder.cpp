@@ -213,9 +213,14 @@ private:
     // --- Run writer ---
     void putRun(uint8_t c, int n) {
         const TSUPObject& o = sub_.obj[static_cast<size_t>(slotNo_)];
-        const int64_t lastX = static_cast<int64_t>(o.x2) - o.x1;   // x2 - x1
+        const bool cropped = prog_.SubKind == 2 && o.objWidth > 0;
+        // Runs are counted in the object's own columns; a cropped slot is narrower.
+        const int64_t lastX = cropped ? int64_t{o.objWidth} : static_cast<int64_t>(o.x2) - o.x1;   // x2 - x1
         const int64_t length = n != 0 ? n : lastX + 1 - curX_;
-        if (length > 0) paint(o, c, length);
+        if (length > 0) {
+            if (cropped) paintCropped(o, c, length);
+            else paint(o, c, curX_, curY_, length);
+        }
         curX_ += length;
         if (n != 0 && curX_ <= lastX) return;
         curX_ = 0;
@@ -223,16 +228,27 @@ private:
         if (usedBits_ > 0) skipBits(8 - usedBits_);
     }
 
-    void paint(const TSUPObject& o, uint8_t c, int64_t length) {
+    // The part of a run of a cropped object that lies inside the rectangle shown, moved to
+    // the slot's corner.
+    void paintCropped(const TSUPObject& o, uint8_t c, int64_t length) {
+        const int64_t y = curY_ - o.cropY;
+        if (y < 0 || y >= int64_t{o.y2} - o.y1) return;
+        const int64_t from = std::max<int64_t>(curX_, o.cropX);
+        const int64_t to = std::min<int64_t>(curX_ + length, int64_t{o.cropX} + o.x2 - o.x1);
+        if (from < to) paint(o, c, from - o.cropX, y, to - from);
+    }
+
+    // `length` pixels of index c from column x of row y of the slot.
+    void paint(const TSUPObject& o, uint8_t c, int64_t x, int64_t y, int64_t length) {
         if (plane_) {
-            if (curY_ < plane_->height && curX_ < plane_->width) {
-                const int64_t b = std::min<int64_t>(curX_ + length, plane_->width);
-                fillBytes(plane_->pixels.data() + curY_ * plane_->width + curX_, c, static_cast<size_t>(b - curX_));
+            if (y < plane_->height && x < plane_->width) {
+                const int64_t b = std::min<int64_t>(x + length, plane_->width);
+                fillBytes(plane_->pixels.data() + y * plane_->width + x, c, static_cast<size_t>(b - x));
             }
             return;
         }
-        const int64_t row = o.y1 + curY_;
-        const int64_t col = o.x1 + curX_;
+        const int64_t row = o.y1 + y;
+        const int64_t col = o.x1 + x;
         // Ink plane, relative to the corner of the area of all slots.
         const int64_t inkRow = row - inkY_;
         const int64_t inkCol = col - inkX_;

@@ -67,25 +67,39 @@ void hdDvdPalette(InputFile& f, const TSUP& s, PaletteState& pal) {
     }
 }
 
-// Blu-ray: palCount 5-byte entries (index, Y, Cr, Cb, alpha) at palPos. Every entry names
-// its index with one byte, so a count above 256 (a malformed segment) only repeats indexes.
-// Indexes the segment leaves out are transparent, as players show them: streams paint their
-// background with such an index.
-void bluRayPalette(InputFile& f, const TSUP& s, PaletteState& pal, ColorMatrix matrix) {
+// Blu-ray: palCount 5-byte entries (index, Y, Cr, Cb, alpha) at palPos, applied over the
+// earlier versions of the palette that the segment updates (palPrev), oldest first. Every
+// entry names its index with one byte, so a count above 256 (a malformed segment) only
+// repeats indexes. Indexes no version defines are transparent, as players show them:
+// streams paint their background with such an index.
+void bluRayPalette(InputFile& f, const TSUP& s, const std::vector<PaletteLink>& links, PaletteState& pal,
+                   ColorMatrix matrix) {
     pal.Palette.fill(0);
     pal.Alpha.fill(0);
     pal.source.fill({});
     pal.sourceMatrix = matrix;
-    const int64_t count = std::max<int32_t>(s.palCount, 0);
-    const std::vector<uint8_t> entries = readAt(f, s.palPos, count * 5);
+    std::vector<PaletteLink> versions = {{s.palPos, s.palCount, s.palPrev}};
+    for (int32_t k = s.palPrev; k >= 0 && static_cast<size_t>(k) < links.size() &&
+                                versions.size() < static_cast<size_t>(kMaxPaletteLinks);
+         k = links[static_cast<size_t>(k)].prev)
+        versions.push_back(links[static_cast<size_t>(k)]);
     Tracker t;
-    for (size_t e = 0; e + 5 <= entries.size(); e += 5) {
-        const uint8_t index = entries[e];
-        pal.Alpha[index] = entries[e + 4];
-        pal.Palette[index] = YCrCbToRGB(entries[e + 1], entries[e + 2], entries[e + 3], matrix);
-        pal.source[index] = {entries[e + 1], entries[e + 2], entries[e + 3], true};
-        t.update(pal, index);
+    for (auto v = versions.rbegin(); v != versions.rend(); ++v) {
+        const int64_t count = std::max<int32_t>(v->count, 0);
+        const std::vector<uint8_t> entries = readAt(f, v->pos, count * 5);
+        for (size_t e = 0; e + 5 <= entries.size(); e += 5) {
+            const uint8_t index = entries[e];
+            pal.Alpha[index] = entries[e + 4];
+            pal.Palette[index] = YCrCbToRGB(entries[e + 1], entries[e + 2], entries[e + 3], matrix);
+            pal.source[index] = {entries[e + 1], entries[e + 2], entries[e + 3], true};
+            if (versions.size() == 1) t.update(pal, index);
+        }
     }
+    // Entries of earlier versions may have been redefined: find the special indexes in the
+    // merged palette.
+    if (versions.size() > 1)
+        for (size_t k = 0; k < 256; ++k)
+            if (pal.source[k].defined) t.update(pal, static_cast<uint8_t>(k));
     // Streams may leave their transparent colour out of the segment and use an unlisted
     // (transparent) index for it. The background index must not then be an opaque listed
     // entry, or every picture made from IndexImage would get an opaque background.
@@ -183,7 +197,7 @@ void setpal(Context& ctx, int32_t index, PictureSize* size) {
         case 2:
             // Without a palette of its own the subtitle keeps the one drawn before it.
             if (s.palPos != 0) {
-                bluRayPalette(*file, s, pal, matrixFor(sourceVideo(prog).height));
+                bluRayPalette(*file, s, prog.palLinks, pal, matrixFor(sourceVideo(prog).height));
                 if (size) *size = PictureSize{};
             }
             break;

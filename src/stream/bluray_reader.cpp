@@ -4,6 +4,7 @@
 // that an earlier display set of the epoch defined, or only change its palette.
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,15 @@ struct EpochWindow {
     uint16_t x = 0, y = 0, width = 0, height = 0;
 };
 
-// The latest palette definition of one palette id; pos 0 = none.
+// The latest version of one palette id; pos 0 = none. A version that redefines only some
+// entries builds on the version before it (`prev`); entries it leaves out keep their values.
 struct EpochPalette {
     int64_t pos = 0;
     int32_t count = 0;
+    int32_t prev = -1;              // index into Program::palLinks
+    int32_t self = -1;              // this version's own entry there, once a later one needs it
+    std::bitset<256> own;           // entries this version's segment lists
+    std::bitset<256> defined;       // entries the palette defines up to this version
 };
 
 // One composition object of the display set being read.
@@ -57,6 +63,7 @@ struct Placement {
     uint8_t windowId = 0;
     uint8_t flags = 0;
     uint16_t x = 0, y = 0;
+    uint16_t cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;   // when flags & 0x80
 };
 
 class BluRayReader {
@@ -193,7 +200,10 @@ private:
             pl.x = f_.readWord();
             pl.y = f_.readWord();
             if (pl.flags & 0x80) {
-                for (int c = 0; c < 4; ++c) f_.readWord();
+                pl.cropX = f_.readWord();
+                pl.cropY = f_.readWord();
+                pl.cropWidth = f_.readWord();
+                pl.cropHeight = f_.readWord();
             }
             if (pending_) placements_.push_back(pl);
         }
@@ -221,10 +231,7 @@ private:
             if (pl.objectId < kMaxObjectIds) rec->objWin[pl.objectId] = static_cast<uint8_t>(k);
             const EpochWindow& win = windows_[pl.windowId];
             if (object && object->width > 0 && object->height > 0) {
-                slot.x1 = pl.x;
-                slot.y1 = pl.y;
-                slot.x2 = static_cast<uint16_t>(pl.x + object->width);
-                slot.y2 = static_cast<uint16_t>(pl.y + object->height);
+                place(slot, pl, *object);
             } else if (win.defined) {
                 slot.x1 = win.x;
                 slot.y1 = win.y;
@@ -242,7 +249,34 @@ private:
         if (used.pos != 0) {
             rec->palPos = used.pos;
             rec->palCount = used.count;
+            rec->palPrev = used.prev;
         }
+    }
+
+    // The slot shows the object at the composition's position; a cropped composition shows
+    // only the part of the object its cropping rectangle takes, cut to the object, with the
+    // part's top-left corner at that position.
+    static void place(TSUPObject& slot, const Placement& pl, const EpochObject& object) {
+        uint16_t width = object.width;
+        uint16_t height = object.height;
+        slot.cropX = slot.cropY = slot.objWidth = slot.objHeight = 0;
+        if (pl.flags & 0x80) {
+            const uint16_t cx = std::min(pl.cropX, object.width);
+            const uint16_t cy = std::min(pl.cropY, object.height);
+            width = std::min<uint16_t>(pl.cropWidth, static_cast<uint16_t>(object.width - cx));
+            height = std::min<uint16_t>(pl.cropHeight, static_cast<uint16_t>(object.height - cy));
+            // A rectangle that takes the whole object crops nothing.
+            if (width != object.width || height != object.height) {
+                slot.cropX = cx;
+                slot.cropY = cy;
+                slot.objWidth = object.width;
+                slot.objHeight = object.height;
+            }
+        }
+        slot.x1 = pl.x;
+        slot.y1 = pl.y;
+        slot.x2 = static_cast<uint16_t>(pl.x + width);
+        slot.y2 = static_cast<uint16_t>(pl.y + height);
     }
 
     // u8 windowCount; per window: u8 id, u16 x, u16 y, u16 width, u16 height.
@@ -275,15 +309,38 @@ private:
         const uint8_t paletteId = f_.readByte();
         f_.readByte();
         const int64_t entries = seg.length - 2;
+        const int64_t pos = f_.position();
+        std::vector<uint8_t> raw(static_cast<size_t>(entries));
+        f_.readExact(raw.data(), raw.size());
         if (entries > 0) {
-            const EpochPalette pal{f_.position(), static_cast<int32_t>(entries / 5)};
-            palettes_[paletteId] = pal;
-            lastPalette_ = pal;
+            EpochPalette next;
+            next.pos = pos;
+            next.count = static_cast<int32_t>(entries / 5);
+            for (size_t k = 0; k + 5 <= raw.size(); k += 5) next.own.set(raw[k]);
+            // Within an epoch a palette segment updates the entries it lists; the others keep
+            // the values of the versions before it.
+            EpochPalette& before = palettes_[paletteId];
+            next.defined = before.defined | next.own;
+            if (before.pos != 0 && (before.defined & ~next.own).any()) {
+                // A version whose entries this one all redefines adds nothing: skip it.
+                next.prev = (before.own & ~next.own).any() ? linkTo(before) : before.prev;
+            }
+            before = next;
+            lastPalette_ = next;
         }
         if (details())
             ctx_.msg.log(seg.pos() + ": PDS (" + seg.len() + ")  " + std::to_string(entries / 5) + " palettes");
-        f_.skip(entries);
         return true;
+    }
+
+    // The entry of `version` in the table of earlier palette versions, added once.
+    int32_t linkTo(EpochPalette& version) {
+        std::vector<PaletteLink>& links = ctx_.prog.palLinks;
+        if (version.self < 0) {
+            version.self = static_cast<int32_t>(links.size());
+            links.push_back({version.pos, version.count, version.prev});
+        }
+        return version.self;
     }
 
     // u16 objectId, u8 version, u8 sequenceFlags (0x80 first, 0x40 last); a first fragment

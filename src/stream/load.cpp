@@ -107,6 +107,7 @@ LoadResult Load(Context& ctx) {
     // The table is rebuilt from empty by whichever reader runs.
     p.Subs.clear();
     p.video = {};
+    p.palLinks.clear();
     LoadState st{file};
     LoadResult result = LoadResult::Loaded;
     try {

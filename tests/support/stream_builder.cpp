@@ -48,10 +48,10 @@ PgsBuilder& PgsBuilder::pcs(uint32_t pts, const std::vector<CompObject>& objects
         putBE(p, o.x, 2);
         putBE(p, o.y, 2);
         if (o.cropped) {
-            putBE(p, 0, 2);
-            putBE(p, 0, 2);
-            putBE(p, 10, 2);
-            putBE(p, 10, 2);
+            putBE(p, o.cropX, 2);
+            putBE(p, o.cropY, 2);
+            putBE(p, o.cropW, 2);
+            putBE(p, o.cropH, 2);
         }
     }
     return segment(pts, 0x16, p);

@@ -22,6 +22,7 @@ public:
         uint16_t x = 0, y = 0;
         bool cropped = false;
         bool forced = false;
+        uint16_t cropX = 0, cropY = 0, cropW = 10, cropH = 10;   // written when cropped
     };
     struct Window {
         uint8_t id = 0;
