@@ -729,6 +729,16 @@ void show(PgsBuilder& b, uint32_t t, uint16_t id, uint16_t x, uint16_t y, uint16
 
 void clear(PgsBuilder& b, uint32_t t) { b.pcs(t, {}, 0x00).end(t); }
 
+// The windows a WDS defines: x, y, width, height.
+std::vector<std::array<int, 4>> windowsOf(const Seg& wds) {
+    std::vector<std::array<int, 4>> out;
+    const Bytes& p = wds.payload;
+    for (size_t at = 1; at + 9 <= p.size(); at += 9)
+        out.push_back({(p[at + 1] << 8) | p[at + 2], (p[at + 3] << 8) | p[at + 4], (p[at + 5] << 8) | p[at + 6],
+                       (p[at + 7] << 8) | p[at + 8]});
+    return out;
+}
+
 }  // namespace
 
 // Each row is a source stream that an earlier export changed: export it as Blu-ray, read
@@ -803,15 +813,97 @@ TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
          },
          1,
          [](Session&, Session& back, const std::string& out) {
-             // Both objects go out as one object over their union, in one window that the
-             // decoder-model timing can share across the epoch; the screens compare equal.
-             EXPECT_TRUE(slotHasPicture(back.prog.Subs[0].obj[0]));
-             EXPECT_EQ(segments(out)[1].payload[0], 1);
+             // Two composition objects, each at its own size in a window of its own.
+             const TSUP& s = back.prog.Subs[0];
+             EXPECT_TRUE(slotHasPicture(s.obj[0]));
+             EXPECT_TRUE(slotHasPicture(s.obj[1]));
+             const auto segs = segments(out);
+             EXPECT_EQ(segs[0].payload[10], 2);
+             EXPECT_EQ(windowsOf(segs[1]), (std::vector<std::array<int, 4>>{{571, 81, 300, 45}, {568, 740, 380, 50}}));
+             EXPECT_EQ(segs[0].payload[11 + 2], 0);   // window of the first object
+             EXPECT_EQ(segs[0].payload[19 + 2], 1);   // and of the second
              if (std::system("command -v ffprobe > /dev/null 2>&1") != 0) return;
              const auto r = vantrel::testing::runCommand("/usr/bin/ffprobe", {"-v", "error", "-show_frames", "-of", "compact", out});
              EXPECT_EQ(r.err, "");
-             EXPECT_NE(r.out.find("num_rects=1"), std::string::npos) << r.out;
+             EXPECT_NE(r.out.find("num_rects=2"), std::string::npos) << r.out;
          }},
+        {"two objects far apart",
+         [] {
+             PgsBuilder b;
+             b.pcs(90000, {{0, 0, 660, 40}, {1, 1, 660, 980}});
+             b.wds(90000, {{0, 660, 40, 600, 60}, {1, 660, 980, 600, 60}});
+             b.pds(90000, kInk);
+             b.ods(90000, 0, true, true, inkBlock(600, 60, 255, 1), 600, 60);
+             b.ods(90000, 1, true, true, inkBlock(600, 60, 255, 3), 600, 60);
+             b.end(90000);
+             clear(b, 270000);
+             return b;
+         },
+         1,
+         [](Session&, Session&, const std::string& out) {
+             // One window over both would code and decode the 600x1000 between them: the
+             // objects stay 600x60 each, and the set decodes in less than the union needs.
+             const auto segs = segments(out);
+             int64_t objectPixels = 0;
+             for (const Seg& g : segs)
+                 if (g.type == 0x15) objectPixels += int64_t{(g.payload[7] << 8) | g.payload[8]} * ((g.payload[9] << 8) | g.payload[10]);
+             EXPECT_EQ(objectPixels, 2 * 600 * 60);
+             const int64_t unionTicks =
+                 std::max(PgsModel::planeTicks(1920 * 1080), PgsModel::objectDecodeTicks(600 * 1000)) +
+                 PgsModel::planeTicks(600 * 1000);
+             EXPECT_LT(int64_t{segs[0].pts} - segs[0].dts, unionTicks);
+         }},
+        {"two windows in a crowded epoch",
+         [] {
+             // Two lines, then one line a frame later: both share an epoch and its windows.
+             PgsBuilder b;
+             b.pcs(90000, {{0, 0, 660, 840}, {1, 1, 600, 980}});
+             b.wds(90000, {{0, 660, 840, 600, 60}, {1, 600, 980, 700, 60}});
+             b.pds(90000, kInk);
+             b.ods(90000, 0, true, true, inkBlock(600, 60, 255, 1), 600, 60);
+             b.ods(90000, 1, true, true, inkBlock(700, 60, 255, 2), 700, 60);
+             b.end(90000);
+             b.pcs(180000, {}, 0x00).wds(180000, {{0, 660, 840, 600, 60}, {1, 600, 980, 700, 60}}).end(180000);
+             b.pcs(183754, {{2, 1, 800, 990}}, 0x00);
+             b.wds(183754, {{0, 660, 840, 600, 60}, {1, 600, 980, 700, 60}});
+             b.pds(183754, kInk);
+             b.ods(183754, 2, true, true, inkBlock(300, 40, 255, 3), 300, 40);
+             b.end(183754);
+             clear(b, 270000);
+             return b;
+         },
+         2,
+         [](Session&, Session& back, const std::string&) {
+             EXPECT_TRUE(slotHasPicture(back.prog.Subs[0].obj[1]));
+             EXPECT_FALSE(slotHasPicture(back.prog.Subs[1].obj[1]));
+         }},
+        {"cropped object",
+         [] {
+             PgsBuilder b;
+             PgsBuilder::CompObject o{0, 0, 400, 900, true, false, 100, 10, 200, 20};
+             b.pcs(90000, {o});
+             b.wds(90000, {{0, 400, 900, 300, 40}});
+             b.pds(90000, kInk);
+             b.ods(90000, 0, true, true, inkBlock(300, 40, 255, 2), 300, 40);
+             b.end(90000);
+             clear(b, 270000);
+             return b;
+         },
+         1,
+         [](Session&, Session& back, const std::string&) {
+             // The export holds the part shown, as an object of its own size.
+             const TSUPObject& o = back.prog.Subs[0].obj[0];
+             EXPECT_EQ((std::vector<int>{o.x1, o.y1, o.x2, o.y2, o.objWidth}), (std::vector<int>{400, 900, 600, 920, 0}));
+         }},
+        {"partial palette update",
+         [] {
+             PgsBuilder b;
+             show(b, 90000, 0, 100, 900, 300, 40);
+             b.pcs(180000, {{0, 0, 100, 900}}, 0x00).pds(180000, {{2, 128, 128, 128, 128}}).end(180000);
+             clear(b, 270000);
+             return b;
+         },
+         2, nullptr},
         {"forced flag",
          [] {
              PgsBuilder b;
@@ -888,6 +980,9 @@ TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
         src.opt.cbForcedOnly = c.forcedOnly;
         const std::string out = writeTempFile("export.sup", {});
         ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+        std::string violations;
+        for (const auto& line : checkReportLines(checkPgsFile(out))) violations += line + "\n";
+        EXPECT_NE(violations.find("No violations"), std::string::npos) << violations;
         Session back;
         back.load(out);
         ASSERT_EQ(back.prog.Subs.size(), c.subtitles);

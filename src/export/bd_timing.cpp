@@ -1,9 +1,12 @@
 // Timing of the Blu-ray export. A subtitle's showing set must be decoded before its PTS: the
-// plane or window clear, the object decode and the window transfer take their time at the
-// model's rates, and no set may start decoding before the one ahead of it has finished.
-// Subtitles that follow each other closely share an epoch (acquisition points in the epoch's
-// one window, objects 0 and 1 in turn) instead of clearing the whole plane each time, and a
-// clear decodes early where the next object needs the time, so that times stay as they are.
+// plane or window clear, the decoding of its objects (one after the other) and the window
+// transfers take their time at the model's rates, and no set may start decoding before the
+// one ahead of it has finished. Subtitles that follow each other closely share an epoch
+// (acquisition points in the epoch's windows, object ids taken in turn) instead of clearing
+// the whole plane each time, and a clear decodes early where the next objects need the time,
+// so that times stay as they are. Each object is coded at its own size; an epoch has one
+// window per band of the screen its objects take (two at most), so that two lines far apart
+// do not cost the decoding of the screen between them.
 #include "export/bd_timing.h"
 
 #include <algorithm>
@@ -14,42 +17,119 @@ namespace vantrel {
 namespace {
 
 constexpr int64_t kLastTick = 0xFFFFFFFFll;
+constexpr int64_t kPlanePixels = int64_t{1920} * 1080;
 
 int64_t pixels(const TSUPObject& o) {
     return std::max<int64_t>(0, int64_t{o.x2} - o.x1) * std::max<int64_t>(0, int64_t{o.y2} - o.y1);
 }
 
-TSUPObject unite(const TSUPObject& a, const TSUPObject& b) {
-    TSUPObject u = a;
-    u.x1 = std::min(a.x1, b.x1);
-    u.y1 = std::min(a.y1, b.y1);
-    u.x2 = std::max(a.x2, b.x2);
-    u.y2 = std::max(a.y2, b.y2);
-    return u;
+bool contains(const TSUPObject& outer, const TSUPObject& inner) {
+    return outer.x1 <= inner.x1 && outer.y1 <= inner.y1 && inner.x2 <= outer.x2 && inner.y2 <= outer.y2;
 }
 
-// Ticks between the DTS and PTS of a showing composition whose object fills its window:
-// clearing the plane (the whole plane at an epoch start, else the window), decoding the
-// object, which starts with the composition, and transferring the window.
-int64_t showTicks(const TSUPObject& window, bool epochStart) {
-    const int64_t clear = epochStart ? PgsModel::planeTicks(int64_t{1920} * 1080) : PgsModel::planeTicks(pixels(window));
-    return std::max(clear, PgsModel::objectDecodeTicks(pixels(window))) + PgsModel::planeTicks(pixels(window));
+// Ticks to clear every window of an epoch.
+int64_t clearTicks(const std::vector<TSUPObject>& windows) {
+    int64_t t = 0;
+    for (const TSUPObject& w : windows) t += PgsModel::planeTicks(pixels(w));
+    return t;
+}
+
+// Ticks between the DTS and PTS of a showing composition: the plane (at an epoch start) or
+// the epoch's windows clear while the objects decode one after the other from the DTS; the
+// window of each object transfers once it is decoded and the window before it has
+// transferred; a window that holds both objects transfers once, when both are decoded.
+int64_t showTicks(const std::vector<TSUPObject>& windows, const std::vector<BdObject>& objects, bool epochStart) {
+    int64_t t = epochStart ? PgsModel::planeTicks(kPlanePixels) : clearTicks(windows);
+    std::vector<int64_t> ready;
+    int64_t decoded = 0;
+    for (const BdObject& o : objects) {
+        decoded += PgsModel::objectDecodeTicks(pixels(o.area));
+        ready.push_back(decoded);
+    }
+    auto transfer = [&](uint8_t w) { return w < windows.size() ? PgsModel::planeTicks(pixels(windows[w])) : 0; };
+    if (objects.size() == 2 && objects[0].window == objects[1].window)
+        return std::max({t, ready[0], ready[1]}) + transfer(objects[0].window);
+    for (size_t k = 0; k < objects.size(); ++k) t = std::max(t, ready[k]) + transfer(objects[k].window);
+    return t;
+}
+
+// Composition objects over the rectangles of one subtitle, each in the window that holds it.
+std::vector<BdObject> placeObjects(const std::vector<TSUPObject>& areas, const std::vector<TSUPObject>& windows) {
+    std::vector<BdObject> out;
+    for (const TSUPObject& a : areas) {
+        BdObject o;
+        o.area = a;
+        for (size_t w = 0; w < windows.size(); ++w)
+            if (contains(windows[w], a)) {
+                o.window = static_cast<uint8_t>(w);
+                break;
+            }
+        out.push_back(o);
+    }
+    return out;
+}
+
+// The windows of an epoch whose objects take `rects`: two windows on either side of a line
+// that no rectangle crosses, where the two together are smaller than one window over all;
+// else that one window.
+std::vector<TSUPObject> epochWindows(const std::vector<TSUPObject>& rects) {
+    if (rects.empty()) return {};
+    TSUPObject all = rects[0];
+    for (const TSUPObject& r : rects) all = uniteAreas(all, r);
+    std::vector<TSUPObject> best = {all};
+    int64_t bestPixels = pixels(all);
+    for (const bool rows : {true, false}) {
+        for (const TSUPObject& at : rects) {
+            const int split = rows ? at.y1 : at.x1;
+            TSUPObject before{}, after{};
+            bool hasBefore = false, hasAfter = false, crossed = false;
+            for (const TSUPObject& r : rects) {
+                const int from = rows ? r.y1 : r.x1;
+                const int to = rows ? r.y2 : r.x2;
+                if (to <= split) {
+                    before = hasBefore ? uniteAreas(before, r) : r;
+                    hasBefore = true;
+                } else if (from >= split) {
+                    after = hasAfter ? uniteAreas(after, r) : r;
+                    hasAfter = true;
+                } else {
+                    crossed = true;
+                    break;
+                }
+            }
+            if (crossed || !hasBefore || !hasAfter) continue;
+            if (pixels(before) + pixels(after) < bestPixels) {
+                best = {before, after};
+                bestPixels = pixels(before) + pixels(after);
+            }
+        }
+    }
+    return best;
 }
 
 std::string milliseconds(int64_t ticks) { return std::to_string((ticks + 45) / 90) + " ms"; }
 
 struct Work {
     int64_t start = 0, end = 0;
-    TSUPObject own;
     size_t group = 0;
 };
 
 }  // namespace
 
+TSUPObject uniteAreas(const TSUPObject& a, const TSUPObject& b) {
+    TSUPObject u = a;
+    u.x1 = std::min(a.x1, b.x1);
+    u.y1 = std::min(a.y1, b.y1);
+    u.x2 = std::max(a.x2, b.x2);
+    u.y2 = std::max(a.y2, b.y2);
+    u.forced = a.forced | b.forced;
+    return u;
+}
+
 std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, std::vector<std::string>& log) {
     const size_t n = subs.size();
     std::vector<Work> work(n);
-    for (size_t i = 0; i < n; ++i) work[i] = {subs[i].start, subs[i].end, subs[i].area, 0};
+    for (size_t i = 0; i < n; ++i) work[i] = {subs[i].start, subs[i].end, 0};
     auto name = [&](size_t i) { return "Subtitle " + std::to_string(subs[i].num); };
 
     // One composition at a time: a subtitle that starts before the previous one ends cuts it.
@@ -61,54 +141,60 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
         }
     }
 
-    // Epochs: a subtitle starts a new one when its whole-plane decode fits between the clear
-    // of the previous subtitle and its own start; else it joins the running epoch.
-    std::vector<TSUPObject> windows;
+    // Epochs: a subtitle starts a new one when its whole-plane decode (its objects in windows
+    // of their own) fits between the clear of the previous subtitle and its own start; else
+    // it joins the running epoch.
+    std::vector<std::vector<TSUPObject>> rects;   // per epoch, the rectangles of its objects
     for (size_t i = 0; i < n; ++i) {
         bool fresh = i == 0;
         if (!fresh) {
+            const std::vector<TSUPObject>& own = subs[i].objects;
             const int64_t gap = work[i].start - work[i - 1].end;
-            fresh = gap >= showTicks(work[i].own, true) - PgsModel::planeTicks(pixels(work[i - 1].own));
+            fresh = gap >= showTicks(own, placeObjects(own, own), true) - clearTicks(subs[i - 1].objects);
         }
-        if (fresh) windows.push_back(work[i].own);
-        else windows.back() = unite(windows.back(), work[i].own);
-        work[i].group = windows.size() - 1;
+        if (fresh) rects.emplace_back();
+        rects.back().insert(rects.back().end(), subs[i].objects.begin(), subs[i].objects.end());
+        work[i].group = rects.size() - 1;
     }
+    std::vector<std::vector<TSUPObject>> windows;
+    for (const auto& r : rects) windows.push_back(epochWindows(r));
 
     std::vector<BdTiming> out(n);
     int64_t lastDts = 1;       // a DTS of 0 would read as "none": decoding starts at tick 1
     int64_t lastPts = -1;
-    uint8_t objectVersion[2] = {0, 0};
+    uint8_t objectVersion[4] = {0, 0, 0, 0};
     uint8_t paletteVersion = 0;
-    uint16_t nextId = 0;
+    uint16_t nextBase = 0;     // subtitles take object ids 0, 1 and 2, 3 in turn
     for (size_t i = 0; i < n; ++i) {
         Work& w = work[i];
         BdTiming& t = out[i];
         t.input = i;
-        t.window = windows[w.group];
+        t.windows = windows[w.group];
         t.epochStart = i == 0 || work[i - 1].group != w.group;
-        const int64_t windowTicks = PgsModel::planeTicks(pixels(t.window));
-        const int64_t need = showTicks(t.window, t.epochStart);
         if (t.epochStart) {
-            nextId = 0;
-            objectVersion[0] = objectVersion[1] = 0;
+            nextBase = 0;
+            std::fill(std::begin(objectVersion), std::end(objectVersion), uint8_t{0});
             paletteVersion = 0;
         }
-        t.objectId = nextId;
-        t.objectVersion = objectVersion[nextId]++;
+        t.objects = placeObjects(subs[i].objects, t.windows);
+        for (size_t k = 0; k < t.objects.size(); ++k) {
+            BdObject& o = t.objects[k];
+            o.id = static_cast<uint16_t>(nextBase + k);
+            o.version = objectVersion[o.id & 3]++;
+        }
         t.paletteVersion = paletteVersion++;
-        nextId ^= 1;
+        nextBase ^= 2;
+        const int64_t need = showTicks(t.windows, t.objects, t.epochStart);
 
         if (i > 0) {
             // The previous subtitle ends with a clearing set at its end time, unless this one
-            // starts right then and replaces it. The clear needs only the window's time; it
+            // starts right then and replaces it. The clear needs only its windows' time; it
             // decodes early where this set has to decode before the previous end.
             Work& p = work[i - 1];
             BdTiming& pt = out[i - 1];
-            const int64_t pWindowTicks = PgsModel::planeTicks(pixels(pt.window));
             pt.cleared = p.end < w.start;
             if (pt.cleared) {
-                const int64_t wanted = std::min(p.end - pWindowTicks, w.start - need);
+                const int64_t wanted = std::min(p.end - clearTicks(pt.windows), w.start - need);
                 const int64_t clearDecode = std::max({wanted, lastDts, p.end - PgsModel::kMaxLead + 1});
                 pt.end = static_cast<uint32_t>(p.end);
                 pt.clearDecode = static_cast<uint32_t>(clearDecode);
@@ -129,14 +215,22 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
             // Replaced by this one: a clear at its start stands in only when the export stops.
             out[i - 1].end = static_cast<uint32_t>(std::min(w.start, kLastTick));
             out[i - 1].clearDecode =
-                static_cast<uint32_t>(std::min(w.start - PgsModel::planeTicks(pixels(out[i - 1].window)), kLastTick));
+                static_cast<uint32_t>(std::min(w.start - clearTicks(out[i - 1].windows), kLastTick));
         }
         const int64_t decode = w.start - need;
         t.start = static_cast<uint32_t>(std::min(w.start, kLastTick));
         t.decode = static_cast<uint32_t>(std::min(decode, kLastTick));
-        t.windowReady = static_cast<uint32_t>(std::min(w.start - windowTicks, kLastTick));
-        t.objectReady = static_cast<uint32_t>(std::min(decode + PgsModel::objectDecodeTicks(pixels(t.window)), kLastTick));
-        lastDts = t.objectReady;
+        int64_t transfers = 0;
+        for (const TSUPObject& win : t.windows) transfers += PgsModel::planeTicks(pixels(win));
+        t.windowReady = static_cast<uint32_t>(std::min(std::max(w.start - transfers, decode), kLastTick));
+        int64_t at = decode;
+        for (BdObject& o : t.objects) {
+            o.decode = static_cast<uint32_t>(std::min(at, kLastTick));
+            at += PgsModel::objectDecodeTicks(pixels(o.area));
+            o.ready = static_cast<uint32_t>(std::min(at, kLastTick));
+        }
+        t.objectReady = static_cast<uint32_t>(std::min(at, kLastTick));
+        lastDts = at;
         lastPts = w.start;
         // A subtitle ends after it starts.
         if (w.end <= w.start) w.end = w.start + 1;
@@ -146,7 +240,7 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
         const int64_t end = work.back().end;
         last.cleared = true;
         last.end = static_cast<uint32_t>(std::min(end, kLastTick));
-        last.clearDecode = static_cast<uint32_t>(std::min(end - PgsModel::planeTicks(pixels(last.window)), kLastTick));
+        last.clearDecode = static_cast<uint32_t>(std::min(end - clearTicks(last.windows), kLastTick));
     }
     return out;
 }

@@ -87,7 +87,20 @@ TSUPObject blurayObject(const TSUPObject& o, uint8_t subKind) {
     return out;
 }
 
-// One composition object as written: its object and window ids are its ordinal.
+// Whether an object of a subtitle shows as forced: a forced subtitle's objects are, except
+// where the source marks only some of them.
+uint8_t slotForced(const TSUP& s, const TSUPObject& slot) {
+    if (!s.forced) return 0;
+    const bool some = std::any_of(s.obj.begin(), s.obj.end(), [](const TSUPObject& o) { return o.forced != 0; });
+    return !some || slot.forced ? 1 : 0;
+}
+
+// One composition object as written: the planned object and its forced flag.
+struct Composed {
+    const BdObject* object = nullptr;
+    bool forced = false;
+};
+
 class PgsWriter {
 public:
     PgsWriter(OutputFile& file, VideoFormat video) : file_(file), video_(video) {}
@@ -105,10 +118,9 @@ public:
     }
 
     // u16 width, u16 height, u8 frameRate<<4, u16 number, u8 state, u8 paletteUpdate,
-    // u8 paletteId, u8 objects; the object: u16 id, u8 window, u8 flags (0x40 forced),
+    // u8 paletteId, u8 objects; per object: u16 id, u8 window, u8 flags (0x40 forced),
     // u16 x, u16 y.
-    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const TSUPObject* object, uint16_t objectId = 0,
-             bool forced = false) {
+    void pcs(uint32_t pts, uint32_t dts, uint8_t state, const std::vector<Composed>& objects = {}) {
         OutBuffer p;
         p.putWord(video_.width);
         p.putWord(video_.height);
@@ -117,26 +129,29 @@ public:
         p.putByte(state);
         p.putByte(0);
         p.putByte(0);
-        p.putByte(object ? 1 : 0);
-        if (object) {
-            p.putWord(objectId);
-            p.putByte(0);
-            p.putByte(forced ? 0x40 : 0x00);
-            p.putWord(object->x1);
-            p.putWord(object->y1);
+        p.putByte(static_cast<uint8_t>(objects.size()));
+        for (const Composed& c : objects) {
+            p.putWord(c.object->id);
+            p.putByte(c.object->window);
+            p.putByte(c.forced ? 0x40 : 0x00);
+            p.putWord(c.object->area.x1);
+            p.putWord(c.object->area.y1);
         }
         segment(pts, dts, 0x16, p);
     }
 
-    // u8 windows = 1; u8 id, u16 x, u16 y, u16 width, u16 height
-    void wds(uint32_t pts, uint32_t dts, const TSUPObject& o) {
+    // u8 windows; per window: u8 id, u16 x, u16 y, u16 width, u16 height
+    void wds(uint32_t pts, uint32_t dts, const std::vector<TSUPObject>& windows) {
         OutBuffer p;
-        p.putByte(1);
-        p.putByte(0);
-        p.putWord(o.x1);
-        p.putWord(o.y1);
-        p.putWord(static_cast<uint16_t>(o.x2 - o.x1));
-        p.putWord(static_cast<uint16_t>(o.y2 - o.y1));
+        p.putByte(static_cast<uint8_t>(windows.size()));
+        for (size_t k = 0; k < windows.size(); ++k) {
+            const TSUPObject& o = windows[k];
+            p.putByte(static_cast<uint8_t>(k));
+            p.putWord(o.x1);
+            p.putWord(o.y1);
+            p.putWord(static_cast<uint16_t>(o.x2 - o.x1));
+            p.putWord(static_cast<uint16_t>(o.y2 - o.y1));
+        }
         segment(pts, dts, 0x17, p);
     }
 
@@ -183,10 +198,10 @@ public:
         }
     }
 
-    // A composition without objects at `pts`, decoded while the window clears.
-    void clear(uint32_t pts, uint32_t dts, const TSUPObject& window) {
-        pcs(pts, dts, 0x00, nullptr);
-        wds(dts, dts, window);
+    // A composition without objects at `pts`, decoded while the windows clear.
+    void clear(uint32_t pts, uint32_t dts, const std::vector<TSUPObject>& windows) {
+        pcs(pts, dts, 0x00);
+        wds(dts, dts, windows);
         end(dts);
     }
 
@@ -316,24 +331,26 @@ int expBD(Context& ctx, const std::string& fileName) {
         if (!selectedForJob(ctx, i)) continue;
         // A text subtitle without text has no picture.
         if (p.SubKind == 3 && p.Subs[i].obj[0].x2 <= p.Subs[i].obj[0].x1) continue;
-        // Both objects of a two-window subtitle are written as one object over their union;
-        // the composer has drawn both into the paletted picture.
-        TSUPObject o{};
+        // Each object of a two-window subtitle is written at its own place and size; objects
+        // that overlap go out as one object over their union.
+        std::vector<TSUPObject> objects;
         for (const TSUPObject& slot : writtenObjects(p, p.Subs[i])) {
-            const TSUPObject b = blurayObject(slot, p.SubKind);
+            TSUPObject b = blurayObject(slot, p.SubKind);
             if (b.x2 <= b.x1 || b.y2 <= b.y1) continue;
-            if (o.x2 <= o.x1) {
-                o = b;
-            } else {
-                o.x1 = std::min(o.x1, b.x1);
-                o.y1 = std::min(o.y1, b.y1);
-                o.x2 = std::max(o.x2, b.x2);
-                o.y2 = std::max(o.y2, b.y2);
+            b.forced = slotForced(p.Subs[i], slot);
+            for (auto o = objects.begin(); o != objects.end();) {
+                if (o->x1 < b.x2 && b.x1 < o->x2 && o->y1 < b.y2 && b.y1 < o->y2) {
+                    b = uniteAreas(*o, b);
+                    o = objects.erase(o);
+                } else {
+                    ++o;
+                }
             }
+            objects.push_back(b);
         }
-        if (o.x2 <= o.x1 || o.y2 <= o.y1) continue;
+        if (objects.empty()) continue;
         planned[i] = inputs.size();
-        inputs.push_back({p.Subs[i].num, p.Subs[i].startPTS, endTimeFor(ctx, i, logged), o});
+        inputs.push_back({p.Subs[i].num, p.Subs[i].startPTS, endTimeFor(ctx, i, logged), objects});
     }
     std::vector<std::string> changes;
     const std::vector<BdTiming> plan = planBluRayTiming(inputs, changes);
@@ -349,18 +366,23 @@ int expBD(Context& ctx, const std::string& fileName) {
         if (planned[i] == SIZE_MAX) {
             logSkipped(ctx, s, logged);
         } else {
-            // The object fills the epoch's window, so that every reader finds the picture
-            // at the window's size.
+            // Each object at its own size in its window of the epoch, decoded in turn.
             ++written;
             const BdTiming& t = plan[planned[i]];
-            const std::vector<uint8_t> object = encodeBDObject(p.pics.IndexImage, t.window);
-            w.pcs(t.start, t.decode, t.epochStart ? 0x80 : 0x40, &t.window, t.objectId, s.forced != 0);
-            w.wds(t.windowReady, t.decode, t.window);
-            w.pds(t.decode, 0, p.pal, paletteEntries(s, {t.window}, p.pics.IndexImage), t.paletteVersion);
-            w.ods(t.objectReady, t.decode, t.window, object, t.objectId, t.objectVersion);
+            std::vector<Composed> composed;
+            std::vector<TSUPObject> areas;
+            for (const BdObject& o : t.objects) {
+                composed.push_back({&o, o.area.forced != 0});
+                areas.push_back(o.area);
+            }
+            w.pcs(t.start, t.decode, t.epochStart ? 0x80 : 0x40, composed);
+            w.wds(t.windowReady, t.decode, t.windows);
+            w.pds(t.decode, 0, p.pal, paletteEntries(s, areas, p.pics.IndexImage), t.paletteVersion);
+            for (const BdObject& o : t.objects)
+                w.ods(o.ready, o.decode, o.area, encodeBDObject(p.pics.IndexImage, o.area), o.id, o.version);
             w.end(t.objectReady);
             // A subtitle that the next one replaces still ends when the export stops here.
-            if (t.cleared || p.Cancel) w.clear(t.end, t.clearDecode, t.window);
+            if (t.cleared || p.Cancel) w.clear(t.end, t.clearDecode, t.windows);
         }
         if (p.Cancel) break;
     }
