@@ -729,6 +729,25 @@ void show(PgsBuilder& b, uint32_t t, uint16_t id, uint16_t x, uint16_t y, uint16
 
 void clear(PgsBuilder& b, uint32_t t) { b.pcs(t, {}, 0x00).end(t); }
 
+// An object of a two-object display set: id, position, size and the index of its ink.
+struct Placed {
+    uint16_t id, x, y, w, h;
+    uint8_t ink;
+};
+
+// One epoch start at `t` showing two objects in windows 0 and 1 (by default each window
+// the size of its object).
+void showTwo(PgsBuilder& b, uint32_t t, const Placed& first, const Placed& second,
+             std::vector<PgsBuilder::Window> windows = {}) {
+    if (windows.empty())
+        windows = {{0, first.x, first.y, first.w, first.h}, {1, second.x, second.y, second.w, second.h}};
+    b.pcs(t, {{first.id, 0, first.x, first.y}, {second.id, 1, second.x, second.y}});
+    b.wds(t, windows);
+    b.pds(t, kInk);
+    for (const Placed& o : {first, second}) b.ods(t, o.id, true, true, inkBlock(o.w, o.h, 255, o.ink), o.w, o.h);
+    b.end(t);
+}
+
 // The windows a WDS defines: x, y, width, height.
 std::vector<std::array<int, 4>> windowsOf(const Seg& wds) {
     std::vector<std::array<int, 4>> out;
@@ -802,12 +821,8 @@ TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
         {"two windows",
          [] {
              PgsBuilder b;
-             b.pcs(90000, {{1, 0, 571, 81}, {2, 1, 568, 740}});
-             b.wds(90000, {{0, 571, 81, 300, 45}, {1, 553, 740, 400, 60}});
-             b.pds(90000, kInk);
-             b.ods(90000, 1, true, true, inkBlock(300, 45, 255, 1), 300, 45);
-             b.ods(90000, 2, true, true, inkBlock(380, 50, 255, 2), 380, 50);
-             b.end(90000);
+             showTwo(b, 90000, {1, 571, 81, 300, 45, 1}, {2, 568, 740, 380, 50, 2},
+                     {{0, 571, 81, 300, 45}, {1, 553, 740, 400, 60}});
              clear(b, 270000);
              return b;
          },
@@ -830,12 +845,7 @@ TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
         {"two objects far apart",
          [] {
              PgsBuilder b;
-             b.pcs(90000, {{0, 0, 660, 40}, {1, 1, 660, 980}});
-             b.wds(90000, {{0, 660, 40, 600, 60}, {1, 660, 980, 600, 60}});
-             b.pds(90000, kInk);
-             b.ods(90000, 0, true, true, inkBlock(600, 60, 255, 1), 600, 60);
-             b.ods(90000, 1, true, true, inkBlock(600, 60, 255, 3), 600, 60);
-             b.end(90000);
+             showTwo(b, 90000, {0, 660, 40, 600, 60, 1}, {1, 660, 980, 600, 60, 3});
              clear(b, 270000);
              return b;
          },
@@ -857,12 +867,7 @@ TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
          [] {
              // Two lines, then one line a frame later: both share an epoch and its windows.
              PgsBuilder b;
-             b.pcs(90000, {{0, 0, 660, 840}, {1, 1, 600, 980}});
-             b.wds(90000, {{0, 660, 840, 600, 60}, {1, 600, 980, 700, 60}});
-             b.pds(90000, kInk);
-             b.ods(90000, 0, true, true, inkBlock(600, 60, 255, 1), 600, 60);
-             b.ods(90000, 1, true, true, inkBlock(700, 60, 255, 2), 700, 60);
-             b.end(90000);
+             showTwo(b, 90000, {0, 660, 840, 600, 60, 1}, {1, 600, 980, 700, 60, 2});
              b.pcs(180000, {}, 0x00).wds(180000, {{0, 660, 840, 600, 60}, {1, 600, 980, 700, 60}}).end(180000);
              b.pcs(183754, {{2, 1, 800, 990}}, 0x00);
              b.wds(183754, {{0, 660, 840, 600, 60}, {1, 600, 980, 700, 60}});
@@ -998,5 +1003,43 @@ TEST(BluRayWriter, ExportShowsWhatTheSourceShows) {
             ++k;
         }
         if (c.check) c.check(src, back, out);
+    }
+}
+
+// HD DVD subpictures are 1920x1080: a picture of a smaller video lands where it showed on
+// the source's screen, scaled to the whole screen.
+TEST(HdDvdWriter, OtherVideoSizesAreScaledToTheScreen) {
+    struct Case {
+        uint16_t width, height, x, y;
+    };
+    const Case cases[] = {{1920, 1080, 700, 900}, {1280, 720, 400, 600}, {720, 576, 200, 480}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        PgsBuilder b;
+        b.video(c.width, c.height, 3);
+        show(b, 90000, 0, c.x, c.y, 300, 40);
+        clear(b, 270000);
+        Session src;
+        src.load(writeTempFile("hd-size.sup", b.bytes()));
+        src.opt.rgFormat = 1;
+        const std::string out = writeTempFile("hd-size-out.sup", {});
+        ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+        Session back;
+        back.load(out);
+        ASSERT_EQ(back.prog.Subs.size(), 1u);
+        EXPECT_EQ(back.prog.Subs[0].obj[0].x1, c.x * 1920 / c.width);
+        EXPECT_EQ(back.prog.Subs[0].obj[0].y1, c.y * 1080 / c.height);
+        // Every screen pixel shows what the source pixel it lies on shows.
+        const Screen source = screenOf(src, 1);
+        Screen want;
+        for (int y = 0; y < 1080; ++y)
+            for (int x = 0; x < 1920; ++x) {
+                const size_t k = static_cast<size_t>(y * c.height / 1080 * 1920 + x * c.width / 1920);
+                want.alpha.push_back(source.alpha[k]);
+                want.color.push_back(source.color[k]);
+            }
+        const Screen got = screenOf(back, 1);
+        EXPECT_GT(visiblePixels(got), 0u);
+        EXPECT_EQ(screenDifferences(want, got), 0u);
     }
 }

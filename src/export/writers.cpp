@@ -223,6 +223,28 @@ void putArea(OutBuffer& out, uint32_t left, uint32_t right, uint32_t top, uint32
     out.putByte(static_cast<uint8_t>(bottom & 0xFF));
 }
 
+// The area of the 1920x1080 screen that an area of a `video`-sized picture covers.
+Area scaledArea(const Area& a, VideoFormat video) {
+    const int w = video.width;
+    const int h = video.height;
+    return {a.left * kScreenWidth / w, a.top * kScreenHeight / h,
+            std::min((a.right + 1) * kScreenWidth / w, kScreenWidth) - 1,
+            std::min((a.bottom + 1) * kScreenHeight / h, kScreenHeight) - 1};
+}
+
+// Fills `area` of the 1920x1080 picture `out` from the `video`-sized picture at the top-left
+// of `in`, each pixel taking the source pixel it lies on.
+void scaleToScreen(const IndexedImage& in, VideoFormat video, const Area& area, IndexedImage& out) {
+    if (out.width != kScreenWidth || out.height != kScreenHeight) out.reset(kScreenWidth, kScreenHeight);
+    for (int y = area.top; y <= area.bottom; ++y) {
+        const int sy = std::min(y * video.height / kScreenHeight, in.height - 1);
+        for (int x = area.left; x <= area.right; ++x) {
+            const int sx = std::min(x * video.width / kScreenWidth, in.width - 1);
+            out.at(x, y) = in.at(sx, sy);
+        }
+    }
+}
+
 void logSkipped(Context& ctx, const TSUP& s, int& logged) {
     ctx.msg.log("Subtitle " + std::to_string(s.num) + " has an empty area and was not written.");
     ++logged;
@@ -397,6 +419,8 @@ int expHD(Context& ctx, const std::string& fileName) {
     size_t written = 0;
     OutputFile file(fileName);
     OutBuffer out;
+    const VideoFormat video = sourceVideo(p);
+    IndexedImage scaled;
     const auto start = Clock::now();
     const size_t count = p.Subs.size();
     for (size_t i = 0; i < count; ++i) {
@@ -430,6 +454,14 @@ int expHD(Context& ctx, const std::string& fileName) {
             if (p.Cancel) break;
             continue;
         }
+        // HD DVD subpictures are 1920x1080: a picture made for another video size is scaled
+        // to it, so that it lands where it showed on the source's screen.
+        const IndexedImage* image = &p.pics.IndexImage;
+        if (video.width != kScreenWidth || video.height != kScreenHeight) {
+            a = scaledArea(a, video);
+            scaleToScreen(p.pics.IndexImage, video, a, scaled);
+            image = &scaled;
+        }
         // The fields hold exactly the lines and columns the display area names, from its top
         // line on, whether that line is even or odd.
         TSUPObject coded = s.obj[0];
@@ -437,9 +469,9 @@ int expHD(Context& ctx, const std::string& fileName) {
         coded.x2 = static_cast<uint16_t>(a.right + 1);
         coded.y1 = static_cast<uint16_t>(a.top);
         coded.y2 = static_cast<uint16_t>(a.bottom);
-        encodeHDField(out, p.pics.IndexImage, coded, 0);
+        encodeHDField(out, *image, coded, 0);
         const size_t p1 = out.outLen();
-        encodeHDField(out, p.pics.IndexImage, coded, 1);
+        encodeHDField(out, *image, coded, 1);
 
         out.putWord(0);
         const size_t n1 = out.outLen();
