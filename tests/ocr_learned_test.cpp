@@ -2,6 +2,9 @@
 // words, spaces, slant and the I/l choice, and whole streams read with Tesseract.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <set>
@@ -12,9 +15,11 @@
 #include "ocr/learned/glyphs.h"
 #include "ocr/learned/learned.h"
 #include "ocr/learned/reading.h"
+#include "ocr/ocr.h"
 #include "ocr/ocr_batch.h"
 #include "render/palette.h"
 #include "stream/load.h"
+#include "support/render_support.h"
 #include "support/stream_builder.h"
 #include "text/atlas.h"
 #include "text/srt_reader.h"
@@ -363,6 +368,198 @@ TEST(LearnedStream, MissingLanguageFallsBackToTheRules) {
     // A code that could reach outside the data folder is refused before any file is tried.
     s.opt.ocrLanguage = "../eng";
     EXPECT_FALSE(runLearnedEngine(s.ctx, {1}, {}, totals));
+}
+
+
+// --- Bad input ---
+
+// A picture of palette indexes filled with one index.
+testing::IndexPicture filled(int width, int height, uint8_t index) {
+    return {width, height, std::vector<uint8_t>(static_cast<size_t>(width) * static_cast<size_t>(height), index)};
+}
+
+// Index 1 strokes on index 0: rectangles [x, x + w) x [y, y + h) that stay inside.
+void strokes(testing::IndexPicture& p, const std::vector<std::array<int, 4>>& rects) {
+    for (const auto& [x, y, w, h] : rects)
+        for (int yy = std::max(0, y); yy < std::min(p.height, y + h); ++yy)
+            for (int xx = std::max(0, x); xx < std::min(p.width, x + w); ++xx)
+                p.pixels[static_cast<size_t>(yy) * static_cast<size_t>(p.width) + static_cast<size_t>(xx)] = 1;
+}
+
+// "l l" as two bars on a 200 x 60 picture.
+testing::IndexPicture barPair() {
+    testing::IndexPicture p = filled(200, 60, 0);
+    strokes(p, {{20, 5, 5, 45}, {50, 5, 5, 45}});
+    return p;
+}
+
+using Palette = std::vector<testing::PgsBuilder::Entry>;
+const Palette kTwoColours = {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}};
+
+// One subtitle per picture, each shown for one second in a video of the given size, all
+// with one palette.
+testing::Bytes pictureStream(const std::vector<testing::IndexPicture>& pictures, const Palette& palette,
+                             uint16_t videoWidth = 1920, uint16_t videoHeight = 1080) {
+    testing::PgsBuilder b;
+    uint16_t number = 0;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const testing::IndexPicture& pic = pictures[i];
+        const auto start = static_cast<uint32_t>(90000u * (2 * i + 1));
+        const auto w = static_cast<uint16_t>(pic.width), h = static_cast<uint16_t>(pic.height);
+        const uint16_t x = w < videoWidth ? 16 : 0, y = h < videoHeight ? 16 : 0;
+        const testing::Bytes rle = testing::bluRayRle(pic);
+        b.pcs(start, {{0, 0, x, y}}, 0x80, number++, videoWidth, videoHeight);
+        b.wds(start, {{0, x, y, w, h}});
+        b.pds(start, palette);
+        b.ods(start, 0, true, true, rle, w, h, static_cast<uint32_t>(rle.size() + 4));
+        b.end(start);
+        b.pcs(start + 90000, {}, 0x00, number++, videoWidth, videoHeight);
+        b.wds(start + 90000, {{0, x, y, w, h}});
+        b.end(start + 90000);
+    }
+    return b.bytes();
+}
+
+// A stream read by "O&CR all" with the learned engine.
+struct BadInputRun {
+    StreamSession s;
+    OcrBatchResult result;
+    std::string log;
+
+    BadInputRun(const testing::Bytes& stream, const std::string& name) {
+        s.opt.ocrEngine = kOcrLearned;
+        s.opt.ocrLanguage = "eng";
+        s.prog.eSUPfile = testing::writeTempFile(name, stream);
+        EXPECT_EQ(Load(s.ctx), LoadResult::Loaded);
+        s.host.lines.clear();
+        result = bOCRallClick(s.ctx);
+        log = s.host.logText();
+    }
+    // The run ended with its totals, read by the learned engine.
+    void expectTotals() const {
+        EXPECT_FALSE(result.refused);
+        EXPECT_FALSE(result.cancelled);
+        EXPECT_NE(log.find("Learned OCR (eng): "), std::string::npos) << log;
+        EXPECT_NE(log.find(" characters recognized."), std::string::npos) << log;
+        EXPECT_NE(log.find("Done."), std::string::npos) << log;
+        EXPECT_EQ(log.find("Using the rule engine instead."), std::string::npos) << log;
+    }
+    // The engine's count of glyphs nobody named, from its log line.
+    int64_t unknown() const {
+        const size_t end = log.find(" glyphs unknown.");
+        if (end == std::string::npos) return -1;
+        size_t begin = end;
+        while (begin > 0 && std::isdigit(static_cast<unsigned char>(log[begin - 1]))) --begin;
+        return std::stoll(log.substr(begin, end - begin));
+    }
+    int64_t marks() const {
+        int64_t n = 0;
+        for (const TSUP& sub : s.prog.Subs) n += std::count(sub.text.begin(), sub.text.end(), kUnknownMark);
+        return n;
+    }
+};
+
+// Whatever the picture's size or palette the run ends with its totals. A picture without
+// ink is left as it was, as the rule engine leaves it; ink nobody can name becomes "·".
+TEST(LearnedBadInput, PicturesOfAnySizeAndOneColourPalettes) {
+    const Palette oneColour = {{0, 235, 128, 128, 255}, {1, 235, 128, 128, 255}};
+    const Palette invisible = {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 0}};
+    struct Case {
+        const char* name;
+        testing::IndexPicture picture;
+        Palette palette;
+        uint16_t videoWidth, videoHeight;
+        int lines;          // of the picture's subtitle
+        const char* text;   // its text; null: any one character
+        int barLines;       // of the "l l" subtitle after it, in the same palette
+    };
+    const Case cases[] = {
+        {"1 x 1 ink", filled(1, 1, 1), kTwoColours, 1920, 1080, 1, nullptr, 1},
+        {"1 x 1 transparent", filled(1, 1, 0), kTwoColours, 1920, 1080, 0, "line 1", 1},
+        {"0 x 0", filled(0, 0, 0), kTwoColours, 1920, 1080, 0, "line 1", 1},
+        {"4096 x 4096 all ink", filled(4096, 4096, 1), kTwoColours, 4096, 4096, 1, "\xB7", 1},
+        {"4096 x 4096 empty", filled(4096, 4096, 0), kTwoColours, 4096, 4096, 0, "line 1", 1},
+        {"1920 x 1080 all ink", filled(1920, 1080, 1), kTwoColours, 1920, 1080, 1, "\xB7", 1},
+        // Background and strokes alike are ink: one block too large to be a glyph.
+        {"one opaque colour", barPair(), oneColour, 1920, 1080, 1, "\xB7", 1},
+        {"one transparent colour", barPair(), invisible, 1920, 1080, 0, "line 1", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BadInputRun run(pictureStream({c.picture, barPair()}, c.palette, c.videoWidth, c.videoHeight), "bad input.sup");
+        run.expectTotals();
+        ASSERT_EQ(run.s.prog.Subs.size(), 2u);
+        const TSUP& sub = run.s.prog.Subs[0];
+        EXPECT_EQ(sub.lineCount, c.lines);
+        if (c.text) {
+            EXPECT_EQ(sub.text, c.text);
+        } else {
+            EXPECT_EQ(sub.text.size(), 1u) << sub.text;
+        }
+        if (c.text && std::string(c.text) == "\xB7") {
+            EXPECT_EQ(sub.ocrOK, 0);
+        }
+        EXPECT_EQ(run.s.prog.Subs[1].lineCount, c.barLines);
+        EXPECT_EQ(run.unknown(), run.marks());
+    }
+}
+
+// A long stream of small pictures: every subtitle is read and counted.
+TEST(LearnedBadInput, TwentyThousandSubtitles) {
+    const std::vector<testing::IndexPicture> kinds = {barPair(), filled(24, 30, 1), filled(1, 1, 1)};
+    constexpr size_t kCount = 20000;
+    std::vector<testing::IndexPicture> pictures;
+    for (size_t i = 0; i < kCount; ++i) pictures.push_back(kinds[i % kinds.size()]);
+    BadInputRun run(pictureStream(pictures, kTwoColours), "twenty thousand.sup");
+    run.expectTotals();
+    ASSERT_EQ(run.s.prog.Subs.size(), kCount);
+    EXPECT_EQ(run.result.recognised, static_cast<int32_t>(kCount));
+    EXPECT_EQ(run.result.totalLines, static_cast<int64_t>(kCount));
+    EXPECT_NE(run.log.find(std::to_string(kCount) + " lines, "), std::string::npos) << run.log;
+    EXPECT_EQ(run.unknown(), run.marks());
+}
+
+// Glyphs of a script the teacher does not read: boxes of strokes such as Japanese
+// characters are made of, set without spaces. The teacher may take some for Latin letters;
+// the rest stay "·", and the run ends with its totals.
+TEST(LearnedBadInput, NonLatinGlyphs) {
+    uint32_t seed = 12345;
+    auto next = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+    };
+    // 40 characters of 44 x 44 pixels: a frame or a stem, and bars across and down.
+    std::vector<std::vector<std::array<int, 4>>> glyphs;
+    for (int g = 0; g < 40; ++g) {
+        std::vector<std::array<int, 4>> r;
+        if (g % 3 == 0) r.push_back({0, 0, 44, 4}), r.push_back({0, 40, 44, 4}), r.push_back({0, 0, 4, 44}), r.push_back({40, 0, 4, 44});
+        else r.push_back({20, 0, 4, 44});
+        for (int k = 0, n = 2 + next(3); k < n; ++k) r.push_back({next(12), 6 + next(32), 20 + next(24), 4});
+        for (int k = 0, n = 1 + next(2); k < n; ++k) r.push_back({6 + next(32), next(12), 4, 20 + next(24)});
+        glyphs.push_back(r);
+    }
+    std::vector<testing::IndexPicture> pictures;
+    for (int sub = 0; sub < 60; ++sub) {
+        const int n = 4 + next(10);
+        testing::IndexPicture p = filled(16 + n * 52, 76, 0);
+        for (int k = 0; k < n; ++k) {
+            std::vector<std::array<int, 4>> r = glyphs[static_cast<size_t>(next(40))];
+            for (auto& rect : r) rect[0] += 8 + k * 52, rect[1] += 16;
+            strokes(p, r);
+        }
+        pictures.push_back(p);
+    }
+    BadInputRun run(pictureStream(pictures, kTwoColours), "non latin.sup");
+    run.expectTotals();
+    for (const TSUP& sub : run.s.prog.Subs) {
+        EXPECT_EQ(sub.lineCount, 1);
+        EXPECT_FALSE(sub.text.empty());
+        // A glyph nobody named leaves the subtitle for the error navigation.
+        if (sub.text.find(kUnknownMark) != std::string::npos) {
+            EXPECT_EQ(sub.ocrOK, 0);
+        }
+    }
+    EXPECT_EQ(run.unknown(), run.marks());
 }
 
 }  // namespace
