@@ -130,6 +130,10 @@ TEST(LearnedSegments, StackedPartsJoinAndLinesStayApart) {
         {"close lines", Canvas(30, 64).rect(2, 2, 6, 28).rect(12, 2, 6, 28).rect(2, 32, 6, 28), "11|1"},
         // Two raised marks side by side: one quotation mark.
         {"quotation mark", Canvas(40, 40).rect(2, 4, 3, 8).rect(8, 4, 3, 8).rect(16, 4, 8, 28), "21"},
+        // Two upright marks floating above the baseline: « or ». Two periods on it stay two.
+        {"guillemet", Canvas(50, 40).rect(2, 16, 4, 10).rect(8, 16, 4, 10).rect(18, 4, 6, 28).rect(28, 4, 6, 28)
+                          .rect(38, 4, 6, 28), "2111"},
+        {"two periods", Canvas(40, 40).rect(2, 28, 4, 4).rect(10, 28, 4, 4).rect(18, 4, 8, 28), "111"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

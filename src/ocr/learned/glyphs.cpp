@@ -331,12 +331,17 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
             if (mergedInto[static_cast<size_t>(order[k])] >= 0) continue;
             const int ha = a.bottom - a.top + 1, hb = b.bottom - b.top + 1;
             const int wa = a.right - a.left + 1, wb = b.right - b.left + 1;
-            // Raised pairs are “ ” and ", a pair below the baseline is „.
-            if (riseOf(a) == Rise::Base || riseOf(a) != riseOf(b)) continue;
+            // Raised pairs are “ ” and ", a pair below the baseline is „; a pair of upright
+            // marks floating above the baseline is « or ».
+            const bool chevrons = riseOf(a) == Rise::Base && riseOf(b) == Rise::Base &&
+                                  baseline - a.bottom >= std::max(2, above / 20) &&
+                                  baseline - b.bottom >= std::max(2, above / 20) && ha * 10 >= wa * 12 && hb * 10 >= wb * 12;
+            if (!chevrons && (riseOf(a) == Rise::Base || riseOf(a) != riseOf(b))) continue;
             if (partCount[static_cast<size_t>(order[k])] != 1 || partCount[static_cast<size_t>(order[k + 1])] != 1) continue;
             if (std::abs(ha - hb) * 4 > std::max(ha, hb) || b.left - a.right - 1 > std::max({3, std::max(wa, wb) * 3 / 2, std::max(ha, hb) * 6 / 10}))
                 continue;
-            if (std::max(ha, hb) * 2 > above) continue;
+            // Quotation marks stay under half the line height above the baseline, « under 60 %.
+            if (std::max(ha, hb) * (chevrons ? 5 : 2) > above * (chevrons ? 3 : 1)) continue;
             mergedInto[static_cast<size_t>(order[k + 1])] = order[k];
             a.left = std::min(a.left, b.left);
             a.right = std::max(a.right, b.right);

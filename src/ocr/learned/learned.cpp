@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -69,6 +70,7 @@ private:
     int wordLean(const TextLine& line, size_t first, size_t last);
     void tallyItalics();
     bool curly(const Cluster& c, const std::vector<int32_t>& commas) const;
+    bool dotAt(int32_t cluster) const;
     bool ellipsisAt(const TextLine& line, size_t g, size_t last) const;
     std::string lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
                          int32_t& uprightWords, int32_t& chars);
@@ -137,9 +139,32 @@ int32_t LearnedRun::gapBefore(const TextLine& line, size_t g) {
     const Glyph& b = line.glyphs[g];
     slanted(a.cluster);
     slanted(b.cluster);
-    auto lean = [&](const Glyph& gl) { return gl.cluster < 0 ? 0 : table_[gl.cluster].lean; };
-    const int la = lean(a), lb = lean(b);
-    // A glyph whose shape does not tell takes its neighbour's slant.
+    // Marks (’ “ ? and the like, once named) are drawn slanted in upright fonts too: only
+    // letters and digits tell the slant of the text.
+    auto lean = [&](const Glyph& gl) {
+        if (gl.cluster < 0) return 0;
+        const Cluster& c = table_[gl.cluster];
+        if (c.rise == Rise::Raised) return 0;
+        if (c.known && !c.label.empty()) {
+            const auto ch = static_cast<unsigned char>(c.label[0]);
+            if (!std::isalnum(ch) && ch < 0xC0) return 0;
+        }
+        return static_cast<int>(c.lean);
+    };
+    int la = lean(a), lb = lean(b);
+    // Two glyphs whose shapes do not tell take the slant of the nearest one that does.
+    for (size_t k = 1; k <= 3 && la == 0 && lb == 0; ++k) {
+        if (g >= k + 1) {
+            slanted(line.glyphs[g - 1 - k].cluster);
+            la = lean(line.glyphs[g - 1 - k]);
+        }
+        if (la == 0 && g + k < line.glyphs.size()) {
+            slanted(line.glyphs[g + k].cluster);
+            lb = lean(line.glyphs[g + k]);
+        }
+        if (la != 0) lb = la;
+        else if (lb != 0) la = lb;
+    }
     const bool ia = la > 0 || (la == 0 && lb > 0), ib = lb > 0 || (lb == 0 && la > 0);
     return glyphGap(a, b, table_, line.baseline, ia ? italicShear_ : 0.f, ib ? italicShear_ : 0.f);
 }
@@ -298,6 +323,25 @@ void LearnedRun::teach(const std::vector<WordRef>& words) {
 // Pixels that differ between two bitmaps placed with b shifted by (dx, dy).
 int64_t difference(const Cluster& a, const Cluster& b, int dx, int dy, int64_t limit);
 
+// The tallest run of rows with ink: the letter under (or over) its accent.
+int bodyHeight(const Cluster& c) {
+    int best = 0, run = 0;
+    for (int y = 0; y < c.height; ++y) {
+        bool ink = false;
+        for (int x = 0; x < c.width && !ink; ++x)
+            ink = c.bits[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)] != 0;
+        run = ink ? run + 1 : 0;
+        best = std::max(best, run);
+    }
+    return best;
+}
+
+// Capitals with an accent or cedilla whose small letter has no descender (À..Ü but Æ, Ð,
+// ×, Ø, Ý); their small letters lie 0x20 higher.
+bool accentedCapital(unsigned char c) {
+    return (c >= 0xC0 && c <= 0xCF && c != 0xC6) || (c >= 0xD1 && c <= 0xD6) || (c >= 0xD9 && c <= 0xDC);
+}
+
 // Whether a raised mark is a curly apostrophe: drawn like one of the stream's commas, or
 // ending in a tail left of its head (a straight ' stands upright and narrows evenly).
 bool LearnedRun::curly(const Cluster& c, const std::vector<int32_t>& commas) const {
@@ -330,14 +374,24 @@ bool LearnedRun::curly(const Cluster& c, const std::vector<int32_t>& commas) con
            bottomCentre < topCentre - 0.5;
 }
 
+// A period, or a bitmap nobody named that is drawn like the stream's period (the dots of
+// an ellipsis glyph sit at other fractions of a pixel and may stay unread).
+bool LearnedRun::dotAt(int32_t id) const {
+    if (id < 0) return false;
+    const Cluster& c = table_[id];
+    if (c.known) return c.label == ".";
+    if (period_ < 0) return false;
+    const Cluster& p = table_[period_];
+    return c.rise == Rise::Base && c.parts == 1 && std::abs(c.width - p.width) <= 2 && std::abs(c.height - p.height) <= 2;
+}
+
 // Three dots read as periods, evenly and closely set, that are not three copies of the
 // stream's period: the ellipsis character.
 bool LearnedRun::ellipsisAt(const TextLine& line, size_t g, size_t last) const {
     if (g + 2 > last) return false;
     int32_t gaps[2];
     for (size_t k = 0; k < 3; ++k) {
-        const int32_t id = line.glyphs[g + k].cluster;
-        if (id < 0 || !table_[id].known || table_[id].label != ".") return false;
+        if (!dotAt(line.glyphs[g + k].cluster)) return false;
         if (k > 0) gaps[k - 1] = line.glyphs[g + k].left - line.glyphs[g + k - 1].right - 1;
     }
     // Typed periods repeat the stream's period bitmap; the ellipsis glyph's dots sit at
@@ -363,6 +417,28 @@ void LearnedRun::decideVotes() {
     std::vector<int32_t> commas;
     for (size_t i = 0; i < table_.all().size(); ++i)
         if (table_.all()[i].known && table_.all()[i].label == ",") commas.push_back(static_cast<int32_t>(i));
+    // The stream's hyphen (the most frequent bitmap read as "-" that is narrower than an
+    // en dash can be) and the heights of its small letters and capitals, from the bitmaps
+    // already named.
+    int hyphen = 0;
+    int32_t hyphenCount = 0;
+    std::vector<int> smalls, caps;
+    for (const Cluster& c : table_.all()) {
+        if (!c.known || c.label.size() != 1) continue;
+        if (c.label == "-" && c.width < xHeight_ * 0.75 && c.count > hyphenCount) {
+            hyphen = c.width;
+            hyphenCount = c.count;
+        }
+        if (c.rise != Rise::Base || c.parts != 1) continue;
+        if (std::string_view("acemnorsuvwxz").find(c.label[0]) != std::string_view::npos) smalls.push_back(c.height);
+        if (std::string_view("ABDEFHKLMNPRTUVXYZ").find(c.label[0]) != std::string_view::npos) caps.push_back(c.height);
+    }
+    auto median = [](std::vector<int>& v) {
+        if (v.empty()) return 0;
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    const int smallHeight = median(smalls), capHeight = median(caps);
     for (Cluster& c : table_.all()) {
         if (!c.known) continue;
         const bool apostrophe = c.label == "'" || c.label == "\x91" || c.label == "\x92";
@@ -376,9 +452,26 @@ void LearnedRun::decideVotes() {
             c.label = topInk >= bottomInk ? "\x92" : "\x91";
         }
         if (c.label == "-" || c.label == "\x96" || c.label == "\x97") {
-            if (c.width >= xHeight_ * 1.5) c.label = "\x97";
-            else if (c.width >= xHeight_ * 0.75) c.label = "\x96";
+            // Against the stream's hyphen when there is one: an en dash is 1.5 to 2.2 times
+            // as wide in common fonts, an em dash 3 to 4 times; else against the x-height.
+            const double unit = hyphen > 0 ? hyphen * 1.4 : xHeight_ * 0.75;
+            const double em = hyphen > 0 ? hyphen * 2.7 : xHeight_ * 1.5;
+            if (c.width >= em) c.label = "\x97";
+            else if (c.width >= unit) c.label = "\x96";
             else c.label = "-";
+        }
+        if (c.label.size() != 1) continue;
+        const auto ch = static_cast<unsigned char>(c.label[0]);
+        // The teacher drops the cedilla now and then: a C reaching below the baseline is Ç.
+        if ((ch == 'C' || ch == 'c') && c.rise == Rise::Below) c.label = ch == 'C' ? "\xC7" : "\xE7";
+        // An accented letter's case from the height of its body under the accent: about
+        // the x-height is small, about the capitals' height is a capital.
+        const bool upper = accentedCapital(ch);
+        const bool lower = ch >= 0xE0 && accentedCapital(static_cast<unsigned char>(ch - 0x20));
+        if ((upper || lower) && c.parts >= 2 && smallHeight > 0 && capHeight > smallHeight) {
+            const bool looksUpper = bodyHeight(c) * 2 > smallHeight + capHeight;
+            if (looksUpper && lower) c.label = std::string(1, static_cast<char>(ch - 0x20));
+            if (!looksUpper && upper) c.label = std::string(1, static_cast<char>(ch + 0x20));
         }
     }
 }
@@ -537,7 +630,22 @@ void LearnedRun::tallyItalics() {
 
 std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
                                  int32_t& uprightWords, int32_t& chars) {
-    const auto words = wordsIn(line);
+    auto words = wordsIn(line);
+    // An ellipsis set wide apart reaches over the space threshold: a gap between two dots
+    // of an even row of three is no space.
+    auto inEllipsis = [&](size_t g) {   // the gap before glyph g
+        for (size_t start = g >= 2 ? g - 2 : 0; start < g; ++start)
+            if (start + 2 < line.glyphs.size() && ellipsisAt(line, start, start + 2)) return true;
+        return false;
+    };
+    for (size_t w = 1; w < words.size();) {
+        if (inEllipsis(words[w].first)) {
+            words[w - 1].second = words[w].second;
+            words.erase(words.begin() + static_cast<std::ptrdiff_t>(w));
+        } else {
+            ++w;
+        }
+    }
     // Italics per word from the letters that tell (upright or leaning strokes), then from
     // what the word's bitmaps were elsewhere in the stream (an italic a is drawn unlike an
     // upright one); words still undecided follow the word before them (or after).

@@ -122,8 +122,8 @@ SlantScore slantOf(const Cluster& c) {
 
 int expectedParts(unsigned char c) {
     if (c == 'i' || c == 'j' || c == '!' || c == '?' || c == ';' || c == ':' || c == '=' || c == '"') return 2;
-    // Double quotation marks (Windows-1252 „ “ ”) are paired marks.
-    if (c == 0x84 || c == 0x93 || c == 0x94) return 2;
+    // Double quotation marks (Windows-1252 „ “ ” « ») are paired marks.
+    if (c == 0x84 || c == 0x93 || c == 0x94 || c == 0xAB || c == 0xBB) return 2;
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return 1;
     // Single marks: ' , . - ( ) / and ‚ ‘ ’ – —.
     if (c == '\'' || c == ',' || c == '.' || c == '-' || c == '(' || c == ')' || c == '/' || c == 0x82 ||
