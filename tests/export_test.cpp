@@ -1043,3 +1043,24 @@ TEST(HdDvdWriter, OtherVideoSizesAreScaledToTheScreen) {
         EXPECT_EQ(screenDifferences(want, got), 0u);
     }
 }
+
+// A picture that lies outside the video it was made for covers nothing of the HD DVD screen:
+// it is left out with a log line, the others are written.
+TEST(HdDvdWriter, PictureOutsideItsVideoIsLeftOut) {
+    PgsBuilder b;
+    b.video(1280, 720, 3);
+    show(b, 90000, 0, 400, 600, 300, 40);
+    clear(b, 270000);
+    show(b, 360000, 0, 1500, 600, 300, 40);
+    clear(b, 540000);
+    Session src;
+    src.load(writeTempFile("hd-outside.sup", b.bytes()));
+    src.opt.rgFormat = 1;
+    const std::string out = writeTempFile("hd-outside-out.sup", {});
+    ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+    EXPECT_NE(src.host.logText().find("Subtitle 2 has an empty area and was not written."), std::string::npos)
+        << src.host.logText();
+    Session back;
+    back.load(out);
+    EXPECT_EQ(back.prog.Subs.size(), 1u);
+}

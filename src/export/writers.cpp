@@ -223,7 +223,8 @@ void putArea(OutBuffer& out, uint32_t left, uint32_t right, uint32_t top, uint32
     out.putByte(static_cast<uint8_t>(bottom & 0xFF));
 }
 
-// The area of the 1920x1080 screen that an area of a `video`-sized picture covers.
+// The area of the 1920x1080 screen that an area of a `video`-sized picture covers; empty
+// where it lies outside the video.
 Area scaledArea(const Area& a, VideoFormat video) {
     const int w = video.width;
     const int h = video.height;
@@ -459,6 +460,11 @@ int expHD(Context& ctx, const std::string& fileName) {
         const IndexedImage* image = &p.pics.IndexImage;
         if (video.width != kScreenWidth || video.height != kScreenHeight) {
             a = scaledArea(a, video);
+            if (a.empty()) {
+                logSkipped(ctx, s, logged);
+                if (p.Cancel) break;
+                continue;
+            }
             scaleToScreen(p.pics.IndexImage, video, a, scaled);
             image = &scaled;
         }
