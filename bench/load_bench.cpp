@@ -1,4 +1,11 @@
-// Loading generated Blu-ray and HD DVD streams of 2,000 subtitles.
+// Loading generated Blu-ray and HD DVD streams of 2,000 subtitles, and the memory a load of
+// crafted streams takes: peak heap bytes per input byte, counted by the allocator below.
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include <benchmark/benchmark.h>
 
 #include "core/context.h"
@@ -7,6 +14,37 @@
 
 using namespace vantrel;
 using namespace vantrel::testing;
+
+namespace {
+
+// Heap bytes in use and their peak since the last reset, over every operator new of the
+// benchmark program.
+std::atomic<int64_t> heapInUse{0};
+std::atomic<int64_t> heapPeak{0};
+
+void* counted(void* p) {
+    if (!p) throw std::bad_alloc();
+    const int64_t now = heapInUse += static_cast<int64_t>(malloc_usable_size(p));
+    int64_t peak = heapPeak.load();
+    while (now > peak && !heapPeak.compare_exchange_weak(peak, now)) {
+    }
+    return p;
+}
+
+void uncounted(void* p) {
+    if (!p) return;
+    heapInUse -= static_cast<int64_t>(malloc_usable_size(p));
+    std::free(p);
+}
+
+}  // namespace
+
+void* operator new(std::size_t n) { return counted(std::malloc(n ? n : 1)); }
+void* operator new[](std::size_t n) { return counted(std::malloc(n ? n : 1)); }
+void operator delete(void* p) noexcept { uncounted(p); }
+void operator delete[](void* p) noexcept { uncounted(p); }
+void operator delete(void* p, std::size_t) noexcept { uncounted(p); }
+void operator delete[](void* p, std::size_t) noexcept { uncounted(p); }
 
 namespace {
 
@@ -75,5 +113,40 @@ void BM_LoadHDDVD2000(benchmark::State& state) {
     loadFile(state, path);
 }
 BENCHMARK(BM_LoadHDDVD2000)->Unit(benchmark::kMillisecond);
+
+// Loads a crafted 16 MiB stream and reports the peak heap bytes the load took per input byte.
+void loadCrafted(benchmark::State& state, const Bytes& bytes, const char* name) {
+    const std::string path = writeTempFile(name, bytes);
+    RecordingHost host;
+    MessageLog msg(host);
+    Options opt;
+    double perByte = 0;
+    size_t records = 0;
+    for (auto _ : state) {
+        const int64_t before = heapInUse.load();
+        heapPeak = before;
+        {
+            Program prog;
+            Context ctx{prog, opt, msg};
+            prog.eSUPfile = path;
+            Load(ctx);
+            records = prog.Subs.size();
+        }
+        perByte = static_cast<double>(heapPeak.load() - before) / static_cast<double>(bytes.size());
+        host.lines.clear();
+    }
+    state.counters["peak_bytes_per_input_byte"] = perByte;
+    state.counters["records"] = static_cast<double>(records);
+}
+
+void BM_LoadCraftedBluRay16MiB(benchmark::State& state) {
+    loadCrafted(state, craftedBluRay(16 << 20), "crafted-bd.sup");
+}
+BENCHMARK(BM_LoadCraftedBluRay16MiB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_LoadCraftedSubpictures16MiB(benchmark::State& state) {
+    loadCrafted(state, craftedSubpictures(16 << 20), "crafted-sp.sup");
+}
+BENCHMARK(BM_LoadCraftedSubpictures16MiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -62,6 +62,29 @@ LogRun colored(size_t s, size_t l, Color c) { auto r = run(s, l); r.windowText =
 LogRun sized(size_t s, size_t l, int size) { auto r = run(s, l); r.size = size; return r; }
 }  // namespace
 
+// Fragment lists read as 64 zeros until written; a copy keeps its values when the original
+// is written afterwards (a record keeps the fragments it showed when the object changes).
+TEST(PartList, ReadsZerosAndCopiesKeepTheirValues) {
+    PartList a;
+    EXPECT_EQ(a[0], 0);
+    EXPECT_EQ(a[63], 0);
+    a[0] = 10;
+    a[40] = 40;
+    const PartList copy = a;
+    EXPECT_TRUE(copy.sharesStorageWith(a));
+    a[40] = 41;
+    a[0] = 11;
+    a[63] = 63;
+    EXPECT_EQ(copy[0], 10);
+    EXPECT_EQ(copy[40], 40);
+    EXPECT_EQ(copy[63], 0);
+    EXPECT_EQ(a[40], 41);
+    EXPECT_EQ(a[63], 63);
+    EXPECT_FALSE(copy.sharesStorageWith(a));
+    EXPECT_FALSE(copy == a);
+    EXPECT_THROW(a[64] = 1, std::out_of_range);
+}
+
 TEST(Markup, BuildsVisibleTextAndRuns) {
     const MarkupCase cases[] = {
         {"red line", "[re]Unsupported file format.[/re]", "Unsupported file format.",

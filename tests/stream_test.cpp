@@ -552,6 +552,37 @@ TEST(BadInput, ACutStreamSaysWhereItEnds) {
     EXPECT_EQ(l.host.logText().find("ends inside", log.size()), std::string::npos);
 }
 
+// Crafted streams make a record for every few bytes: the records stay as many as the bytes
+// allow, and records that show the same 64-fragment object hold one copy of its fragment list.
+TEST(BadInput, CraftedStreamsCostWhatTheyHold) {
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        size_t minRecordBytes;   // the fewest bytes that make one record
+        int parts;               // fragments of each record's picture
+    };
+    const size_t size = 64 * 1024;
+    const Case cases[] = {
+        {"Blu-ray compositions", craftedBluRay(size), 32, 64},
+        {"subpicture packets", craftedSubpictures(size), 15, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loader l;
+        ASSERT_EQ(l.load(c.bytes), LoadResult::Loaded);
+        const auto& subs = l.prog.Subs;
+        EXPECT_LE(subs.size(), c.bytes.size() / c.minRecordBytes);
+        EXPECT_GE(subs.size(), c.bytes.size() / c.minRecordBytes - 64);
+        for (const TSUP& s : subs) {
+            ASSERT_EQ(s.obj[0].parts, c.parts) << s.num;
+            if (c.parts == 0) continue;
+            EXPECT_EQ(s.obj[0].partLen[63], 1) << s.num;
+            EXPECT_TRUE(s.obj[0].partPos.sharesStorageWith(subs[0].obj[0].partPos)) << s.num;
+            EXPECT_TRUE(s.obj[0].partLen.sharesStorageWith(subs[0].obj[0].partLen)) << s.num;
+        }
+    }
+}
+
 TEST(BadInput, UnsupportedFormatIsAnError) {
     Loader l;
     EXPECT_EQ(l.load({'x'}), LoadResult::Unsupported);

@@ -1,8 +1,10 @@
-// The subtitle table: one fixed-size record per subtitle, plus time helpers.
+// The subtitle table: one small record per subtitle, plus time helpers.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,45 @@ namespace vantrel {
 inline constexpr int kSlots = 2;
 inline constexpr int kMaxParts = 64;
 inline constexpr int kMaxObjectIds = 64;
+
+// The offsets or the lengths of an object's fragments, indexed 0..kMaxParts-1. It reads as
+// kMaxParts values, 0 where nothing was written, but holds only what was written: the first
+// two in place (most objects have one or two fragments), the rest in a list that copies share
+// until one of them writes. A crafted stream can make a record for every 32 bytes, each
+// showing an object of 64 fragments; those records then cost their size, not 1 KiB each.
+class PartList {
+public:
+    static constexpr size_t size() { return kMaxParts; }
+
+    int64_t operator[](size_t i) const {
+        if (i < kInPlace) return first_[i];
+        const size_t k = i - kInPlace;
+        return rest_ && k < rest_->size() ? (*rest_)[k] : 0;
+    }
+    // Writable entry i; throws std::out_of_range past kMaxParts.
+    int64_t& operator[](size_t i) {
+        if (i < kInPlace) return first_[i];
+        if (i >= size()) throw std::out_of_range("fragment index past the last fragment");
+        const size_t k = i - kInPlace;
+        if (!rest_) rest_ = std::make_shared<std::vector<int64_t>>();
+        else if (rest_.use_count() > 1) rest_ = std::make_shared<std::vector<int64_t>>(*rest_);
+        if (k >= rest_->size()) rest_->resize(k + 1, 0);
+        return (*rest_)[k];
+    }
+    // True when both read the same values.
+    friend bool operator==(const PartList& a, const PartList& b) {
+        for (size_t i = 0; i < size(); ++i)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
+    // True when the entries past the first two are one list shared by both copies.
+    bool sharesStorageWith(const PartList& other) const { return rest_ && rest_ == other.rest_; }
+
+private:
+    static constexpr size_t kInPlace = 2;
+    std::array<int64_t, kInPlace> first_{};
+    std::shared_ptr<std::vector<int64_t>> rest_;
+};
 
 // One picture slot: where a subtitle's compressed picture lies in the stream file. Offsets
 // and lengths are 64-bit: streams pass 2 GiB and 4 GiB.
@@ -29,8 +70,8 @@ struct TSUPObject {
     uint16_t cropY = 0;
     uint16_t objWidth = 0;
     uint16_t objHeight = 0;
-    std::array<int64_t, kMaxParts> partPos{};   // file offset of fragment i
-    std::array<int64_t, kMaxParts> partLen{};   // byte length of fragment i
+    PartList partPos;   // file offset of fragment i
+    PartList partLen;   // byte length of fragment i
 };
 
 // One subtitle. Holds no pixels: only times, geometry, text state and file locations.
@@ -61,6 +102,9 @@ struct TSUP {
     std::array<uint8_t, kMaxObjectIds> objWin{};
     uint8_t forced = 0;   // 1 when the subtitle shows even with subtitles switched off
 };
+// Streams can hold a record for every 15 bytes (a minimal subpicture packet): the record stays
+// a few hundred bytes, whatever its slots show.
+static_assert(sizeof(TSUP) <= 512, "a subtitle record grew");
 
 // An earlier version of a Blu-ray palette: `count` 5-byte entries at `pos`, applied over
 // the version `prev` (an index into the same table; -1 = none).

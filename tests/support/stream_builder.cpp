@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -179,6 +180,30 @@ SpBuilder& SpBuilder::packet(uint32_t pts, bool hd, const Bytes& pixels, const s
     }
     bytes_.insert(bytes_.end(), spu.begin(), spu.end());
     return *this;
+}
+
+Bytes craftedBluRay(size_t bytes) {
+    PgsBuilder b;
+    b.pcs(0, {});
+    b.ods(0, 0, true, false, {0}, 8, 8);
+    for (int k = 1; k < 64; ++k) b.ods(0, 0, false, k == 63, {0});
+    const size_t objectEnd = b.offset();
+    b.pcs(0, {{0, 0, 0, 0}}, 0x00);
+    const size_t composition = b.offset() - objectEnd;
+    Bytes out = b.bytes();
+    const Bytes one(out.begin() + static_cast<std::ptrdiff_t>(objectEnd), out.end());
+    for (size_t n = out.size(); n + composition <= bytes; n += composition)
+        out.insert(out.end(), one.begin(), one.end());
+    return out;
+}
+
+Bytes craftedSubpictures(size_t bytes) {
+    // "SP", PTS, 0, then the SPU: size 5, control at 4, and a lone CMD_END.
+    const Bytes one = {'S', 'P', 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 4, 0xFF};
+    Bytes out;
+    out.reserve(bytes);
+    while (out.size() + one.size() <= bytes) out.insert(out.end(), one.begin(), one.end());
+    return out;
 }
 
 std::string writeTempFile(const std::string& name, const Bytes& data) {

@@ -97,6 +97,12 @@ private:
     std::vector<size_t> spuStarts_;
 };
 
+// Crafted streams of about `bytes` bytes that make as many records as the format allows: a
+// Blu-ray object of 64 one-byte fragments, then 32-byte compositions that each show it; or
+// 15-byte DVD-style subpicture packets.
+Bytes craftedBluRay(size_t bytes);
+Bytes craftedSubpictures(size_t bytes);
+
 // Writes bytes to a fresh file in a temporary folder; returns its path.
 std::string writeTempFile(const std::string& name, const Bytes& data);
 
