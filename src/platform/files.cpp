@@ -13,6 +13,8 @@
 namespace vantrel {
 namespace {
 constexpr size_t kReadBuffer = 64 * 1024;
+// The first read after a jump: a run of segment headers fits.
+constexpr size_t kFirstWindow = 512;
 
 int64_t modifiedNs(const struct stat& st) {
     return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -28,29 +30,23 @@ PlatformError streamReadError() { return PlatformError("Stream read error"); }
 InputFile::InputFile(const std::string& name) : name_(name), buf_(kReadBuffer) {
     // Opened without blocking, so that a FIFO without a writer does not hang here before the
     // type check below can refuse it.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw cannotOpen(name, std::strerror(errno));
+    fd_ = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) throw cannotOpen(name, std::strerror(errno));
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = errno;
-        ::close(fd);
+        ::close(fd_);
         throw cannotOpen(name, S_ISDIR(st.st_mode) ? "Is a directory"
                                : st.st_mode != 0  ? "Not a regular file"
                                                   : std::strerror(err));
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    f_ = fdopen(fd, "rb");
-    if (!f_) {
-        const int err = errno;
-        ::close(fd);
-        throw cannotOpen(name, std::strerror(err));
-    }
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     size_ = st.st_size;
     modified_ = modifiedNs(st);
 }
 
 InputFile::~InputFile() {
-    if (f_) std::fclose(f_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 void InputFile::seek(int64_t offset) {
@@ -58,11 +54,26 @@ void InputFile::seek(int64_t offset) {
     pos_ = offset;
 }
 
-bool InputFile::fill() {
+size_t InputFile::readAt(int64_t offset, uint8_t* dst, size_t n) {
+    size_t done = 0;
+    while (done < n && offset + static_cast<int64_t>(done) < size_) {
+        const ssize_t got = ::pread(fd_, dst + done, n - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+bool InputFile::fill(size_t want) {
     if (pos_ >= size_) return false;
-    if (std::fseek(f_, static_cast<long>(pos_), SEEK_SET) != 0) return false;
+    // Reading on from the buffer's end doubles the window; a jump starts small again, with
+    // room for what the caller asked.
+    const bool onward = bufLen_ > 0 && pos_ == bufStart_ + static_cast<int64_t>(bufLen_);
+    window_ = onward ? std::min(window_ * 2, buf_.size()) : kFirstWindow;
+    window_ = std::min(std::max(window_, want), buf_.size());
     bufStart_ = pos_;
-    bufLen_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+    bufLen_ = readAt(pos_, buf_.data(), window_);
     return bufLen_ > 0;
 }
 
@@ -73,13 +84,12 @@ size_t InputFile::read(void* dst, size_t n) {
         if (pos_ < bufStart_ || pos_ >= bufStart_ + static_cast<int64_t>(bufLen_)) {
             // Large reads bypass the buffer.
             if (n - done >= buf_.size()) {
-                if (pos_ >= size_ || std::fseek(f_, static_cast<long>(pos_), SEEK_SET) != 0) break;
-                const size_t got = std::fread(out + done, 1, n - done, f_);
+                const size_t got = readAt(pos_, out + done, n - done);
                 pos_ += static_cast<int64_t>(got);
                 done += got;
                 break;
             }
-            if (!fill()) break;
+            if (!fill(n - done)) break;
         }
         const auto offset = static_cast<size_t>(pos_ - bufStart_);
         const size_t take = std::min(n - done, bufLen_ - offset);

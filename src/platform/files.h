@@ -24,6 +24,8 @@ PlatformError streamReadError();
 // A file opened for reading (others may read it too), with a read buffer of its own so
 // that byte-wise reads and short skips stay in memory. Only regular files open: a folder,
 // a pipe or a device is refused with a message instead of blocking or reading for ever.
+// The buffer fills with a small read after a jump and with larger ones while reading goes
+// on: listing a stream's segments reads its headers, not the pictures between them.
 class InputFile {
 public:
     explicit InputFile(const std::string& name);
@@ -52,15 +54,19 @@ public:
     uint32_t readDWordLE(); // little-endian
 
 private:
-    bool fill();
+    // Fills the buffer from pos_ with at least `want` bytes where the file has them.
+    bool fill(size_t want);
+    // Reads at `offset` straight into dst; returns the bytes read (fewer at the end).
+    size_t readAt(int64_t offset, uint8_t* dst, size_t n);
 
     std::string name_;
-    std::FILE* f_ = nullptr;
+    int fd_ = -1;
     int64_t size_ = 0;
     int64_t modified_ = 0;
     int64_t pos_ = 0;          // logical position
     int64_t bufStart_ = 0;     // file offset of buf_[0]
     size_t bufLen_ = 0;
+    size_t window_ = 0;        // bytes the last fill asked for
     std::vector<uint8_t> buf_;
 };
 
