@@ -11,13 +11,25 @@
 namespace vantrel::cli {
 namespace {
 
-// The table as JSON, written straight into one text as it is walked: no tree of values is
-// built. Every text is converted from Windows-1252 at this edge and escaped, so the output
-// is valid UTF-8 JSON whatever bytes the subtitles or the file name hold.
+// The table as JSON, written out as it is walked: no tree of values is built, and the text
+// goes to the output in pieces of about 64 KiB through one buffer. Every text is converted
+// from Windows-1252 at this edge and escaped, so the output is valid UTF-8 JSON whatever
+// bytes the subtitles or the file name hold.
 class JsonText {
 public:
-    explicit JsonText(size_t reserve) { out_.reserve(reserve); }
-    const std::string& text() const { return out_; }
+    explicit JsonText(std::FILE* out) : file_(out) { out_.reserve(kPiece + 4096); }
+    ~JsonText() { flush(); }
+    JsonText(const JsonText&) = delete;
+    JsonText& operator=(const JsonText&) = delete;
+
+    // Hands what is buffered to the output once a piece is full.
+    void pass() {
+        if (out_.size() >= kPiece) flush();
+    }
+    void flush() {
+        std::fwrite(out_.data(), 1, out_.size(), file_);
+        out_.clear();
+    }
 
     void open(char bracket) {
         separate();
@@ -103,6 +115,8 @@ private:
         out_ += '"';
     }
 
+    static constexpr size_t kPiece = 64 * 1024;
+    std::FILE* file_;
     std::string out_;
     bool first_ = true;
     bool lineBreak_ = false;
@@ -126,8 +140,8 @@ void writeSlot(JsonText& j, const TSUPObject& o, uint8_t subKind) {
     j.close('}');
 }
 
-std::string tableJson(const Program& p) {
-    JsonText j(256 + p.Subs.size() * 600);
+void writeTableJson(const Program& p, std::FILE* out) {
+    JsonText j(out);
     j.open('{');
     j.field("SubKind", p.SubKind);
     j.key("BaseName");
@@ -168,12 +182,12 @@ std::string tableJson(const Program& p) {
         writeSlot(j, s.obj[1], p.SubKind);
         j.close(']');
         j.close('}');
+        j.pass();
     }
     j.newline();
     j.close(']');
     j.close('}');
     j.finish();
-    return j.text();
 }
 
 void printTable(const Program& p) {
@@ -204,8 +218,7 @@ int runInfo(const Args& args) {
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
     if (args.has("--json")) {
-        const std::string json = tableJson(s.prog);
-        std::fwrite(json.data(), 1, json.size(), stdout);
+        writeTableJson(s.prog, stdout);
         std::fflush(stdout);
     } else {
         printTable(s.prog);

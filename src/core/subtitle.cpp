@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 
 namespace vantrel {
 
@@ -17,10 +16,16 @@ std::string ticksToSrtTime(uint32_t ticks) {
     const int64_t m = ms / 60000 % 60;
     const int64_t s = ms / 1000 % 60;
     const int64_t z = ms % 1000;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld,%03lld", static_cast<long long>(h),
-                  static_cast<long long>(m), static_cast<long long>(s), static_cast<long long>(z));
-    return buf;
+    // "hh:mm:ss,zzz" digit by digit: a load formats two times per subtitle.
+    std::string text = "00:00:00,000";
+    auto put = [&text](size_t end, int64_t value) {
+        for (size_t k = end; value > 0; --k, value /= 10) text[k] = static_cast<char>('0' + value % 10);
+    };
+    put(1, h);
+    put(4, m);
+    put(7, s);
+    put(11, z);
+    return text;
 }
 
 bool endSupplied(const std::vector<TSUP>& subs, size_t i) {
