@@ -1,13 +1,17 @@
-// Settings persistence: first start, round trip, the maximised-window rule, wrong kinds.
+// Settings persistence: first start, round trip, the maximised-window rule, wrong kinds, a
+// file that cannot be written.
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "app/qt_text.h"
 #include "app/settings.h"
 #include "support/qt_app.h"
+#include "support/test_window.h"
 
 using namespace vantrel;
 using namespace vantrel::app;
@@ -133,4 +137,65 @@ TEST(DialogFilter, ConvertsPairsToQtFilters) {
               QStringLiteral("All supported format (SUP, SRT) (*.sup *.srt);;SUP (DVD/HD DVD/BD) (*.sup);;"
                              "SubRip SRT (*.srt);;All (*.*)"));
     EXPECT_EQ(dialogFilter("BMP image (*.bmp)|*.bmp"), QStringLiteral("BMP image (*.bmp)"));
+}
+
+// A settings file in a place that takes no file is found before a save and fails the save;
+// a writable place is neither.
+TEST_F(SettingsTest, AFileThatCannotBeWrittenIsFoundAndFailsToSave) {
+    struct Case {
+        const char* name;
+        QString path;
+        bool writable;
+        bool needsNonRoot;   // root writes into a read-only folder all the same
+    };
+    const QDir base(dir.path());
+    ASSERT_TRUE(base.mkdir(QStringLiteral("folder.ini")));
+    ASSERT_TRUE(base.mkdir(QStringLiteral("locked")));
+    ASSERT_TRUE(QFile::setPermissions(base.filePath(QStringLiteral("locked")),
+                                      QFile::ReadOwner | QFile::ExeOwner));
+    writeIni("[General]\n");
+    const Case cases[] = {
+        {"a folder in place of the file", base.filePath(QStringLiteral("folder.ini")), false, false},
+        {"a path under a file", iniPath() + QStringLiteral("/more/Quillon.ini"), false, false},
+        {"a read-only folder", base.filePath(QStringLiteral("locked/Quillon.ini")), false, true},
+        {"an existing file", iniPath(), true, false},
+        {"folders still to make", base.filePath(QStringLiteral("new/folders/Quillon.ini")), true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsNonRoot && geteuid() == 0) continue;
+        QSettings store(c.path, QSettings::IniFormat);
+        EXPECT_EQ(settingsWriteProblem(store).isEmpty(), c.writable) << settingsWriteProblem(store).toStdString();
+        EXPECT_EQ(RegWrite(store, Options{}), c.writable);
+    }
+    QFile::setPermissions(base.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+namespace {
+
+// A window whose settings file is a folder.
+class UnwritableSettingsWindow : public vantrel::testing::WindowFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Quillon.ini")));
+        openWindow();
+    }
+    int reportLines() const {
+        int n = 0;
+        for (const QString& line : w->lines()) n += line.startsWith(QStringLiteral("Settings cannot be saved to ")) ? 1 : 0;
+        return n;
+    }
+};
+
+}  // namespace
+
+// Start-up says it once, in the log and in a message; closing (the save) adds nothing.
+TEST_F(UnwritableSettingsWindow, IsReportedOnceAtStartUp) {
+    ASSERT_EQ(w->errors.size(), 1);
+    EXPECT_TRUE(w->errors[0].contains(QStringLiteral("Quillon.ini: ")));
+    EXPECT_EQ(reportLines(), 1);
+    w->close();
+    vantrel::testing::settle();
+    EXPECT_EQ(w->errors.size(), 1);
+    EXPECT_EQ(reportLines(), 1);
 }

@@ -275,6 +275,7 @@ private:
     void storeGeometry();
     void dragStep(QPoint p);
     void logAtlasMissing();
+    void reportUnsavedSettings(const QSettings& store);
     void openReadme();
     QString readmePath() const;
     void centreSubtitle();
@@ -286,6 +287,7 @@ private:
     bool started_ = false;
     bool atlasFound_ = false;
     bool closeAfterLoad_ = false;
+    bool settingsReported_ = false;   // the settings file was found unwritable and said so
     bool settingControls_ = false;
     int subHeight_ = 126;
 };

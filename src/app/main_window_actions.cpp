@@ -28,6 +28,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/widgets.h"
+#include "core/log_names.h"
 #include "platform/files.h"
 #include "stream/load.h"
 #include "text/atlas.h"
@@ -87,6 +88,10 @@ void TfMain::startUp(const QStringList& args) {
     applyControls();
 
     setTitle("Vantrel");
+    {
+        std::unique_ptr<QSettings> store = settingsStore();
+        if (!settingsWriteProblem(*store).isEmpty()) reportUnsavedSettings(*store);
+    }
     // A stream from the command line opens at its first picture; otherwise the log shows
     // what start-up found.
     PageControl->setCurrentIndex(prog.Subs.empty() ? kStatusPage : kImagePage);
@@ -110,6 +115,19 @@ std::string TfMain::outputFolder() const {
     const std::string& source = prog.SubKind == 3 ? prog.BaseName : prog.streamFile;
     if (source.empty()) return nativePath(QDir::currentPath());
     return nativePath(QFileInfo(displayPath(source)).absolutePath());
+}
+
+// A settings file that cannot be written is said once a session: a log line and a message,
+// at start-up or at the first save that fails; later failed saves add nothing.
+void TfMain::reportUnsavedSettings(const QSettings& store) {
+    if (settingsReported_) return;
+    settingsReported_ = true;
+    QString reason = settingsWriteProblem(store);
+    if (reason.isEmpty()) reason = QStringLiteral("The file could not be written.");
+    const QString file = QDir::toNativeSeparators(store.fileName());
+    msg.log("[re]Settings cannot be saved to " + logName(nativePath(file)) + ": " +
+            logEscaped(fromQt(reason)) + "[/re]");
+    showError(QStringLiteral("Settings cannot be saved to %1: %2").arg(file, reason));
 }
 
 void TfMain::logAtlasMissing() {
@@ -254,7 +272,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
     storeGeometry();
     {
         std::unique_ptr<QSettings> store = settingsStore();
-        RegWrite(*store, opt);
+        if (!RegWrite(*store, opt)) reportUnsavedSettings(*store);
     }
     prog.pics.IndexImage = IndexedImage{};
     event->accept();

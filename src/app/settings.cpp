@@ -3,7 +3,12 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace vantrel::app {
 namespace {
@@ -67,7 +72,7 @@ void RegRead(QSettings& store, Options& options) {
     }
 }
 
-void RegWrite(QSettings& store, const Options& options) {
+bool RegWrite(QSettings& store, const Options& options) {
     const bool maximized = options.WindowState == kMaximized;
     for (const SettingValue& value : settingValues()) {
         if (maximized && isNormalGeometry(value.name)) continue;
@@ -79,6 +84,26 @@ void RegWrite(QSettings& store, const Options& options) {
         }
     }
     store.sync();
+    return store.status() == QSettings::NoError;
+}
+
+QString settingsWriteProblem(const QSettings& store) {
+    namespace fs = std::filesystem;
+    const auto reason = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
+    fs::path path(QFile::encodeName(store.fileName()).toStdString());
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return reason(EISDIR);
+    if (!fs::exists(path, ec)) {
+        // A new file (and its missing folders) goes into the nearest folder that exists.
+        do {
+            path = path.parent_path();
+        } while (!path.empty() && path != path.root_path() && !fs::exists(path, ec));
+        if (path.empty()) path = ".";
+        if (!fs::is_directory(path, ec)) return reason(ENOTDIR);
+    }
+    // A read-only file system says so here too, whoever runs the program.
+    if (::access(path.c_str(), W_OK) != 0) return reason(errno);
+    return {};
 }
 
 }  // namespace vantrel::app

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QRect>
 #include <QSettings>
+#include <QString>
 #include <memory>
 
 #include "core/options.h"
@@ -26,7 +27,12 @@ void RegRead(QSettings& store, Options& options);
 
 // Writes every value in the order of the value table. While the window is maximised
 // ("WindowState" 2) the normal geometry ("Top", "Left", "Width", "Height") saved earlier is
-// kept. Failures to write are silent.
-void RegWrite(QSettings& store, const Options& options);
+// kept. Returns false when the file could not be written; the caller reports it.
+bool RegWrite(QSettings& store, const Options& options);
+
+// Why the store's file cannot be written (the system's reason: "Is a directory", "Permission
+// denied", "Read-only file system", "Not a directory"), or "" when it can: the file is
+// writable, or the nearest folder on its path that exists lets it be created.
+QString settingsWriteProblem(const QSettings& store);
 
 }  // namespace vantrel::app
