@@ -155,9 +155,9 @@ private:
         ctx_.prog.video = {videoWidth, videoHeight, static_cast<uint8_t>(frameRate >> 4)};
         // An epoch start forgets every object, window and palette of the epoch before.
         if ((state & 0xC0) == 0x80) {
-            objects_ = {};
-            windows_ = {};
-            palettes_ = {};
+            forget(objects_, usedObjects_);
+            forget(windows_, usedWindows_);
+            forget(palettes_, usedPalettes_);
             lastPalette_ = {};
         }
         placements_.clear();
@@ -292,6 +292,7 @@ private:
             const auto x2 = static_cast<uint16_t>(x + w);
             const auto y2 = static_cast<uint16_t>(y + h);
             windows_[id] = {true, x, y, w, h};
+            usedWindows_.set(id);
             if (details()) {
                 ctx_.msg.log(seg.pos() + ": WDS" + std::to_string(i) + " (" + seg.len() + ")  id: " +
                              std::to_string(id) + " [" + std::to_string(x) + "," + std::to_string(y) +
@@ -326,6 +327,7 @@ private:
                 next.prev = (before.own & ~next.own).any() ? linkTo(before) : before.prev;
             }
             before = next;
+            usedPalettes_.set(paletteId);
             lastPalette_ = next;
         }
         if (details())
@@ -366,6 +368,7 @@ private:
                 // A new version of the object replaces the old one from here on; records
                 // completed earlier keep the fragments they showed.
                 *object = {};
+                usedObjects_.set(objectId);
                 object->defined = true;
                 object->width = width;
                 object->height = height;
@@ -410,10 +413,22 @@ private:
     LoadState& st_;
     InputFile& f_;
 
-    // The epoch: objects by id, windows and palettes by their ids.
+    // Clears the entries of `table` that the epoch set. Most display sets start an epoch; the
+    // tables hold some 40 KB, of which an epoch sets a few entries.
+    template <typename Table, size_t N>
+    static void forget(Table& table, std::bitset<N>& used) {
+        for (size_t id = 0; id < N; ++id)
+            if (used.test(id)) table[id] = {};
+        used.reset();
+    }
+
+    // The epoch: objects by id, windows and palettes by their ids, and which ids it set.
     std::array<EpochObject, kMaxObjectIds> objects_{};
     std::array<EpochWindow, 256> windows_{};
     std::array<EpochPalette, 256> palettes_{};
+    std::bitset<kMaxObjectIds> usedObjects_;
+    std::bitset<256> usedWindows_;
+    std::bitset<256> usedPalettes_;
     EpochPalette lastPalette_;
     // The display set being read: whether it opened a record, its objects and palette id.
     bool pending_ = false;
