@@ -566,5 +566,30 @@ TEST(LearnedBadInput, NonLatinGlyphs) {
     EXPECT_EQ(run.unknown(), run.marks());
 }
 
+// The single OCR with the learned engine frames the glyphs on the shown picture as the rule
+// engine's does, the separators above and below each line included.
+TEST(LearnedStream, SingleOcrDrawsTheGlyphFrames) {
+    for (bool visible : {true, false}) {
+        SCOPED_TRACE(visible ? "visible" : "hidden");
+        StreamSession s;
+        s.opt.ocrEngine = kOcrLearned;
+        s.opt.ocrLanguage = "eng";
+        s.prog.eSUPfile = testing::writeTempFile("frames.sup", pictureStream({barPair()}, kTwoColours));
+        ASSERT_EQ(Load(s.ctx), LoadResult::Loaded);
+        s.prog.pics.ensureAllocated();
+        bOCRClick(s.ctx, 1, OcrCommandView{{}, visible});
+        ASSERT_EQ(s.prog.Subs[0].lineCount, 1) << s.host.logText();
+        const RgbImage& d = s.prog.pics.display;
+        // The picture lies at (16, 16); the bars take columns 20..24 and 50..54, rows 5..49.
+        EXPECT_EQ(d.at(16 + 40, 16 + 5 - 1), kOverlayGrey);
+        EXPECT_EQ(d.at(16 + 40, 16 + 50), kOverlayGrey);
+        for (int x : {19, 25, 49, 55}) {
+            const Color c = d.at(16 + x, 16 + 30);
+            EXPECT_EQ(c == kFrameUpright || c == kFrameUnknown, visible) << x;
+        }
+        EXPECT_EQ(d.at(16 + 35, 16 + 30) == kFrameUpright, false);
+    }
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -41,11 +41,18 @@ void logLearnedTotals(Context& ctx, const LearnedTotals& t) {
                 std::to_string(t.teacherGlyphs) + " glyphs); " + std::to_string(t.unknown) + " glyphs unknown.");
 }
 
-// Subtitle n read by the learned engine, with the panel showing the result as the rule
-// engine's OCR does. False when the engine could not run.
-bool learnedOne(Context& ctx, int32_t n) {
+// Subtitle n read by the learned engine, with the panel and the glyph frames showing the
+// result as the rule engine's OCR does. False when the engine could not run.
+bool learnedOne(Context& ctx, int32_t n, const OcrCommandView& view) {
     LearnedTotals totals;
-    if (!learnedOcr(ctx, {n}, {}, totals)) return false;
+    std::vector<LearnedOverlay> overlay;
+    if (!learnedOcr(ctx, {n}, {}, totals, &overlay)) return false;
+    // The boxes are the glyphs' own, italic ones included: no skew to add.
+    OcrSettings settings = OcrSettings::from(ctx.opt);
+    settings.skewMul = 1;
+    settings.skewDiv = INT32_MAX;
+    for (const LearnedOverlay& o : overlay)
+        drawOcrOverlay(ctx.prog.pics.display, o.seg, o.x1, o.y1, o.width, settings, view.imageVisible);
     logLearnedTotals(ctx, totals);
     Program& prog = ctx.prog;
     const TSUP& sub = prog.Subs[static_cast<size_t>(n - 1)];
@@ -60,7 +67,7 @@ void drawAndRecognise(Context& ctx, int32_t n, const OcrCommandView& view) {
     OcrRunning running(ctx.prog);
     DrawSub(ctx, n, view.draw);
     if (ctx.opt.ocrEngine == kOcrLearned && validNumber(ctx.prog, n)) {
-        if (learnedOne(ctx, n)) return;
+        if (learnedOne(ctx, n, view)) return;
         ctx.msg.log("Using the rule engine instead.");
     }
     ocr(ctx, n, OcrView{view.imageVisible});

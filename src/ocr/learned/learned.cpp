@@ -34,9 +34,17 @@ constexpr double kTargetXHeight = 22.0;
 // A glyph leans when its best shear is at least this.
 constexpr float kItalicSlant = 0.09f;
 
+// Where a line's slot lies on the screen, for the overlay.
+struct Origin {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+};
+
 struct Page {
     int32_t number = 0;
     std::vector<TextLine> lines;
+    std::vector<Origin> origins;   // one per line
 };
 
 struct WordRef {
@@ -48,8 +56,8 @@ std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, int32_t spa
 
 class LearnedRun {
 public:
-    LearnedRun(Context& ctx, Teacher& teacher, LearnedTotals& totals)
-        : ctx_(ctx), teacher_(teacher), totals_(totals) {}
+    LearnedRun(Context& ctx, Teacher& teacher, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay)
+        : ctx_(ctx), teacher_(teacher), totals_(totals), overlay_(overlay) {}
 
     bool collect(const std::vector<int32_t>& numbers, const LearnedStep& step);
     void learn();
@@ -73,11 +81,12 @@ private:
     bool dotAt(int32_t cluster) const;
     bool ellipsisAt(const TextLine& line, size_t g, size_t last) const;
     std::string lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
-                         int32_t& uprightWords, int32_t& chars);
+                         int32_t& uprightWords, int32_t& chars, LineBand* band);
 
     Context& ctx_;
     Teacher& teacher_;
     LearnedTotals& totals_;
+    std::vector<LearnedOverlay>* overlay_;
     ClusterTable table_;
     std::vector<Page> pages_;
     int32_t spaceGap_ = 8;
@@ -107,7 +116,11 @@ void LearnedRun::readPage(int32_t n) {
         IndexPlane plane;
         if (!decodeSlotPlane(ctx_, index, s, data, plane)) continue;
         const InkMask mask = inkMask(plane.pixels, plane.width, plane.height, prog.pal);
-        for (TextLine& l : cutLines(mask, table_)) page.lines.push_back(std::move(l));
+        const TSUPObject& o = sub.obj[static_cast<size_t>(s)];
+        for (TextLine& l : cutLines(mask, table_)) {
+            page.lines.push_back(std::move(l));
+            page.origins.push_back({o.x1, o.y1, plane.width});
+        }
     }
     for (const TextLine& l : page.lines) totals_.glyphs += static_cast<int64_t>(l.glyphs.size());
     pages_.push_back(std::move(page));
@@ -629,7 +642,7 @@ void LearnedRun::tallyItalics() {
 }
 
 std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
-                                 int32_t& uprightWords, int32_t& chars) {
+                                 int32_t& uprightWords, int32_t& chars, LineBand* band) {
     auto words = wordsIn(line);
     // An ellipsis set wide apart reaches over the space threshold: a gap between two dots
     // of an even row of three is no space.
@@ -670,13 +683,20 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
     std::string text;
     for (size_t w = 0; w < words.size(); ++w) {
         std::string word;
+        auto frame = [&](size_t g, unsigned char ch) {
+            if (!band) return;
+            const Glyph& gl = line.glyphs[g];
+            band->slots.push_back({gl.left, gl.right, gl.top, gl.bottom, static_cast<uint8_t>(italic[w] ? 2 : 0), ch});
+        };
         for (size_t g = words[w].first; g <= words[w].second; ++g) {
             const int32_t id = line.glyphs[g].cluster;
             if (ellipsisAt(line, g, words[w].second)) {
+                for (size_t k = 0; k < 3; ++k) frame(g + k, '.');
                 word += '\x85';
                 g += 2;
                 continue;
             }
+            frame(g, id >= 0 && table_[id].known && !table_[id].label.empty() ? static_cast<unsigned char>(table_[id].label[0]) : 0);
             if (id >= 0 && table_[id].known) {
                 word += table_[id].label;
             } else {
@@ -732,7 +752,17 @@ void LearnedRun::write() {
         std::string text;
         for (size_t li = 0; li < p.lines.size(); ++li) {
             if (li > 0) text += '|';
-            text += lineText(p.lines[li], sub.font, allKnown, italicWords, uprightWords, chars);
+            LineBand* band = nullptr;
+            if (overlay_) {
+                // A slot's lines go together; the next slot starts a new overlay.
+                const Origin& o = p.origins[li];
+                if (li == 0 || o.x != p.origins[li - 1].x || o.y != p.origins[li - 1].y)
+                    overlay_->push_back({o.x, o.y, o.width, {}});
+                band = &overlay_->back().seg.lines.emplace_back();
+                band->lineTop = p.lines[li].top;
+                band->lineBottom = p.lines[li].bottom + 1;
+            }
+            text += lineText(p.lines[li], sub.font, allKnown, italicWords, uprightWords, chars, band);
         }
         if (sub.font == 4 || sub.font == 1) sub.font = italicWords == 0 ? 0 : (uprightWords == 0 ? 2 : 1);
         sub.ocrOK = allKnown ? 1 : 0;
@@ -745,17 +775,18 @@ void LearnedRun::write() {
 
 }  // namespace
 
-bool learnedOcr(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step, LearnedTotals& totals) {
+bool learnedOcr(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step, LearnedTotals& totals,
+                std::vector<LearnedOverlay>* overlay) {
     if (!kLearnedEngineOn) {
         ctx.msg.log("The learned OCR engine is not available in this build: it is switched off until it reads "
                     "every test stream at its accuracy target.");
         return false;
     }
-    return runLearnedEngine(ctx, numbers, step, totals);
+    return runLearnedEngine(ctx, numbers, step, totals, overlay);
 }
 
 bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
-                      LearnedTotals& totals) {
+                      LearnedTotals& totals, std::vector<LearnedOverlay>* overlay) {
     if (ctx.prog.SubKind > 2) {
         ctx.msg.log("The learned OCR engine reads picture streams only.");
         return false;
@@ -765,7 +796,7 @@ bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const L
         ctx.msg.log(teacher.problem());
         return false;
     }
-    LearnedRun run(ctx, teacher, totals);
+    LearnedRun run(ctx, teacher, totals, overlay);
     run.collect(numbers, step);
     run.learn();
     run.write();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "ocr/ocr.h"
 
 namespace vantrel {
 
@@ -24,6 +25,16 @@ struct LearnedTotals {
     int64_t unknown = 0;         // glyphs nobody could name
 };
 
+// One decoded slot of a subtitle as the picture's overlay shows it: the slot's place on the
+// screen and its lines with the glyphs' boxes (ch 0 for a glyph nobody named, italic 2 in
+// italic words).
+struct LearnedOverlay {
+    int32_t x1 = 0;
+    int32_t y1 = 0;
+    int32_t width = 0;
+    Segmentation seg;
+};
+
 // The languages the learned engine offers: Tesseract's code and the name a user picks.
 struct OcrLanguage {
     const char* code;
@@ -39,8 +50,9 @@ inline constexpr OcrLanguage kOcrLanguages[] = {
 inline constexpr bool kLearnedEngineOn = true;
 
 // The engine itself, whatever kLearnedEngineOn says (tests, benchmarks).
+// `overlay`, when given, receives the slots of every subtitle read, in order.
 bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
-                      LearnedTotals& totals);
+                      LearnedTotals& totals, std::vector<LearnedOverlay>* overlay = nullptr);
 
 // What the OCR commands call: runLearnedEngine while the engine is switched on.
 // Recognises the subtitles `numbers` (1-based) and stores font, ocrOK, lineCount, charCount
@@ -48,6 +60,6 @@ bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const L
 // after logging why and which package is missing, when the engine cannot run (no
 // Tesseract library or no data for ctx.opt.ocrLanguage); the records are untouched then.
 bool learnedOcr(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
-                LearnedTotals& totals);
+                LearnedTotals& totals, std::vector<LearnedOverlay>* overlay = nullptr);
 
 }  // namespace vantrel
