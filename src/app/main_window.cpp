@@ -27,7 +27,7 @@
 #include "app/log_pane.h"
 #include "app/qt_text.h"
 #include "app/widgets.h"
-#include "ocr/learned/learned.h"
+#include "ocr/learned/languages.h"
 
 namespace vantrel::app {
 namespace {

@@ -35,16 +35,6 @@ struct LearnedOverlay {
     Segmentation seg;
 };
 
-// The languages the learned engine offers: Tesseract's code and the name a user picks.
-struct OcrLanguage {
-    const char* code;
-    const char* name;
-};
-inline constexpr OcrLanguage kOcrLanguages[] = {
-    {"eng", "English"}, {"fra", "French"},  {"deu", "German"},     {"spa", "Spanish"},
-    {"ita", "Italian"}, {"nld", "Dutch"},   {"por", "Portuguese"},
-};
-
 // The learned engine is the default OCR. Turning this off makes the OCR commands use the
 // rule engine and say so.
 inline constexpr bool kLearnedEngineOn = true;
