@@ -553,18 +553,20 @@ TEST(BadInput, ACutStreamSaysWhereItEnds) {
 }
 
 // Crafted streams make a record for every few bytes: the records stay as many as the bytes
-// allow, and records that show the same 64-fragment object hold one copy of its fragment list.
+// allow, a subpicture table is not grown by doubling, and records that show the same
+// 64-fragment object hold one copy of its fragment list.
 TEST(BadInput, CraftedStreamsCostWhatTheyHold) {
     struct Case {
         const char* name;
         Bytes bytes;
         size_t minRecordBytes;   // the fewest bytes that make one record
         int parts;               // fragments of each record's picture
+        bool sizedAhead;         // the table takes its final size before the records come
     };
     const size_t size = 64 * 1024;
     const Case cases[] = {
-        {"Blu-ray compositions", craftedBluRay(size), 32, 64},
-        {"subpicture packets", craftedSubpictures(size), 15, 0},
+        {"Blu-ray compositions", craftedBluRay(size), 32, 64, false},
+        {"subpicture packets", craftedSubpictures(size), 15, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -573,6 +575,9 @@ TEST(BadInput, CraftedStreamsCostWhatTheyHold) {
         const auto& subs = l.prog.Subs;
         EXPECT_LE(subs.size(), c.bytes.size() / c.minRecordBytes);
         EXPECT_GE(subs.size(), c.bytes.size() / c.minRecordBytes - 64);
+        if (c.sizedAhead) {
+            EXPECT_EQ(subs.capacity(), subs.size());
+        }
         for (const TSUP& s : subs) {
             ASSERT_EQ(s.obj[0].parts, c.parts) << s.num;
             if (c.parts == 0) continue;

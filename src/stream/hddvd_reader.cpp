@@ -49,6 +49,7 @@ public:
 
     void run() {
         const int64_t size = f_.size();
+        ctx_.prog.Subs.reserve(countPackets());
         while (f_.position() < size) {
             // "SP", u32le PTS, u32le PTS high part (must be 0), then the SPU
             const uint16_t marker = f_.readWord();
@@ -64,6 +65,28 @@ public:
     }
 
 private:
+    // The packets the file holds, found through their sizes before they are read, so that the
+    // table takes its size at once: grown by doubling, it would hold two copies of itself at
+    // the last step (a crafted stream makes a record for every 15 bytes). Stops at the first
+    // header that is not whole, lacks its marker or gives a size too small for a packet; the
+    // reader decides what those are.
+    size_t countPackets() {
+        const int64_t start = f_.position();
+        const int64_t size = f_.size();
+        size_t packets = 0;
+        for (int64_t at = start; at + 14 <= size; ++packets) {
+            f_.seek(at);
+            if (f_.readWord() != 0x5350) break;
+            f_.seek(at + 10);
+            int64_t spuSize = f_.readWord();
+            if (spuSize == 0 && at + 16 <= size) spuSize = f_.readDWord();
+            if (spuSize < 5) break;
+            at += 10 + spuSize;
+        }
+        f_.seek(start);
+        return packets;
+    }
+
     bool details() const { return ctx_.opt.cbDetails; }
     void detail(const std::string& line) {
         if (details()) ctx_.msg.log(line);

@@ -104,8 +104,10 @@ LoadResult Load(Context& ctx) {
     ctx.host().controlsChanged(p.controls);
     file.seek(0);
 
-    // The table is rebuilt from empty by whichever reader runs.
+    // The table is rebuilt from empty by whichever reader runs; the memory of a larger table
+    // loaded before goes back.
     p.Subs.clear();
+    p.Subs.shrink_to_fit();
     p.video = {};
     p.palLinks.clear();
     LoadState st{file};
