@@ -303,7 +303,7 @@ void BM_LearnedOcrStream(benchmark::State& state) {
         const double cpu0 = processCpu(), wall0 = wallNow();
         s.prog.eSUPfile = c.path;
         Load(s.ctx);
-        bOCRallClick(s.ctx);
+        ocrAll(s.ctx);
         SUP2Srt(s.ctx);
         const std::string srt = srtFileText(s.prog.mSRT, static_cast<TextEncoding>(s.opt.coSrtEncoding));
         cpu = processCpu() - cpu0;

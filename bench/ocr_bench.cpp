@@ -141,7 +141,7 @@ void BM_BatchOcr2000(benchmark::State& state) {
     LoadedSession s(textStream(2000));
     for (auto _ : state) {
         for (TSUP& sub : s.prog.Subs) sub.font = 4;
-        const OcrBatchResult r = bOCRallClick(s.ctx);
+        const OcrBatchResult r = ocrAll(s.ctx);
         benchmark::DoNotOptimize(r.totalGlyphs);
     }
     state.counters["per_subtitle_ms"] =

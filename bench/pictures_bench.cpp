@@ -10,6 +10,7 @@
 #include "stream/load.h"
 #include "support/render_support.h"
 #include "support/stream_builder.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -59,7 +60,7 @@ void saveAll(benchmark::State& state, bool png, bool reduced, bool bmp) {
     double seconds = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const SaveBitmapsResult r = bSaveBMPClick(ctx);
+        const SaveBitmapsResult r = saveBitmaps(ctx);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         benchmark::DoNotOptimize(r.saved);
         host.lines.clear();

@@ -3,6 +3,7 @@
 
 #include "core/context.h"
 #include "text/atlas.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 

@@ -12,6 +12,7 @@
 
 #include "core/context.h"
 #include "core/options.h"
+#include "support/recording_host.h"
 
 namespace vantrel::fuzz {
 

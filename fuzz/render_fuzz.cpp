@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "render/composer.h"
 #include "stream/load.h"
+#include "support/recording_host.h"
 
 namespace {
 constexpr size_t kMaxSubtitles = 4;

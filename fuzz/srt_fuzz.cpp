@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vantrel::fillLineY(prog, s.opt);
     prog.BaseName = file.path();
     try {
-        vantrel::ReadSRT(ctx, file.path());
+        vantrel::importSrt(ctx, file.path());
     } catch (const vantrel::PlatformError&) {
         return 0;
     }

@@ -7,6 +7,7 @@
 #include "fuzz_input.h"
 #include "platform/files.h"
 #include "stream/load.h"
+#include "support/recording_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vantrel::fuzz::MemoryFile file;

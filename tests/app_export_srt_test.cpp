@@ -17,6 +17,7 @@
 #include "support/qt_app.h"
 #include "support/stream_builder.h"
 #include "support/test_window.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 using namespace vantrel::app;

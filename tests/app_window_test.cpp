@@ -28,6 +28,7 @@
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/widgets.h"
+#include "core/job.h"
 #include "platform/files.h"
 #include "support/qt_app.h"
 #include "support/test_window.h"
@@ -517,27 +518,25 @@ TEST_F(WindowTest, CloseDuringALoadWaitsForTheLoadToEnd) {
 TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
     addAtlas();
     w->startUp({q(stream())});
-    const ControlStates before = w->prog.controls;
-    TfMain::JobSpec job;
-    job.mode = &Program::SavingPics;
-    job.hideViewer = true;
-
-    TfMain::JobEnd nested = TfMain::JobEnd::Completed;
-    const auto failed = w->runJob(job, [&] {
+    const JobSpec job{&Program::SavingPics, true, true};
+    const int beeps = w->beeps;
+    try {
+        JobScope scope(w->ctx, job);
         EXPECT_TRUE(w->prog.Busy && w->prog.SavingPics);
         EXPECT_TRUE(w->bCancel->isEnabled());
         EXPECT_FALSE(w->bReadSUP->isEnabled());
+        EXPECT_FALSE(w->bSaveBMP->isEnabled());
         EXPECT_FALSE(w->PageControl->isEnabled());
-        nested = w->runJob({}, [] {});
+        EXPECT_TRUE(w->Image->isHidden());
+        // A second job is refused with a beep.
+        EXPECT_TRUE(refuseWhileWorking(w->ctx));
         w->prog.controls.bSaveBMP = false;
         w->prog.uiUpdating = true;
         throw PlatformError("Cannot create file \"x.bmp\". Permission denied");
-    });
-    EXPECT_EQ(failed, TfMain::JobEnd::Failed);
-    EXPECT_EQ(nested, TfMain::JobEnd::Refused);
-    EXPECT_EQ(w->errors, QStringList({"Cannot create file \"x.bmp\". Permission denied"}));
+    } catch (const PlatformError&) {
+    }
+    EXPECT_EQ(w->beeps, beeps + 1);
     EXPECT_FALSE(w->prog.Busy || w->prog.Cancel || w->prog.SavingPics || w->prog.uiUpdating);
-    EXPECT_EQ(w->prog.controls.bSaveBMP, before.bSaveBMP);
     EXPECT_TRUE(w->bSaveBMP->isEnabled());
     EXPECT_FALSE(w->bCancel->isEnabled());
     EXPECT_TRUE(w->PageControl->isEnabled());
@@ -545,7 +544,11 @@ TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
     EXPECT_FALSE(w->Image->isHidden());
     EXPECT_EQ(w->applicationTitle(), "Vantrel");
 
-    EXPECT_EQ(w->runJob(job, [&] { w->prog.Cancel = true; }), TfMain::JobEnd::Cancelled);
+    {
+        JobScope scope(w->ctx, job);
+        w->prog.Cancel = true;
+        EXPECT_TRUE(scope.cancelled());
+    }
     EXPECT_FALSE(w->prog.Cancel);
     w->close();
     EXPECT_FALSE(w->isVisible());

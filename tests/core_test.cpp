@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "core/encoding.h"
+#include "core/job.h"
 #include "core/log_names.h"
 #include "core/message_log.h"
 #include "core/options.h"
 #include "core/subtitle.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 
@@ -228,4 +230,53 @@ TEST(Encoding, ConvertsBetweenWindows1252AndUtf8) {
     EXPECT_TRUE(looksLikeUtf8("caf\xC3\xA9"));
     EXPECT_FALSE(looksLikeUtf8("caf\xE9"));
     EXPECT_FALSE(looksLikeUtf8("plain"));
+}
+
+// A job sets the busy state, and undoes it on every way out: a normal end, a cancel, an
+// exception. The commands that need a table come back only when there is one.
+TEST(JobScope, SetsTheBusyStateAndUndoesItOnEveryWayOut) {
+    struct Case {
+        const char* name;
+        bool withTable;
+        bool cancel;
+        bool fail;
+    };
+    const Case cases[] = {
+        {"completed", true, false, false},
+        {"cancelled", true, true, false},
+        {"failed", true, false, true},
+        {"failed without a table", false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingHost host;
+        MessageLog msg{host};
+        Program prog;
+        Options opt;
+        Context ctx{prog, opt, msg};
+        if (c.withTable) prog.Subs.resize(2);
+        prog.controls.bReadSUP = true;
+        bool cancelled = false;
+        try {
+            JobScope job(ctx, {&Program::ExportingBD, true, true});
+            EXPECT_TRUE(prog.Busy && prog.ExportingBD);
+            EXPECT_TRUE(prog.controls.bCancel && prog.controls.ProgressBar);
+            EXPECT_FALSE(prog.controls.bExport || prog.controls.bReadSUP || prog.controls.mSRT);
+            EXPECT_TRUE(refuseWhileWorking(ctx));
+            if (c.cancel) prog.Cancel = true;
+            cancelled = job.cancelled();
+            if (c.fail) throw std::runtime_error("disk full");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_EQ(cancelled, c.cancel);
+        EXPECT_FALSE(prog.Busy || prog.Cancel || prog.ExportingBD);
+        EXPECT_FALSE(prog.controls.bCancel || prog.controls.ProgressBar);
+        EXPECT_TRUE(prog.controls.bReadSUP && prog.controls.mSRT && prog.controls.WebLink);
+        EXPECT_EQ(prog.controls.bExport, c.withTable);
+        EXPECT_EQ(prog.controls.bOCRall, c.withTable);
+        EXPECT_EQ(host.jobs, (std::vector<bool>{true, false}));
+        EXPECT_EQ(host.beeps, 1);
+        EXPECT_EQ(host.title, "Vantrel");
+        EXPECT_FALSE(refuseWhileWorking(ctx));
+    }
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ocr/correction.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 

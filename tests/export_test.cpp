@@ -16,6 +16,7 @@
 #include "text/srt_reader.h"
 #include "support/run_command.h"
 #include "support/stream_builder.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 using vantrel::testing::Bytes;
@@ -618,7 +619,7 @@ TEST(Writers, SrtImportExportsAndLoadsBack) {
                                 "2\n00:00:04,000 --> 00:00:06,500\n<i>Two</i>\nlines\n\n";
         const std::string path = writeTempFile("film.srt", Bytes(srt.begin(), srt.end()));
         src.prog.BaseName = path;
-        ASSERT_EQ(ReadSRT(src.ctx, path), 2);
+        ASSERT_EQ(importSrt(src.ctx, path), 2);
         src.opt.rgFormat = format;
         const auto folder = std::filesystem::path(path).parent_path();
         const std::string out = (folder / exportFileName(src.prog.BaseName, format, 5)).string();

@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "stream/load.h"
 #include "support/run_command.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -57,6 +58,8 @@ struct BatchSession {
     void load(const std::string& path) {
         prog.eSUPfile = path;
         ASSERT_EQ(Load(ctx), LoadResult::Loaded);
+        // As in the window, whose file field names the stream: Read SUP is armed.
+        prog.controls.bReadSUP = true;
         host.pumps = 0;
         host.lines.clear();
         host.shown.clear();
@@ -95,11 +98,7 @@ TEST(OcrBatch, RecognisesOnlyNewRecordsAndTotalsAll) {
     earlier.text = "done";
     earlier.lineCount = 3;
     earlier.charCount = 7;
-    std::vector<bool> busyCalls;
-    OcrBatchView view;
-    view.windowBusy = [&](bool running) { busyCalls.push_back(running); };
-
-    const OcrBatchResult r = bOCRallClick(s.ctx, view);
+    const OcrBatchResult r = ocrAll(s.ctx);
     EXPECT_EQ(r.recognised, 3);
     EXPECT_EQ(r.totalLines, 6);
     EXPECT_EQ(r.totalGlyphs, 16);
@@ -121,12 +120,12 @@ TEST(OcrBatch, RecognisesOnlyNewRecordsAndTotalsAll) {
     EXPECT_EQ(s.host.lines.back().text, "");
     EXPECT_EQ(s.host.title, "Vantrel");
     EXPECT_EQ(s.host.shown, std::vector<int>{1});
-    EXPECT_EQ(busyCalls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(s.host.jobs, (std::vector<bool>{true, false}));
     EXPECT_TRUE(s.prog.srtDirty);
     expectRestored(s.prog);
 
     // A second run recognises nothing and only counts again.
-    const OcrBatchResult again = bOCRallClick(s.ctx);
+    const OcrBatchResult again = ocrAll(s.ctx);
     EXPECT_EQ(again.recognised, 0);
     EXPECT_EQ(again.totalGlyphs, 16);
 }
@@ -158,7 +157,7 @@ TEST(OcrBatch, StatisticAndLanguageGuess) {
             sub.charCount = static_cast<int32_t>(t.size());
             s.prog.Subs.push_back(sub);
         }
-        const OcrBatchResult r = bOCRallClick(s.ctx);
+        const OcrBatchResult r = ocrAll(s.ctx);
         EXPECT_EQ(r.top, c.top);
         EXPECT_EQ(r.guess, c.guess);
         EXPECT_TRUE(s.logHas(std::string("Most important letters: ") + c.top));
@@ -176,7 +175,7 @@ TEST(OcrBatch, NoGlyphsNoStatisticNoGuess) {
     sub.font = 0;
     sub.text = "Text from elsewhere";
     s.prog.Subs.push_back(sub);
-    const OcrBatchResult r = bOCRallClick(s.ctx);
+    const OcrBatchResult r = ocrAll(s.ctx);
     EXPECT_EQ(r.top, "");
     EXPECT_EQ(r.guess, LanguageGuess::None);
     EXPECT_TRUE(s.logHas("Most important letters: "));
@@ -189,7 +188,7 @@ TEST(OcrBatch, CancelFinishesTheCurrentSubtitle) {
     BatchSession s;
     s.load(barsStream("cancel.sup", 4));
     s.host.cancelAtPump = 2;
-    const OcrBatchResult r = bOCRallClick(s.ctx);
+    const OcrBatchResult r = ocrAll(s.ctx);
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.recognised, 2);
     EXPECT_EQ(r.totalGlyphs, 6);
@@ -204,12 +203,9 @@ TEST(OcrBatch, ErrorsRestoreTheStateAndPropagate) {
     const std::string path = barsStream("vanishing.sup", 2);
     s.load(path);
     std::remove(path.c_str());
-    std::vector<bool> busyCalls;
-    OcrBatchView view;
-    view.windowBusy = [&](bool running) { busyCalls.push_back(running); };
-    EXPECT_THROW(bOCRallClick(s.ctx, view), PlatformError);
+    EXPECT_THROW(ocrAll(s.ctx), PlatformError);
     expectRestored(s.prog);
-    EXPECT_EQ(busyCalls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(s.host.jobs, (std::vector<bool>{true, false}));
     EXPECT_EQ(s.host.title, "Vantrel");
 
     // The single OCR clears its flag too.
@@ -221,7 +217,7 @@ TEST(OcrBatch, RefusedWhileAnotherJobRuns) {
     BatchSession s;
     s.load(barsStream("busy.sup", 1));
     s.prog.Busy = true;
-    EXPECT_TRUE(bOCRallClick(s.ctx).refused);
+    EXPECT_TRUE(ocrAll(s.ctx).refused);
     EXPECT_EQ(s.prog.Subs[0].font, 4);
     EXPECT_TRUE(s.prog.Busy);
 
@@ -229,7 +225,7 @@ TEST(OcrBatch, RefusedWhileAnotherJobRuns) {
     s.prog.Busy = false;
     s.prog.Subs.clear();
     s.prog.controls.bExport = false;
-    EXPECT_TRUE(bOCRallClick(s.ctx).refused);
+    EXPECT_TRUE(ocrAll(s.ctx).refused);
     EXPECT_FALSE(s.prog.controls.bExport);
     EXPECT_FALSE(s.logHas("Done."));
 }

@@ -35,7 +35,7 @@ struct LearnedSession : RenderSession {
         prog.eSUPfile = path;
         EXPECT_EQ(Load(ctx), LoadResult::Loaded);
         host.lines.clear();
-        const OcrBatchResult r = bOCRallClick(ctx);
+        const OcrBatchResult r = ocrAll(ctx);
         EXPECT_FALSE(r.refused);
         const std::string log = host.logText();
         if (log.find("not available in this build") != std::string::npos) return false;
@@ -220,7 +220,7 @@ TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
             RenderSession w;
             fillLineY(w.prog, w.opt);
             w.prog.BaseName = srtPath;
-            ASSERT_EQ(ReadSRT(w.ctx, srtPath), static_cast<int>(r.cues.size()));
+            ASSERT_EQ(importSrt(w.ctx, srtPath), static_cast<int>(r.cues.size()));
             w.opt.rgFormat = 0;
             exported = srtPath + ".BD.sup";
             ASSERT_EQ(exportStream(w.ctx, exported), ExportResult::Done);

@@ -23,6 +23,7 @@
 #include "support/stream_builder.h"
 #include "text/atlas.h"
 #include "text/srt_reader.h"
+#include "support/recording_host.h"
 
 namespace vantrel {
 namespace {
@@ -318,7 +319,7 @@ void exportedStream(StreamSession& s, const std::vector<std::string>& texts, con
     fillLineY(src.prog, src.opt);
     const std::string path = testing::writeTempFile(name + ".srt", testing::Bytes(srt.begin(), srt.end()));
     src.prog.BaseName = path;
-    ASSERT_EQ(ReadSRT(src.ctx, path), static_cast<int>(texts.size()));
+    ASSERT_EQ(importSrt(src.ctx, path), static_cast<int>(texts.size()));
     const std::string out = path + ".sup";
     ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
     s.prog.eSUPfile = out;
@@ -366,7 +367,7 @@ TEST(LearnedStream, MissingLanguageFallsBackToTheRules) {
     EXPECT_NE(s.host.logText().find("tesseract-ocr-xx-none"), std::string::npos) << s.host.logText();
     EXPECT_EQ(s.prog.Subs[0].lineCount, 0);   // untouched
     // The batch hands over to the rule engine and says so.
-    bOCRallClick(s.ctx);
+    ocrAll(s.ctx);
     EXPECT_NE(s.host.logText().find("Using the rule engine instead."), std::string::npos) << s.host.logText();
     EXPECT_EQ(s.prog.Subs[0].lineCount, 1);
     // A code that could reach outside the data folder is refused before any file is tried.

@@ -19,6 +19,7 @@
 #include "stream/load.h"
 #include "support/run_command.h"
 #include "support/stream_builder.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -341,7 +342,7 @@ TEST(SaveBitmaps, PngAndBmpFilesOfTheComposedPictures) {
     Saver s(pictureStream(block, 300, 900, spaced(1)));
     s.opt.cbPNG = true;
     s.opt.cbBMP = true;
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     EXPECT_EQ(r.folder, s.folder());
     EXPECT_EQ(r.saved, 1u);
     EXPECT_EQ(listFolder(r.folder), (std::vector<std::string>{"line0001.bmp", "line0001.png"}));
@@ -398,7 +399,7 @@ TEST(SaveBitmaps, ReducedPngOfAStream) {
         s.opt.cbPNG = true;
         s.opt.cb720p = true;
         s.opt.cbOCR = c.ocr;
-        const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+        const SaveBitmapsResult r = saveBitmaps(s.ctx);
         const PngHeader h = pngHeader(r.folder + "line0001.png");
         EXPECT_EQ(h.width, 1280u);
         EXPECT_EQ(h.height, 720u);
@@ -429,7 +430,7 @@ TEST(SaveBitmaps, ScriptsLogAndStateOfAWholeRun) {
     s.opt.cbBDN = true;
     s.opt.rgFrame = 2;
     ASSERT_EQ(s.prog.Subs.size(), 2u);
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     EXPECT_FALSE(r.cancelled);
     EXPECT_EQ(listFolder(r.folder), (std::vector<std::string>{"subtitles.bdn.xml", "subtitles.scn-sst"}));
 
@@ -478,7 +479,7 @@ TEST(SaveBitmaps, SuppliedEndsAreWrittenAndLogged) {
     s.opt.rgFrame = 2;
     // Subtitle 1 lost its end: the next start (5 s) is used; subtitle 2 ends at 7 s.
     s.prog.Subs[0].endPTS = 0;
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     const std::string scn = readText(r.folder + "subtitles.scn-sst");
     EXPECT_NE(scn.find("1 00:00:01:00 00:00:05:00 line0001.png\r\n"), std::string::npos) << scn;
     EXPECT_NE(scn.find("2 00:00:05:00 00:00:07:00 line0002.png\r\n"), std::string::npos) << scn;
@@ -491,7 +492,7 @@ TEST(SaveBitmaps, CancelKeepsTheFilesAndClosesTheScripts) {
     s.opt.cbPNG = true;
     s.opt.cbBDN = true;
     s.host.cancelAt = 2;   // during subtitle 2
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.saved, 2u);
     EXPECT_EQ(listFolder(r.folder), (std::vector<std::string>{"line0001.png", "line0002.png", "subtitles.bdn.xml",
@@ -509,7 +510,7 @@ TEST(SaveBitmaps, CancelKeepsTheFilesAndClosesTheScripts) {
 
 TEST(SaveBitmaps, NothingChosenStillComposesAndMakesTheFolder) {
     Saver s(pictureStream(filled(4, 2, 1), 100, 100, spaced(2)));
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     EXPECT_EQ(r.saved, 2u);
     EXPECT_TRUE(folderExists(r.folder));
     EXPECT_TRUE(listFolder(r.folder).empty());
@@ -525,7 +526,7 @@ TEST(SaveBitmaps, NothingChosenStillComposesAndMakesTheFolder) {
     prog.streamFile = writeTempFile("empty.sup", {});
     opt.eWorkDir = std::filesystem::path(prog.streamFile).parent_path().string();
     opt.cbBDN = true;
-    const SaveBitmapsResult empty = bSaveBMPClick(ctx);
+    const SaveBitmapsResult empty = saveBitmaps(ctx);
     EXPECT_EQ(empty.saved, 0u);
     const std::string bdn = readText(empty.folder + "subtitles.bdn.xml");
     EXPECT_NE(bdn.find("FirstEventInTC=\"00:00:00:00\" LastEventOutTC=\"00:00:00:00\" NumberofEvents=\"0\""),
@@ -561,7 +562,7 @@ TEST(SaveBitmaps, ErrorsEndTheRunWithTheStateRestored) {
         s.opt.cbPNG = true;
         s.opt.cbBDN = true;
         c.spoil(s);
-        EXPECT_THROW(bSaveBMPClick(s.ctx), PlatformError);
+        EXPECT_THROW(saveBitmaps(s.ctx), PlatformError);
         s.expectIdle();
         const bool made = folderExists(s.folder());
         EXPECT_EQ(made ? listFolder(s.folder()) : std::vector<std::string>{}, c.left);
@@ -571,7 +572,7 @@ TEST(SaveBitmaps, ErrorsEndTheRunWithTheStateRestored) {
 TEST(SaveBitmaps, TitleWithMarkupCharactersStaysWellFormed) {
     Saver s(pictureStream(filled(4, 2, 1), 100, 100, spaced(1)), "Tom & Jerry \"<1>\".sup");
     s.opt.cbBDN = true;
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     const std::string bdn = readText(r.folder + "subtitles.bdn.xml");
     EXPECT_NE(bdn.find("    <Name Title=\"Tom &amp; Jerry &quot;&lt;1&gt;&quot;\" Content=\"\"/>\r\n"), std::string::npos)
         << bdn;

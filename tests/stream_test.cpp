@@ -7,6 +7,7 @@
 #include "core/context.h"
 #include "stream/load.h"
 #include "support/stream_builder.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;

@@ -8,6 +8,7 @@
 #include "render/palette.h"
 #include "support/stream_builder.h"
 #include "text/atlas.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 

@@ -10,6 +10,7 @@
 #include "support/stream_builder.h"
 #include "text/srt_reader.h"
 #include "text/srt_writer.h"
+#include "support/recording_host.h"
 
 using namespace vantrel;
 
@@ -112,7 +113,7 @@ struct Importer {
         const std::string path =
             vantrel::testing::writeTempFile("subs.srt", std::vector<uint8_t>(content.begin(), content.end()));
         prog.BaseName = path;
-        return ReadSRT(ctx, path);
+        return importSrt(ctx, path);
     }
 };
 

@@ -3,7 +3,8 @@
 // the body of its own file and touches nothing else of the window.
 // The window fills the side panel after every drawing with prog.uiUpdating set: bind the
 // user's actions (clicked, RadioGroup::itemClicked) or check uiUpdating in change handlers.
-// Long jobs run through TfMain::runJob, which puts the window back on every way out.
+// Long jobs are core commands run in a JobScope; the window hears of their start and end
+// through its Host hooks and calls them inside TfMain::guarded, which shows their errors.
 #pragma once
 
 #include <string>
@@ -17,7 +18,7 @@ class TfMain;
 void bindOcr(TfMain& w);
 // Rebuilds the SRT text in mSRT from the table; called when the SRT page is shown while
 // srtDirty is set: ocr_bindings.cpp.
-void SUP2Srt(TfMain& w);
+void refreshSrtPage(TfMain& w);
 
 // Stream export (bExport): export_bindings.cpp.
 void bindExport(TfMain& w);
@@ -30,6 +31,6 @@ void bindSrt(TfMain& w);
 // Imports the SRT file `fileName` (a name the file layer opens) into the table. The window
 // calls it after a choice with bbSUP or bOpenSRT, or a drop, once it has checked that no
 // other load or job runs and that the glyph atlas is there: srt_bindings.cpp.
-void ReadSRT(TfMain& w, const std::string& fileName);
+void openSrtFile(TfMain& w, const std::string& fileName);
 
 }  // namespace vantrel::app

@@ -16,14 +16,11 @@ void bSaveBMPClick(TfMain& w) {
     }
     w.drawView.cbFull = w.cbFull->isChecked();
     const DrawSubView view = w.drawView;
-    // The saving loop sets and clears SavingPics around its own drawing, and shows
-    // subtitle 1 again once it is cleared; the job guard keeps the window's side.
     // The picture folder goes into the output folder, next to the source when none is set.
     Options options = w.opt;
     options.eWorkDir = w.outputFolder();
     Context saving{w.prog, options, w.msg};
-    TfMain::JobSpec job;
-    w.runJob(job, [&] { vantrel::bSaveBMPClick(saving, view); });
+    w.guarded([&] { saveBitmaps(saving, view); });
 }
 
 }  // namespace

@@ -13,30 +13,14 @@ namespace vantrel::app {
 namespace {
 
 void bExportClick(TfMain& w) {
-    Program& p = w.prog;
     // Nothing to export: no file is written and nothing reports "Done.".
-    if (p.Subs.empty()) {
+    if (w.prog.Subs.empty()) {
         w.beep();
         return;
     }
     // Next to the source (or in the output folder), named with its full path in the log.
     const std::string fileName = w.outputFolder() + "/" + exportFileName(w.ctx);
-    TfMain::JobSpec job;
-    job.mode = w.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD;
-    int logged = 0;
-    const TfMain::JobEnd end = w.runJob(job, [&] {
-        w.setProgress(0, static_cast<int>(p.Subs.size()));
-        w.msg.log2("Exporting subtitle stream: " + logName(fileName));
-        w.msg.slog("Exporting...", 0);
-        logged = writeStreamFile(w.ctx, fileName);
-    });
-    if (end == TfMain::JobEnd::Refused || end == TfMain::JobEnd::Failed) return;
-    w.showSubtitle(1);
-    // "Ready" and "Done." take the place of the last log line: keep the writer's own lines.
-    if (logged > 0) w.msg.log("");
-    w.msg.slog2("Ready", "");
-    if (end != TfMain::JobEnd::Cancelled) w.msg.logn("Done.");
-    w.msg.log("");
+    w.guarded([&] { exportStream(w.ctx, fileName); });
 }
 
 // Checks the stream named in the file field against the disc decoder model and writes the

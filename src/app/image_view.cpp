@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include "app/viewer_math.h"
+#include "render/viewer_math.h"
 
 namespace vantrel::app {
 
@@ -46,7 +46,7 @@ void ImageView::drawLine(int x1, int y1, int x2, int y2, QColor color) {
 
 QPoint ImageView::toPicture(QPointF widgetPos) const {
     const QPoint p = widgetPos.toPoint();
-    return QPoint(app::toPicture(p.x(), width(), image_.width()), app::toPicture(p.y(), height(), image_.height()));
+    return QPoint(vantrel::toPicture(p.x(), width(), image_.width()), vantrel::toPicture(p.y(), height(), image_.height()));
 }
 
 void ImageView::paintEvent(QPaintEvent*) {

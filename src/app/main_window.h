@@ -217,21 +217,6 @@ public:
     // The application title (task-bar caption).
     QString applicationTitle() const { return appTitle_; }
 
-    // A long job: OCR of all, export, bitmap saving, SRT import.
-    struct JobSpec {
-        bool Program::*mode = nullptr;   // ocrRunning, SavingPics, ExportingBD/HD; null for none
-        bool showLog = true;             // show the Status page and lock the page control
-        bool hideViewer = false;         // hide Image and mSRT while the job runs
-    };
-    enum class JobEnd { Completed, Cancelled, Failed, Refused };
-    // Runs body in the busy state: Busy set, Cancel cleared, the mode flag set, bCancel
-    // enabled, the progress bar in place of WebLink, the buttons that start jobs disabled.
-    // However the body ends, error included, the window is restored: Busy, Cancel, the mode
-    // flag and uiUpdating cleared, pages, picture and mSRT back, progress hidden, title
-    // "Vantrel"; after an error the job controls are as before the job, then the error is
-    // shown. Refused while another job or a load runs.
-    JobEnd runJob(const JobSpec& job, const std::function<void()>& body);
-
     // ---- Host ----
     void appendLogLine(const LogLine& line) override;
     void replaceLastLogLine(std::string_view text) override;
@@ -245,6 +230,8 @@ public:
     void beep() override;
     void controlsChanged(const ControlStates& states) override;
     void displaySubtitle(int number) override;
+    void jobStarted(const JobSpec& job) override;
+    void jobEnded(const JobSpec& job) override;
 
     // Dialogs; tests replace them.
     virtual QString chooseOpenFile(const QString& title, std::string_view filter, const QString& folder);

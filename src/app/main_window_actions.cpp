@@ -28,6 +28,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/widgets.h"
+#include "core/job.h"
 #include "core/log_names.h"
 #include "platform/files.h"
 #include "stream/load.h"
@@ -139,11 +140,7 @@ void TfMain::LineDataChange() { fillLineY(prog, opt); }
 
 // ---- Loading ----
 
-bool TfMain::refuseWhileWorking() {
-    if (!prog.Loading && !prog.Busy) return false;
-    beep();
-    return true;
-}
+bool TfMain::refuseWhileWorking() { return vantrel::refuseWhileWorking(ctx); }
 
 void TfMain::bReadSUPClick() {
     if (refuseWhileWorking()) return;
@@ -207,7 +204,7 @@ void TfMain::importSrt(const QString& path) {
         logAtlasMissing();
         return;
     }
-    ReadSRT(*this, nativePath(path));
+    openSrtFile(*this, nativePath(path));
 }
 
 void TfMain::dropFiles(const QStringList& paths) {
@@ -237,7 +234,7 @@ void TfMain::showSrtPage() {
 }
 
 void TfMain::PageControlChange(int index) {
-    if (index == 1 && prog.srtDirty) SUP2Srt(*this);
+    if (index == 1 && prog.srtDirty) refreshSrtPage(*this);
     if (index == 2) cbFullClick();
 }
 
@@ -319,57 +316,22 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Long jobs ----
 
-TfMain::JobEnd TfMain::runJob(const JobSpec& job, const std::function<void()>& body) {
-    if (refuseWhileWorking()) return JobEnd::Refused;
-    const ControlStates before = prog.controls;
-    prog.Cancel = false;
-    prog.Busy = true;
-    if (job.mode) prog.*job.mode = true;
-    prog.controls.bCancel = true;
-    prog.controls.ProgressBar = true;
-    prog.controls.WebLink = false;
-    if (job.hideViewer) {
-        prog.controls.mSRT = false;
-        Image->hide();
-    }
+// While a core job runs the window hides the picture when the job asks, shows the log on
+// a locked page control and keeps the navigation buttons still.
+void TfMain::jobStarted(const JobSpec& job) {
+    if (job.hideViewer) Image->hide();
+    bPrev->setEnabled(false);
+    bNext->setEnabled(false);
     setProgress(0, 100);
     if (job.showLog) {
         PageControl->setCurrentIndex(0);
         PageControl->setEnabled(false);
     }
-    applyControls();
+}
 
-    QString error;
-    bool failed = false;
-    try {
-        body();
-    } catch (const std::exception& e) {
-        failed = true;
-        error = toQt(e.what());
-    } catch (...) {
-        failed = true;
-        error = QStringLiteral("Unknown error");
-    }
-    const bool cancelled = prog.Cancel;
-
-    prog.Busy = false;
-    prog.Cancel = false;
-    if (job.mode) prog.*job.mode = false;
-    prog.uiUpdating = false;
-    if (failed) prog.controls = before;
-    prog.controls.bCancel = false;
-    prog.controls.ProgressBar = false;
-    prog.controls.WebLink = true;
-    prog.controls.mSRT = true;
+void TfMain::jobEnded(const JobSpec& /*job*/) {
     Image->show();
     PageControl->setEnabled(true);
-    setTitle("Vantrel");
-    applyControls();
-    if (failed) {
-        showError(error);
-        return JobEnd::Failed;
-    }
-    return cancelled ? JobEnd::Cancelled : JobEnd::Completed;
 }
 
 bool TfMain::guarded(const std::function<void()>& fn) {

@@ -10,7 +10,7 @@
 #include "app/int_edit.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
-#include "app/viewer_math.h"
+#include "render/viewer_math.h"
 #include "app/widgets.h"
 
 namespace vantrel::app {

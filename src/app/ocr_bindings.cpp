@@ -105,25 +105,15 @@ void bOCRallClick(TfMain& w) {
     w.drawView.cbFull = w.cbFull->isChecked();
     OcrBatchView view;
     view.draw = w.drawView;
-    // The batch restores the program state and the job controls itself on every way out;
-    // the window adds its pages, picture and navigation buttons through this hook.
-    view.windowBusy = [&w](bool running) {
-        if (running) {
-            w.Image->hide();
-            w.bPrev->setEnabled(false);
-            w.bNext->setEnabled(false);
-            w.PageControl->setCurrentIndex(0);
-            w.PageControl->setEnabled(false);
-            return;
-        }
-        w.Image->show();
-        w.PageControl->setEnabled(true);
-        w.PageControl->setCurrentIndex(kImagePage);
-        if (w.prog.SubKind != 0) w.bNext->setEnabled(true);
-    };
     OcrBatchResult result;
-    w.guarded([&] { result = vantrel::bOCRallClick(w.ctx, view); });
-    if (result.refused) w.beep();
+    w.guarded([&] { result = ocrAll(w.ctx, view); });
+    if (result.refused) {
+        w.beep();
+        return;
+    }
+    // The work goes on at the pictures, from the first one.
+    w.PageControl->setCurrentIndex(kImagePage);
+    if (w.prog.SubKind != 0) w.bNext->setEnabled(true);
     // An English guess chose the English table; the list shows it without asking to apply it.
     if (w.coLang->currentIndex() != w.opt.coLang) w.coLang->setCurrentIndex(w.opt.coLang);
 }
@@ -145,7 +135,7 @@ void bindOcr(TfMain& w) {
     QObject::connect(w.coLang, &QComboBox::activated, &w, [&w](int k) { coLangChange(w, k); });
 }
 
-void SUP2Srt(TfMain& w) {
+void refreshSrtPage(TfMain& w) {
     vantrel::SUP2Srt(w.ctx);
     w.showSrtPage();
 }

@@ -6,6 +6,7 @@
 #include "app/bindings.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "core/job.h"
 #include "text/srt_reader.h"
 
 namespace vantrel::app {
@@ -47,11 +48,10 @@ void bindSrt(TfMain& w) {
     QObject::connect(w.cbLock, &QCheckBox::clicked, &w, [&w](bool checked) { cbLockClick(w.ctx, checked); });
 }
 
-void ReadSRT(TfMain& w, const std::string& fileName) {
-    TfMain::JobSpec job;
-    job.hideViewer = true;
+void openSrtFile(TfMain& w, const std::string& fileName) {
+    if (refuseWhileWorking(w.ctx)) return;
     w.prog.BaseName = fileName;
-    w.runJob(job, [&] { vantrel::ReadSRT(w.ctx, fileName); });
+    w.guarded([&] { importSrt(w.ctx, fileName); });
     w.showSrtPage();
 }
 

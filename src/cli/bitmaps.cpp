@@ -22,7 +22,7 @@ int runBitmaps(const Args& args) {
         std::cerr << "Nothing to save: the file holds no subtitles.\n";
         return kFailed;
     }
-    const SaveBitmapsResult r = bSaveBMPClick(s.ctx);
+    const SaveBitmapsResult r = saveBitmaps(s.ctx);
     s.host.flush();
     std::cout << r.folder << '\n';
     return kOk;

@@ -71,7 +71,7 @@ int loadInput(Session& s, const std::string& file) {
     try {
         if (ext == ".SRT") {
             s.prog.BaseName = file;
-            const int count = ReadSRT(s.ctx, file);
+            const int count = importSrt(s.ctx, file);
             s.host.flush();
             if (count < 1) {
                 std::cerr << "No subtitles found in " << file << ".\n";

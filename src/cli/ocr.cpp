@@ -51,7 +51,7 @@ int runOcr(const Args& args) {
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
 
-    bOCRallClick(s.ctx);
+    ocrAll(s.ctx);
     SUP2Srt(s.ctx);
     auto out = args.value("-o");
     if (!out) out = args.value("--output");

@@ -9,6 +9,7 @@
 namespace vantrel {
 
 struct ControlStates;
+struct JobSpec;
 
 // Colour values: red in bits 0..7, green 8..15, blue 16..23.
 using Color = uint32_t;
@@ -66,43 +67,9 @@ public:
     virtual void controlsChanged(const ControlStates& /*states*/) {}
     // Show subtitle `number` (1-based) in the viewer; 0 clears the display.
     virtual void displaySubtitle(int /*number*/) {}
-};
-
-// A host that keeps everything it is told; used by tests and as a base for the CLI.
-class RecordingHost : public Host {
-public:
-    std::vector<LogLine> lines;
-    StatusBar status;
-    int progressPosition = 0;
-    int progressMaximum = 100;
-    std::string title;
-    int beeps = 0;
-    int pumps = 0;
-
-    void appendLogLine(const LogLine& line) override { lines.push_back(line); }
-    void replaceLastLogLine(std::string_view text) override {
-        if (lines.empty()) lines.emplace_back();
-        lines.back() = LogLine{std::string(text), {}};
-    }
-    void clearLog() override { lines.clear(); }
-    void setStatus(const StatusBar& bar) override { status = bar; }
-    void setProgress(int position, int maximum) override {
-        progressPosition = position;
-        progressMaximum = maximum;
-    }
-    void setTitle(std::string_view t) override { title = std::string(t); }
-    void pumpMessages() override { ++pumps; }
-    void beep() override { ++beeps; }
-
-    // The visible log as text, one line per entry, each ended by "\n".
-    std::string logText() const {
-        std::string out;
-        for (const auto& l : lines) {
-            out += l.text;
-            out += '\n';
-        }
-        return out;
-    }
+    // A long job began or ended (see JobScope): the window locks and frees what only it has.
+    virtual void jobStarted(const JobSpec& /*job*/) {}
+    virtual void jobEnded(const JobSpec& /*job*/) {}
 };
 
 }  // namespace vantrel

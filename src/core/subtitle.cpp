@@ -1,4 +1,4 @@
-// Time formatting and the effective end time of subtitle records.
+// Time formatting, the effective end time of subtitle records, and their text as lines.
 #include "core/subtitle.h"
 
 #include <algorithm>
@@ -63,6 +63,25 @@ SlotArea pictureArea(const TSUP& sub) {
     }
     if (!any) a = {sub.obj[0].x1, sub.obj[0].y1, sub.obj[0].x2, sub.obj[0].y2};
     return a;
+}
+
+std::vector<std::string> TxtToLines(std::string_view text) {
+    std::vector<std::string> lines;
+    for (size_t bar = text.find('|'); bar != std::string_view::npos; bar = text.find('|')) {
+        lines.emplace_back(text.substr(0, bar));
+        text.remove_prefix(bar + 1);
+    }
+    lines.emplace_back(text);
+    return lines;
+}
+
+std::string LinesToTxt(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        if (!text.empty()) text += '|';
+        text += line;
+    }
+    return text;
 }
 
 }  // namespace vantrel

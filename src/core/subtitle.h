@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel {
@@ -142,5 +143,12 @@ bool endSupplied(const std::vector<TSUP>& subs, size_t i);
 
 // The log line a writer adds when it supplied the end of Subs[i].
 std::string endSuppliedMessage(const TSUP& sub, uint32_t end);
+
+// A subtitle text ("line one|line two") as editor lines; a text ending in "|" ends with an
+// empty line, an empty text gives one empty line.
+std::vector<std::string> TxtToLines(std::string_view text);
+// Editor lines joined back into a subtitle text. Empty lines before the first non-empty
+// one vanish; later empty lines stay.
+std::string LinesToTxt(const std::vector<std::string>& lines);
 
 }  // namespace vantrel

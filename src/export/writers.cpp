@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/job.h"
 #include "core/log_names.h"
 #include "export/bd_timing.h"
 #include "export/encoder.h"
@@ -324,18 +325,6 @@ uint8_t exportFrameCode(const Context& ctx) {
     return known && !ctx.opt.frameChosen ? source : frameRateCode(ctx.opt.rgFrame);
 }
 
-uint8_t frameRateCode(int rgFrame) {
-    static constexpr uint8_t codes[] = {1, 2, 3, 4, 6, 7};
-    return codes[rgFrame >= 0 && rgFrame <= 5 ? rgFrame : 0];
-}
-
-const char* FrameRateName(int code) {
-    static const char* const names[16] = {"reserved", "23.976", "24",       "25",       "29.97",    "reserved",
-                                          "50",       "59.94",  "reserved", "reserved", "reserved", "reserved",
-                                          "reserved", "reserved", "reserved", "reserved"};
-    return names[code & 15];
-}
-
 int expBD(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
     int logged = 0;
@@ -551,39 +540,17 @@ int writeStreamFile(Context& ctx, const std::string& fileName) {
 ExportResult exportStream(Context& ctx, const std::string& fileName) {
     Program& p = ctx.prog;
     // An empty table has nothing to export: no file is written and nothing reports "Done.".
-    if (p.Busy || p.Loading || p.Subs.empty()) return ExportResult::Refused;
-    const bool bd = ctx.opt.rgFormat == 0;
-    p.ExportingBD = bd;
-    p.ExportingHD = !bd;
-    ctx.msg.log2("Exporting subtitle stream: " + logName(fileName));
-    ctx.msg.slog("Exporting...", 0);
-    p.Cancel = false;
-    p.Busy = true;
-    p.controls.bCancel = true;
-    p.controls.ProgressBar = true;
-    p.controls.WebLink = false;
-    ctx.host().setProgress(0, static_cast<int>(p.Subs.size()));
-    ctx.host().controlsChanged(p.controls);
-
-    auto restore = [&] {
-        p.controls.ProgressBar = false;
-        p.controls.WebLink = true;
-        p.controls.bCancel = false;
-        p.Busy = false;
-        p.ExportingBD = false;
-        p.ExportingHD = false;
-        ctx.host().controlsChanged(p.controls);
-        ctx.host().setTitle("Vantrel");
-    };
+    if (p.Subs.empty() || refuseWhileWorking(ctx)) return ExportResult::Refused;
     int logged = 0;
-    try {
+    bool cancelled = false;
+    {
+        JobScope job(ctx, {ctx.opt.rgFormat == 0 ? &Program::ExportingBD : &Program::ExportingHD});
+        ctx.msg.log2("Exporting subtitle stream: " + logName(fileName));
+        ctx.msg.slog("Exporting...", 0);
+        ctx.host().setProgress(0, static_cast<int>(p.Subs.size()));
         logged = writeStreamFile(ctx, fileName);
-    } catch (...) {
-        restore();
-        throw;
+        cancelled = job.cancelled();
     }
-    const bool cancelled = p.Cancel;
-    restore();
     ctx.host().displaySubtitle(1);
     // "Ready" and "Done." take the place of the last log line: keep the writer's own lines.
     if (logged > 0) ctx.msg.log("");

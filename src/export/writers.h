@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/context.h"
+#include "core/frame_rate.h"
 
 namespace vantrel {
 
@@ -23,11 +24,6 @@ YCrCb paletteEntry(const PaletteState& pal, size_t i, ColorMatrix matrix);
 // The frame-rate code an export writes: the source's when the stream named one and the user
 // chose none (Options::frameChosen), else the code of rgFrame.
 uint8_t exportFrameCode(const Context& ctx);
-
-// Frame-rate code of an rgFrame item (0..5 -> 1, 2, 3, 4, 6, 7); items outside 0..5 count as 0.
-uint8_t frameRateCode(int rgFrame);
-// Names of the 16 frame-rate codes ("23.976", "reserved", ...).
-const char* FrameRateName(int code);
 
 // Writes the whole table as a Blu-ray presentation graphics stream / HD DVD subpicture
 // stream to `fileName`. Stops after the subtitle during which Cancel was set. Returns how

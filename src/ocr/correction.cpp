@@ -107,23 +107,4 @@ bool coLangChange(Context& ctx, int k) {
     return true;
 }
 
-std::vector<std::string> TxtToLines(std::string_view text) {
-    std::vector<std::string> lines;
-    for (size_t bar = text.find('|'); bar != std::string_view::npos; bar = text.find('|')) {
-        lines.emplace_back(text.substr(0, bar));
-        text.remove_prefix(bar + 1);
-    }
-    lines.emplace_back(text);
-    return lines;
-}
-
-std::string LinesToTxt(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        if (!text.empty()) text += '|';
-        text += line;
-    }
-    return text;
-}
-
 }  // namespace vantrel

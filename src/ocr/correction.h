@@ -1,4 +1,4 @@
-// Text correction: subtitle text <-> editor lines, and the I/l replacement tables.
+// Text correction: the I/l replacement tables.
 #pragma once
 
 #include <array>
@@ -46,12 +46,5 @@ inline constexpr std::string_view kApplyDictionaryQuestion = "Do you want to app
 // through the host and on Yes applies table k to every record's text (locked ones too).
 // Returns true when texts were changed.
 bool coLangChange(Context& ctx, int k);
-
-// A subtitle text ("line one|line two") as editor lines; a text ending in "|" ends with an
-// empty line, an empty text gives one empty line.
-std::vector<std::string> TxtToLines(std::string_view text);
-// Editor lines joined back into a subtitle text. Empty lines before the first non-empty
-// one vanish; later empty lines stay.
-std::string LinesToTxt(const std::vector<std::string>& lines);
 
 }  // namespace vantrel

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/job.h"
 #include "ocr/learned/learned.h"
 #include "ocr/correction.h"
 #include "ocr/ocr.h"
@@ -177,58 +178,25 @@ std::string formatElapsed(int64_t seconds) {
     return buf;
 }
 
-OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
+OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
     Program& p = ctx.prog;
     MessageLog& msg = ctx.msg;
     Host& host = ctx.host();
     OcrBatchResult result;
-    if (p.Busy || p.Loading || p.Subs.empty()) {
+    if (p.Subs.empty() || refuseWhileWorking(ctx)) {
         result.refused = true;
         return result;
     }
 
-    bool windowBusy = false;
-    auto restore = [&] {
-        p.ocrRunning = false;
-        p.uiUpdating = false;
-        p.Busy = false;
-        p.Cancel = false;
-        ControlStates& c = p.controls;
-        c.mSRT = true;
-        c.bCancel = false;
-        c.bReadSUP = true;
-        // The commands that work on the table come back only when there is one.
-        c.bSaveBMP = c.bExport = c.bOCRall = !p.Subs.empty();
-        c.ProgressBar = false;
-        c.WebLink = true;
-        host.controlsChanged(c);
-        host.setTitle("Vantrel");
-        if (windowBusy && view.windowBusy) {
-            windowBusy = false;
-            view.windowBusy(false);
-        }
-    };
-
     const auto count = static_cast<int32_t>(std::min<size_t>(p.Subs.size(), INT32_MAX));
     const Clock::time_point start = Clock::now();
-    try {
-        p.ocrRunning = true;
+    {
+        JobScope job(ctx, {&Program::ocrRunning, true, true});
         p.srtDirty = true;
         p.uiUpdating = true;
-        p.controls.ProgressBar = true;
-        p.controls.WebLink = false;
-        p.controls.mSRT = false;
-        p.controls.bCancel = true;
         host.setProgress(0, count);
-        windowBusy = true;
-        if (view.windowBusy) view.windowBusy(true);
         msg.log2("Converting bitmaps to text");
         msg.slog("OCRing...", 0);
-
-        p.Cancel = false;
-        p.Busy = true;
-        p.controls.bSaveBMP = p.controls.bExport = p.controls.bReadSUP = p.controls.bOCRall = false;
-        host.controlsChanged(p.controls);
 
         // Progress after subtitle i: the remaining time, the bar and the title.
         auto progress = [&](int32_t i) {
@@ -280,7 +248,7 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
             result.totalGlyphs += sub->charCount;
             if (!learned && p.Cancel) break;
         }
-        result.cancelled = p.Cancel;
+        result.cancelled = job.cancelled();
 
         msg.log(std::to_string(result.totalLines) + " lines, " + std::to_string(result.totalGlyphs) +
                 " characters recognized.");
@@ -316,11 +284,7 @@ OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view) {
         msg.slog2("Ready", "");
         if (!result.cancelled) msg.logn("Done.");
         msg.log("");
-    } catch (...) {
-        restore();
-        throw;
     }
-    restore();
     if (count >= 1) {
         p.controls.ieSubs = 1;
         host.displaySubtitle(1);

@@ -71,19 +71,14 @@ struct OcrBatchResult {
 
 struct OcrBatchView {
     DrawSubView draw;
-    // Called with true before the first subtitle and with false on every way out, errors
-    // included: the window hides its picture, disables the page control and bPrev/bNext,
-    // and shows the status page; afterwards it undoes that, shows the image page and
-    // enables bNext for a format kind other than 0.
-    std::function<void(bool running)> windowBusy;
 };
 
 // "O&CR all": recognises every subtitle not yet OCRed (font mode 4), with progress, remaining
 // time and cancelling; logs the totals of all records, the letter statistic and the language
-// guess; an English guess selects the English table (coLang 1) for the OCRs to come. Busy,
-// Cancel, ocrRunning, uiUpdating and the job controls are restored on every way out; errors
-// propagate afterwards. Refused while another job runs.
-OcrBatchResult bOCRallClick(Context& ctx, const OcrBatchView& view = {});
+// guess; an English guess selects the English table (coLang 1) for the OCRs to come. Runs
+// as one job (ocrRunning set, the picture hidden): the busy state is undone on every way
+// out and errors propagate afterwards. Refused while another job runs.
+OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view = {});
 
 // The option fields. Each puts its value back into range and returns true when it had to.
 // The cut level (1..255) also sets the ink threshold of the palette state.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "core/job.h"
 #include "core/log_names.h"
 #include "pictures/scripts.h"
 #include "platform/clock.h"
@@ -193,57 +194,54 @@ void savePictureFiles(Context& ctx, const std::string& picBase, int32_t n) {
                     static_cast<size_t>(reduced.width), reduced.colors, reduced.transparency, 256, PngEffort::Fast);
 }
 
-SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {
+namespace {
+
+// The authoring scripts of a picture saving when cbBDN asks for them, headed with the
+// subtitles the saving takes (all, or the forced ones only).
+void openScripts(const Context& ctx, const std::string& folder, std::optional<AuthoringScripts>& scripts) {
+    const Program& p = ctx.prog;
+    const Options& opt = ctx.opt;
+    const size_t count = p.Subs.size();
+    if (opt.cbBDN) {
+        ScriptInfo info;
+        if (p.SubKind != 3) info.subtitleName = bitmapSourceName(p);
+        info.title = CutExt(bitmapSourceName(p));
+        info.hd720 = opt.cb720p;
+        info.rgFrame = opt.rgFrame;
+        // The heads describe the subtitles saved: all, or the forced ones only.
+        for (size_t i = 0; i < count; ++i) {
+            if (!selectedForJob(ctx, i)) continue;
+            if (info.count++ == 0) info.firstIn = p.Subs[i].startPTS;
+            info.lastOut = effectiveEnd(p.Subs, i);
+        }
+        scripts.emplace(folder, std::move(info));
+    }
+}
+
+}  // namespace
+
+SaveBitmapsResult saveBitmaps(Context& ctx, const DrawSubView& view) {
     Program& p = ctx.prog;
     const Options& opt = ctx.opt;
     Host& host = ctx.host();
     SaveBitmapsResult result;
-
-    ctx.msg.slog("Saving bitmaps", 0);
-    host.setProgress(0, 100);
-    p.Cancel = false;
-    p.Busy = true;
-    p.SavingPics = true;
-    p.controls.bCancel = true;
-    p.controls.ProgressBar = true;
-    p.controls.WebLink = false;
-    host.controlsChanged(p.controls);
-
-    auto restore = [&] {
-        p.controls.ProgressBar = false;
-        p.controls.WebLink = true;
-        p.controls.bCancel = false;
-        p.Cancel = false;
-        p.Busy = false;
-        p.SavingPics = false;
-        host.controlsChanged(p.controls);
-        host.setTitle("Vantrel");
-    };
+    if (refuseWhileWorking(ctx)) {
+        result.refused = true;
+        return result;
+    }
 
     bool logged = false;   // lines were added after the folder line
-    try {
+    {
+        JobScope job(ctx, {&Program::SavingPics});
+        ctx.msg.slog("Saving bitmaps", 0);
         const size_t count = p.Subs.size();
         const auto count64 = static_cast<int64_t>(count);
         const auto start = Clock::now();
         result.folder = bitmapFolder(p, opt);
         createFolder(result.folder);
         ctx.msg.log2("Saving subpicture bitmaps to " + logName(result.folder));
-
         std::optional<AuthoringScripts> scripts;
-        if (opt.cbBDN) {
-            ScriptInfo info;
-            if (p.SubKind != 3) info.subtitleName = bitmapSourceName(p);
-            info.title = CutExt(bitmapSourceName(p));
-            info.hd720 = opt.cb720p;
-            info.rgFrame = opt.rgFrame;
-            // The heads describe the subtitles saved: all, or the forced ones only.
-            for (size_t i = 0; i < count; ++i) {
-                if (!selectedForJob(ctx, i)) continue;
-                if (info.count++ == 0) info.firstIn = p.Subs[i].startPTS;
-                info.lastOut = effectiveEnd(p.Subs, i);
-            }
-            scripts.emplace(result.folder, std::move(info));
-        }
+        openScripts(ctx, result.folder, scripts);
 
         std::string picBase;
         DrawSubView saving = view;
@@ -276,12 +274,8 @@ SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view) {
             if (p.Cancel) break;
         }
         if (scripts) scripts->close();
-    } catch (...) {
-        restore();
-        throw;
+        result.cancelled = job.cancelled();
     }
-    result.cancelled = p.Cancel;
-    restore();
     p.controls.ieSubs = p.Subs.empty() ? 0 : 1;
     host.controlsChanged(p.controls);
     host.displaySubtitle(p.Subs.empty() ? 0 : 1);

@@ -41,14 +41,15 @@ struct SaveBitmapsResult {
     std::string folder;       // where the pictures went, ending with "/"
     size_t saved = 0;         // subtitles composed and saved
     bool cancelled = false;
+    bool refused = false;     // another job or a load was running
 };
 
 // The "Save bitmaps" command: composes every subtitle in saving mode into the picture folder
 // (created when missing), writes both authoring scripts with cbBDN, reports progress,
 // remaining time and the log lines, and stops after the subtitle during which Cancel was
-// set (the scripts still get their tails). Busy, Cancel, SavingPics and the job controls
-// are restored on every way out; errors propagate afterwards. `view` is handed to DrawSub
-// with the saving step put in. The caller makes sure no other job runs.
-SaveBitmapsResult bSaveBMPClick(Context& ctx, const DrawSubView& view = {});
+// set (the scripts still get their tails). Runs as one job (SavingPics set): the busy state
+// is undone on every way out and errors propagate afterwards. `view` is handed to DrawSub
+// with the saving step put in. Refused while another job or a load runs.
+SaveBitmapsResult saveBitmaps(Context& ctx, const DrawSubView& view = {});
 
 }  // namespace vantrel

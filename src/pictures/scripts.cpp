@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/encoding.h"
-#include "export/writers.h"
+#include "core/frame_rate.h"
 
 namespace vantrel {
 namespace {

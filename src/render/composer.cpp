@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "ocr/correction.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "render/decoder.h"

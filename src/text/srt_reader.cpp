@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "core/encoding.h"
+#include "core/job.h"
 #include "core/log_names.h"
-#include "ocr/correction.h"
 #include "platform/files.h"
 #include "text/atlas.h"
 
@@ -212,46 +213,25 @@ std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes, std::vector
     return lines;
 }
 
-int ReadSRT(Context& ctx, const std::string& path) {
+int importSrt(Context& ctx, const std::string& path) {
+    if (refuseWhileWorking(ctx)) return -1;
     Program& p = ctx.prog;
     std::vector<size_t> unmapped;
     std::vector<std::string> lines = srtLines(readWholeFile(path), &unmapped);
     ControlStates& c = p.controls;
     p.eSUPfile.clear();
     p.lSRTfile = path;
-    c.mSRT = false;
     ctx.msg.log2("Loading " + logName(fileNameOnly(path)));
     ctx.msg.slog("Loading...", 0);
     p.SubKind = 3;
     const size_t estimated = lines.size() / 4;
 
-    ctx.host().setProgress(0, 100);
-    c.ProgressBar = true;
-    c.WebLink = false;
-    p.Busy = true;
-    p.Cancel = false;
-    c.bCancel = true;
-    c.bOCRall = false;
-    c.bReadSUP = false;
-    c.bSaveBMP = false;
-    c.bExport = false;
-    ctx.host().controlsChanged(c);
-
-    auto restore = [&](int count) {
-        c.udSubsMax = count;
-        c.mSRT = true;
-        c.ProgressBar = false;
-        c.WebLink = true;
-        p.Busy = false;
-        c.bCancel = false;
-        p.Cancel = false;
-        c.bReadSUP = true;
-        c.bExport = count > 0;
-        c.bSaveBMP = count > 0;
-        c.ieSubs = count > 0 ? 1 : 0;
-        ctx.host().controlsChanged(c);
+    // The navigator and the job commands follow the table, also when the import fails.
+    auto tableShown = [&] {
+        c.udSubsMax = static_cast<int>(p.Subs.size());
+        c.ieSubs = p.Subs.empty() ? 0 : 1;
     };
-
+    std::optional<JobScope> job(std::in_place, ctx, JobSpec{nullptr, true, true});
     int r = -1;
     size_t i = 0;
     TextNotes notes;
@@ -334,7 +314,7 @@ int ReadSRT(Context& ctx, const std::string& path) {
                 std::clamp<int64_t>(rowBottom[0] + lastLine - rowBase[0], 0, kScreenHeight - 1));
         }
     } catch (...) {
-        restore(static_cast<int>(p.Subs.size()));
+        tableShown();
         throw;
     }
 
@@ -367,7 +347,11 @@ int ReadSRT(Context& ctx, const std::string& path) {
     if (!notes.tooWide.empty())
         ctx.msg.log("A word wider than the screen stays whole in subtitles " + numberList(notes.tooWide));
     ctx.msg.log2("");
-    restore(count);
+    tableShown();
+    job.reset();
+    // Text subtitles have nothing to recognise.
+    c.bOCRall = false;
+    ctx.host().controlsChanged(c);
     ctx.host().displaySubtitle(count > 0 ? 1 : 0);
     return count;
 }

@@ -25,9 +25,10 @@ uint32_t txt2ptm(std::string_view text);
 std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes, std::vector<size_t>* unmapped = nullptr);
 
 // Imports the SRT file `path` into the table as text subtitles (SubKind 3). Returns the
-// number of subtitles imported. A file without any cue leaves the table empty and export
-// and saving disabled. Platform errors (the file cannot be read) propagate.
-int ReadSRT(Context& ctx, const std::string& path);
+// number of subtitles imported, -1 when refused because another job or a load runs. Runs
+// as one job. A file without any cue leaves the table empty and export and saving
+// disabled. Platform errors (the file cannot be read) propagate.
+int importSrt(Context& ctx, const std::string& path);
 
 // Editor handlers. They do nothing while the table is empty or CurSub is out of range.
 // Typing: the text is stored and locked, the SRT preview goes stale.

@@ -7,6 +7,7 @@
 
 #include "core/context.h"
 #include "support/stream_builder.h"
+#include "support/recording_host.h"
 
 namespace vantrel::testing {
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/subtitle.h"
+
 namespace vantrel::testing {
 
 using Bytes = std::vector<uint8_t>;
@@ -109,5 +111,15 @@ std::string writeTempFile(const std::string& name, const Bytes& data);
 // Writes bytes at `offset` of an existing file. Writing past the end leaves a hole, so a
 // file of several GiB holds only the few blocks a test writes.
 void writeAt(const std::string& path, int64_t offset, const Bytes& data);
+
+// A record slot that holds only its rectangle, corners as the record keeps them.
+inline TSUPObject slotRect(uint16_t x1, uint16_t y1, uint16_t x2, uint16_t y2) {
+    TSUPObject o;
+    o.x1 = x1;
+    o.y1 = y1;
+    o.x2 = x2;
+    o.y2 = y2;
+    return o;
+}
 
 }  // namespace vantrel::testing

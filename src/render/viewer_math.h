@@ -6,7 +6,7 @@
 
 #include "core/subtitle.h"
 
-namespace vantrel::app {
+namespace vantrel {
 
 struct FitRect {
     int left = 0;
@@ -38,4 +38,4 @@ std::string areaText(const TSUPObject& slot);
 // wide (or high).
 int toPicture(int coordinate, int widgetSize, int pictureSize);
 
-}  // namespace vantrel::app
+}  // namespace vantrel

@@ -1,10 +1,10 @@
 // Fit, hit test, drag step and double-click placement.
-#include "app/viewer_math.h"
+#include "render/viewer_math.h"
 
 #include <algorithm>
 #include <cstdint>
 
-namespace vantrel::app {
+namespace vantrel {
 namespace {
 
 constexpr int kLastColumn = 1919;
@@ -77,4 +77,4 @@ int toPicture(int coordinate, int widgetSize, int pictureSize) {
     return static_cast<int>(static_cast<int64_t>(coordinate) * pictureSize / widgetSize);
 }
 
-}  // namespace vantrel::app
+}  // namespace vantrel

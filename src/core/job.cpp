@@ -1,0 +1,50 @@
+// The busy state of a long job, set and undone in one place.
+#include "core/job.h"
+
+namespace vantrel {
+
+bool refuseWhileWorking(Context& ctx) {
+    if (!ctx.prog.Busy && !ctx.prog.Loading) return false;
+    ctx.host().beep();
+    return true;
+}
+
+JobScope::JobScope(Context& ctx, const JobSpec& spec)
+        : ctx_(ctx), spec_(spec), readBefore_(ctx.prog.controls.bReadSUP) {
+    Program& p = ctx_.prog;
+    ControlStates& c = p.controls;
+    p.Cancel = false;
+    p.Busy = true;
+    if (spec_.mode) p.*spec_.mode = true;
+    c.bCancel = true;
+    c.ProgressBar = true;
+    c.WebLink = false;
+    c.bReadSUP = c.bSaveBMP = c.bExport = c.bOCRall = false;
+    if (spec_.hideViewer) c.mSRT = false;
+    Host& host = ctx_.host();
+    host.setProgress(0, 100);
+    host.jobStarted(spec_);
+    host.controlsChanged(c);
+}
+
+JobScope::~JobScope() {
+    Program& p = ctx_.prog;
+    ControlStates& c = p.controls;
+    p.Busy = false;
+    p.Cancel = false;
+    if (spec_.mode) p.*spec_.mode = false;
+    p.uiUpdating = false;
+    c.bCancel = false;
+    c.ProgressBar = false;
+    c.WebLink = true;
+    c.mSRT = true;
+    c.bReadSUP = readBefore_;
+    // The commands that work on the table come back only when there is one.
+    c.bSaveBMP = c.bExport = c.bOCRall = !p.Subs.empty();
+    Host& host = ctx_.host();
+    host.jobEnded(spec_);
+    host.controlsChanged(c);
+    host.setTitle("Vantrel");
+}
+
+}  // namespace vantrel
