@@ -437,7 +437,7 @@ struct BadInputRun {
         s.prog.eSUPfile = testing::writeTempFile(name, stream);
         EXPECT_EQ(Load(s.ctx), LoadResult::Loaded);
         s.host.lines.clear();
-        result = bOCRallClick(s.ctx);
+        result = ocrAll(s.ctx);
         log = s.host.logText();
     }
     // The run ended with its totals, read by the learned engine.
