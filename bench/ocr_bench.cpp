@@ -29,7 +29,7 @@ const std::vector<std::string> kTexts = {
 // rows and columns the text covers.
 IndexPicture textPicture(const std::string& text) {
     RenderSession s;
-    s.prog.SubKind = 3;
+    s.prog.SubKind = kSrtKind;
     fillLineY(s.prog, s.opt);
     TSUP sub;
     sub.text = text;
@@ -113,7 +113,7 @@ void BM_OcrTwoLines(benchmark::State& state) {
     s.prog.ocrRunning = true;
     DrawSub(s.ctx, 1);
     for (auto _ : state) {
-        s.prog.Subs[0].font = 4;
+        s.prog.Subs[0].font = kFontUndecided;
         ocr(s.ctx, 1);
     }
     state.SetLabel(s.prog.Subs[0].text);
@@ -127,7 +127,7 @@ void BM_DrawSubAndOcr(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         const int i = n++ % 4 + 1;
-        s.prog.Subs[static_cast<size_t>(i - 1)].font = 4;
+        s.prog.Subs[static_cast<size_t>(i - 1)].font = kFontUndecided;
         s.prog.ocrRunning = true;
         DrawSub(s.ctx, i);
         ocr(s.ctx, i, OcrView{false});
@@ -140,7 +140,7 @@ BENCHMARK(BM_DrawSubAndOcr)->Unit(benchmark::kMicrosecond);
 void BM_BatchOcr2000(benchmark::State& state) {
     LoadedSession s(textStream(2000));
     for (auto _ : state) {
-        for (TSUP& sub : s.prog.Subs) sub.font = 4;
+        for (TSUP& sub : s.prog.Subs) sub.font = kFontUndecided;
         const OcrBatchResult r = ocrAll(s.ctx);
         benchmark::DoNotOptimize(r.totalGlyphs);
     }

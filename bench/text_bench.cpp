@@ -19,7 +19,7 @@ struct TextState {
     Context ctx{prog, opt, msg};
 
     TextState() {
-        prog.SubKind = 3;
+        prog.SubKind = kSrtKind;
         prog.Subs.resize(1);
         prog.Subs[0].obj[0].x1 = 500;
         prog.Subs[0].obj[0].x2 = 1420;

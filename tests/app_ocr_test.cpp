@@ -139,7 +139,7 @@ TEST_F(OcrWindowTest, EnglishGuessShowsInTheListWithoutAsking) {
     ASSERT_EQ(w->coLang->currentIndex(), 0);
     // Subtitle 2 was recognised earlier; its letters make the top string EOAINH.
     TSUP& earlier = w->prog.Subs[1];
-    earlier.font = 0;
+    earlier.font = kFontNormal;
     earlier.text = "eeeeeeeeee ooooooooo aaaaaaaa|iiiiiii nnnnnn hhhhh";
     earlier.lineCount = 2;
     earlier.charCount = 50;

@@ -403,7 +403,7 @@ TEST(DrawSub, ReadsTheStreamTheTableCameFrom) {
 
 TEST(DrawSub, FontAndLockControls) {
     Composer c(oneObjectStream());
-    c.prog.Subs[0].font = 2;
+    c.prog.Subs[0].font = kFontItalic;
     c.prog.Subs[0].locked = 1;
     DrawSub(c.ctx, 1);
     EXPECT_EQ(c.prog.panel.rgFont, 2);
@@ -425,7 +425,7 @@ TEST(DrawSub, TextSubtitleResetsItsRowsUnlessExporting) {
     for (bool exporting : {false, true}) {
         SCOPED_TRACE(exporting);
         RenderSession s;
-        s.prog.SubKind = 3;
+        s.prog.SubKind = kSrtKind;
         s.prog.Subs.resize(1);
         TSUP& t = s.prog.Subs[0];
         t.text = "   |  ";   // spaces are never drawn
@@ -573,7 +573,7 @@ TEST(DrawSub, BluRayTablesPastTwoAndFourGiB) {
 // Subtitle 65,537 of a text table draws with its own rectangle and leaves subtitle 1's alone.
 TEST(DrawSub, TextSubtitlePast65536UsesItsOwnSlot) {
     RenderSession s;
-    s.prog.SubKind = 3;
+    s.prog.SubKind = kSrtKind;
     s.prog.Subs.resize(65537);
     TSUP& first = s.prog.Subs[0];
     first.text = "i";

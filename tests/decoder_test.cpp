@@ -19,7 +19,7 @@ constexpr uint8_t kUnpainted = 0xEE;   // IndexImage value of pixels no run reac
 // and pictures prepared as the composer leaves them before decoding.
 struct DecodeRig : RenderSession {
     explicit DecodeRig(uint8_t kind) {
-        prog.SubKind = kind;
+        prog.SubKind = static_cast<TableKind>(kind);
         prog.Subs.resize(1);
         prog.pics.ensureAllocated();
         prog.pics.Overlay.reset(kScreenWidth, kScreenHeight);

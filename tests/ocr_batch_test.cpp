@@ -94,7 +94,7 @@ TEST(OcrBatch, RecognisesOnlyNewRecordsAndTotalsAll) {
     BatchSession s;
     s.load(barsStream("four.sup", 4));
     TSUP& earlier = s.prog.Subs[1];
-    earlier.font = 0;
+    earlier.font = kFontNormal;
     earlier.text = "done";
     earlier.lineCount = 3;
     earlier.charCount = 7;
@@ -151,7 +151,7 @@ TEST(OcrBatch, StatisticAndLanguageGuess) {
         BatchSession s;
         for (const std::string& t : c.texts) {
             TSUP sub;
-            sub.font = 0;
+            sub.font = kFontNormal;
             sub.text = t;
             sub.lineCount = 1;
             sub.charCount = static_cast<int32_t>(t.size());
@@ -172,7 +172,7 @@ TEST(OcrBatch, StatisticAndLanguageGuess) {
 TEST(OcrBatch, NoGlyphsNoStatisticNoGuess) {
     BatchSession s;
     TSUP sub;
-    sub.font = 0;
+    sub.font = kFontNormal;
     sub.text = "Text from elsewhere";
     s.prog.Subs.push_back(sub);
     const OcrBatchResult r = ocrAll(s.ctx);

@@ -38,7 +38,7 @@ std::string roundTrip(RenderSession& s, const std::string& text, bool tags) {
     TSUP sub;
     sub.text = text;
     sub.lineCount = static_cast<int32_t>(std::count(text.begin(), text.end(), '|') + 1);
-    sub.font = 4;
+    sub.font = kFontUndecided;
     sub.obj[0].x1 = 100;
     sub.obj[0].x2 = 1820;
     s.prog.Subs.push_back(sub);
@@ -78,7 +78,7 @@ TEST(OcrRoundTrip, AtlasTextReadsBack) {
         {"<i>Somewhere far away</i>|<i>a bell was ringing.</i>", true},
     };
     RenderSession s;
-    s.prog.SubKind = 3;
+    s.prog.SubKind = kSrtKind;
     fillLineY(s.prog, s.opt);
     size_t chars = 0, errors = 0;
     for (const Case& c : cases) {

@@ -16,7 +16,7 @@ namespace shapes = vantrel::testing;
 
 namespace {
 
-constexpr uint8_t kNormal = 0, kAuto = 1, kItalic = 2, kUndecided = 4;
+constexpr FontMode kNormal = kFontNormal, kAuto = kFontAuto, kItalic = kFontItalic, kUndecided = kFontUndecided;
 
 std::string textOf(const Segmentation& seg, bool tags = false) {
     bool known = true;
@@ -155,8 +155,8 @@ TEST(Segment, FontModesAndItalicTags) {
     struct Case {
         const char* name;
         bool uprightWord, leaningWord;
-        uint8_t font;
-        uint8_t resolved;
+        FontMode font;
+        FontMode resolved;
         const char* tagged;
     };
     const Case cases[] = {
@@ -218,7 +218,7 @@ TEST(Segment, OddRectanglesAreSafe) {
     struct Case {
         const char* name;
         int w, h;
-        uint8_t font;
+        FontMode font;
     };
     const Case cases[] = {
         {"larger than the plane", 65535, 65535, kUndecided},

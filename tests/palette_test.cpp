@@ -61,7 +61,7 @@ namespace {
 // A program whose only subtitle has its palette in a file of raw bytes.
 struct PaletteRig : RenderSession {
     explicit PaletteRig(uint8_t kind) {
-        prog.SubKind = kind;
+        prog.SubKind = static_cast<TableKind>(kind);
         prog.Subs.resize(1);
     }
     TSUP& sub() { return prog.Subs[0]; }

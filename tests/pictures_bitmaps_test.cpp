@@ -208,7 +208,7 @@ TEST(PictureNames, FolderAndPictureNames) {
         SCOPED_TRACE(c.name);
         Program p;
         Options o;
-        p.SubKind = c.subKind;
+        p.SubKind = static_cast<TableKind>(c.subKind);
         p.streamFile = c.stream;
         p.eSUPfile = c.stream;
         p.BaseName = c.baseName;
@@ -219,7 +219,7 @@ TEST(PictureNames, FolderAndPictureNames) {
     // The folder follows the stream the table came from, not what the file field says now.
     Program p;
     Options o;
-    p.SubKind = 2;
+    p.SubKind = kBluRayKind;
     p.streamFile = "/a/loaded.sup";
     p.eSUPfile = "/a/typed-since.sup";
     EXPECT_EQ(bitmapFolder(p, o), "loaded.sup.bitmaps/");
@@ -316,7 +316,7 @@ TEST(ReduceTo720p, TextKeepsTheLevelsOfItsGreyRamp) {
     Program prog;
     Options opt;
     Context ctx{prog, opt, msg};
-    prog.SubKind = 3;
+    prog.SubKind = kSrtKind;
     prog.Subs.resize(1);
     setpal(ctx, 0);
     const PaletteState& pal = prog.pal;
@@ -522,7 +522,7 @@ TEST(SaveBitmaps, NothingChosenStillComposesAndMakesTheFolder) {
     Program prog;
     Options opt;
     Context ctx{prog, opt, msg};
-    prog.SubKind = 2;
+    prog.SubKind = kBluRayKind;
     prog.streamFile = writeTempFile("empty.sup", {});
     opt.eWorkDir = std::filesystem::path(prog.streamFile).parent_path().string();
     opt.cbBDN = true;

@@ -26,7 +26,7 @@ struct Fixture {
     // One text subtitle whose slot 0 spans `width` columns, pictures ready as the composer
     // leaves them before the text is drawn.
     explicit Fixture(int width = 0) {
-        prog.SubKind = 3;
+        prog.SubKind = kSrtKind;
         prog.Subs.resize(1);
         TSUPObject& slot = prog.Subs[0].obj[0];
         slot.x1 = static_cast<uint16_t>((kScreenWidth - width) / 2);

@@ -113,7 +113,7 @@ std::string TfMain::outputFolder() const {
         const QString work = QDir::cleanPath(QDir::current().absoluteFilePath(displayPath(opt.eWorkDir)));
         return nativePath(work);
     }
-    const std::string& source = prog.SubKind == 3 ? prog.BaseName : prog.streamFile;
+    const std::string& source = prog.SubKind == kSrtKind ? prog.BaseName : prog.streamFile;
     if (source.empty()) return nativePath(QDir::currentPath());
     return nativePath(QFileInfo(displayPath(source)).absolutePath());
 }

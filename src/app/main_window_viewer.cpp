@@ -81,7 +81,7 @@ void TfMain::ieSubsChange() {
     // While a load builds the table, the navigator may still count the previous one.
     const int count = static_cast<int>(prog.Subs.size());
     if (v > 0 && v <= udSubs->maximum() && v <= count) guarded([this, v] { drawSub(v); });
-    if (prog.SubKind != 0) {
+    if (prog.SubKind != kDvdKind) {
         bPrev->setEnabled(v > 1);
         bNext->setEnabled(v < count);
     }

@@ -48,7 +48,7 @@ OcrCommandView commandView(TfMain& w) {
 
 // Prev and Next follow the shown number, as stepping through the subtitles does.
 void updateNavigation(TfMain& w) {
-    if (w.prog.SubKind == 0) return;
+    if (w.prog.SubKind == kDvdKind) return;
     const int n = w.ieSubs->value();
     w.bPrev->setEnabled(n > 1);
     w.bNext->setEnabled(n < static_cast<int>(w.prog.Subs.size()));
@@ -113,7 +113,7 @@ void bOCRallClick(TfMain& w) {
     }
     // The work goes on at the pictures, from the first one.
     w.PageControl->setCurrentIndex(kImagePage);
-    if (w.prog.SubKind != 0) w.bNext->setEnabled(true);
+    if (w.prog.SubKind != kDvdKind) w.bNext->setEnabled(true);
     // An English guess chose the English table; the list shows it without asking to apply it.
     if (w.coLang->currentIndex() != w.opt.coLang) w.coLang->setCurrentIndex(w.opt.coLang);
 }

@@ -82,6 +82,7 @@ public:
         key(name);
         if constexpr (std::is_same_v<T, bool>) boolean(value);
         else if constexpr (std::is_arithmetic_v<T>) number(value);
+        else if constexpr (std::is_enum_v<T>) number(static_cast<std::underlying_type_t<T>>(value));
         else string(value);
     }
 

@@ -17,7 +17,7 @@ void writeInk(const std::string& name, const Program& p, const TSUP& s) {
     const size_t slot = s.obj[0].partLen[0] == 0 ? 1 : 0;
     const TSUPObject& o = s.obj[slot];
     // Blu-ray edges are exclusive, subpicture edges inclusive.
-    const int inclusive = p.SubKind == 2 ? 0 : 1;
+    const int inclusive = p.SubKind == kBluRayKind ? 0 : 1;
     const int width = std::clamp(o.x2 - o.x1 + inclusive, 1, kScreenWidth);
     const int height = std::clamp(o.y2 - o.y1 + inclusive, 1, kScreenHeight);
     std::vector<uint8_t> grey(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -66,7 +66,7 @@ int runRender(const Args& args) {
     try {
         // Text subtitles reach the paletted picture only where it is coded: draw them the way
         // the stream export does, so that the index picture holds the text.
-        const bool textIndex = index && s.prog.SubKind == 3;
+        const bool textIndex = index && s.prog.SubKind == kSrtKind;
         s.prog.ExportingBD = textIndex;
         DrawSub(s.ctx, n);
         s.prog.ExportingBD = false;

@@ -34,6 +34,10 @@ struct VideoFormat {
     uint8_t frameCode = 0;
 };
 
+// What the table holds: DVD-style subpictures (720x576, four colours), HD DVD subpictures,
+// Blu-ray presentation graphics, or subtitles rendered from an SRT file.
+enum TableKind : uint8_t { kDvdKind = 0, kHdDvdKind = 1, kBluRayKind = 2, kSrtKind = 3 };
+
 struct Program {
     std::vector<TSUP> Subs;
     std::string BaseName;
@@ -45,7 +49,7 @@ struct Program {
     int64_t streamModified = 0;
     bool truncated = false;   // that stream ends inside a segment; its last subtitle may be cut
     int32_t CurSub = 0;
-    uint8_t SubKind = 0;
+    TableKind SubKind = kDvdKind;
     VideoFormat video;    // of the loaded stream; reset by every load and import
     std::vector<PaletteLink> palLinks;   // earlier palette versions of the loaded stream
     bool Busy = false;
@@ -72,9 +76,9 @@ struct Program {
 // The video format the table's subtitles are placed in: what a Blu-ray stream names, else
 // 720x576 for DVD-style subpictures and 1920x1080 for the rest; frame code 0 when unknown.
 inline VideoFormat sourceVideo(const Program& p) {
-    if (p.SubKind == 2 && p.video.width > 0 && p.video.height > 0) return p.video;
-    if (p.SubKind == 0) return {720, 576, 0};
-    return {1920, 1080, p.SubKind == 2 ? p.video.frameCode : uint8_t{0}};
+    if (p.SubKind == kBluRayKind && p.video.width > 0 && p.video.height > 0) return p.video;
+    if (p.SubKind == kDvdKind) return {720, 576, 0};
+    return {1920, 1080, p.SubKind == kBluRayKind ? p.video.frameCode : uint8_t{0}};
 }
 
 }  // namespace vantrel

@@ -55,6 +55,10 @@ private:
     std::shared_ptr<std::vector<int64_t>> rest_;
 };
 
+// How a subtitle's text is read: the items of the OCR font choice, and the mode of a
+// subtitle no OCR has decided yet (the readers set it).
+enum FontMode : uint8_t { kFontNormal = 0, kFontAuto = 1, kFontItalic = 2, kFontUndecided = 4 };
+
 // One picture slot: where a subtitle's compressed picture lies in the stream file. Offsets
 // and lengths are 64-bit: streams pass 2 GiB and 4 GiB.
 struct TSUPObject {
@@ -94,7 +98,7 @@ struct TSUP {
     std::string startTime;
     std::string endTime;
     std::string text;
-    uint8_t font = 0;
+    FontMode font = kFontNormal;
     uint8_t ocrOK = 0;
     uint8_t locked = 0;
     int32_t lineCount = 0;

@@ -45,7 +45,7 @@ uint32_t endTimeFor(Context& ctx, size_t i, int& logged) {
 // objects of a two-window subtitle), or slot 0 for tables without stream data.
 std::vector<TSUPObject> writtenObjects(const Program& p, const TSUP& s) {
     std::vector<TSUPObject> out;
-    if (p.SubKind == 2) {
+    if (p.SubKind == kBluRayKind) {
         for (const TSUPObject& o : s.obj)
             if (slotHasPicture(o)) out.push_back(o);
     }
@@ -320,7 +320,7 @@ YCrCb paletteEntry(const PaletteState& pal, size_t i, ColorMatrix matrix) {
 }
 
 uint8_t exportFrameCode(const Context& ctx) {
-    const uint8_t source = ctx.prog.SubKind == 2 ? ctx.prog.video.frameCode : 0;
+    const uint8_t source = ctx.prog.SubKind == kBluRayKind ? ctx.prog.video.frameCode : 0;
     const bool known = source != 0 && std::string_view(FrameRateName(source)) != "reserved";
     return known && !ctx.opt.frameChosen ? source : frameRateCode(ctx.opt.rgFrame);
 }
@@ -342,7 +342,7 @@ int expBD(Context& ctx, const std::string& fileName) {
     for (size_t i = 0; i < count; ++i) {
         if (!selectedForJob(ctx, i)) continue;
         // A text subtitle without text has no picture.
-        if (p.SubKind == 3 && p.Subs[i].obj[0].x2 <= p.Subs[i].obj[0].x1) continue;
+        if (p.SubKind == kSrtKind && p.Subs[i].obj[0].x2 <= p.Subs[i].obj[0].x1) continue;
         // Each object of a two-window subtitle is written at its own place and size; objects
         // that overlap go out as one object over their union.
         std::vector<TSUPObject> objects;

@@ -361,7 +361,7 @@ bool isCapital(char c) { return c >= 'A' && c <= 'Z'; }
 // (both objects of a two-window subtitle, so the OCR reads all their lines), or slot 0 of
 // an SRT-made subtitle.
 SlotArea inkArea(const Program& prog, const TSUP& sub) {
-    if (prog.SubKind == 3) return {sub.obj[0].x1, sub.obj[0].y1, sub.obj[0].x2, sub.obj[0].y2};
+    if (prog.SubKind == kSrtKind) return {sub.obj[0].x1, sub.obj[0].y1, sub.obj[0].x2, sub.obj[0].y2};
     return pictureArea(sub);
 }
 
@@ -456,11 +456,11 @@ void fixCapitalI(std::string& text) {
     if (text[n - 1] == 'l' && isCapital(text[n - 2])) text[n - 1] = 'I';
 }
 
-uint8_t resolveFont(uint8_t font, const Segmentation& seg) {
-    if (font != 4) return font;
-    if (seg.uprightGlyphs == 0) font = 2;
-    if (seg.italicGlyphs == 0) font = 0;
-    return font == 4 ? 1 : font;
+FontMode resolveFont(FontMode font, const Segmentation& seg) {
+    if (font != kFontUndecided) return font;
+    if (seg.uprightGlyphs == 0) font = kFontItalic;
+    if (seg.italicGlyphs == 0) font = kFontNormal;
+    return font == kFontUndecided ? kFontAuto : font;
 }
 
 void drawOcrOverlay(RgbImage& display, const Segmentation& seg, int32_t x1, int32_t y1, int32_t width,

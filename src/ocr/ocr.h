@@ -71,7 +71,7 @@ void fixCapitalI(std::string& text);
 
 // The font mode a record in mode 4 (not yet decided) takes after its first OCR: 2 when no
 // upright glyph was cut, 0 when no italic one was, else 1. Other modes stay.
-uint8_t resolveFont(uint8_t font, const Segmentation& seg);
+FontMode resolveFont(FontMode font, const Segmentation& seg);
 
 // Colours of the diagnostic overlay.
 inline constexpr Color kOverlayGrey = 0x333333;

@@ -96,7 +96,7 @@ void bOCRClick(Context& ctx, int32_t n, const OcrCommandView& view) {
 bool rgFontClick(Context& ctx, int32_t n, int index, const OcrCommandView& view) {
     Program& prog = ctx.prog;
     if (prog.uiUpdating || !validNumber(prog, n) || index < 0 || index > 2) return false;
-    prog.Subs[static_cast<size_t>(n - 1)].font = static_cast<uint8_t>(index);
+    prog.Subs[static_cast<size_t>(n - 1)].font = static_cast<FontMode>(index);
     if (prog.ocrRunning) return false;   // the OCR itself set the radio group
     drawAndRecognise(ctx, n, view);
     // The text may have changed: the SRT preview has to be rebuilt.
@@ -212,7 +212,7 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
         if (ctx.opt.ocrEngine == kOcrLearned) {
             std::vector<int32_t> numbers;
             for (int32_t i = 1; i <= count; ++i)
-                if (p.Subs[static_cast<size_t>(i - 1)].font == 4 && selectedForJob(ctx, static_cast<size_t>(i - 1)))
+                if (p.Subs[static_cast<size_t>(i - 1)].font == kFontUndecided && selectedForJob(ctx, static_cast<size_t>(i - 1)))
                     numbers.push_back(i);
             LearnedTotals totals;
             learned = learnedOcr(
@@ -236,7 +236,7 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
             TSUP* sub = &p.Subs[static_cast<size_t>(i - 1)];
             if (!learned) {
                 host.pumpMessages();
-                if (sub->font == 4) {
+                if (sub->font == kFontUndecided) {
                     DrawSub(ctx, i, view.draw);
                     ocr(ctx, i, OcrView{false});
                     sub = &p.Subs[static_cast<size_t>(i - 1)];

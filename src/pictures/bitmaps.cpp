@@ -132,7 +132,7 @@ std::string progressOf(int64_t n, int64_t count, const std::string& remaining) {
 }  // namespace
 
 std::string bitmapSourceName(const Program& prog) {
-    if (prog.SubKind == 3) return fileNameOnly(prog.BaseName);
+    if (prog.SubKind == kSrtKind) return fileNameOnly(prog.BaseName);
     // The table's pixels come from the stream it was loaded from, which the file field may
     // no longer name.
     return fileNameOnly(prog.streamFile.empty() ? prog.eSUPfile : prog.streamFile);
@@ -204,7 +204,7 @@ void openScripts(const Context& ctx, const std::string& folder, std::optional<Au
     const size_t count = p.Subs.size();
     if (opt.cbBDN) {
         ScriptInfo info;
-        if (p.SubKind != 3) info.subtitleName = bitmapSourceName(p);
+        if (p.SubKind != kSrtKind) info.subtitleName = bitmapSourceName(p);
         info.title = CutExt(bitmapSourceName(p));
         info.hd720 = opt.cb720p;
         info.rgFrame = opt.rgFrame;

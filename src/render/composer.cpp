@@ -273,7 +273,7 @@ void fillSidePanel(Context& ctx, const TSUP& s, bool exporting) {
         panel.lMaxline = "/ " + std::to_string(prog.controls.udSubsMax);
         panel.lArea2 = b.x2 - b.x1 > 0 ? areaText(b) : std::string();
     }
-    if (prog.SubKind != 0) panel.bOCREnabled = true;
+    if (prog.SubKind != kDvdKind) panel.bOCREnabled = true;
 }
 
 // Text subtitles: each editor line set with the glyph atlas, the bottom line last.
@@ -329,7 +329,7 @@ void DrawSub(Context& ctx, int32_t n, const DrawSubView& view) {
     const TSUP& s = prog.Subs[static_cast<size_t>(index)];
     const int slotNo = s.obj[0].partLen[0] == 0 ? 1 : 0;
     PixelData data;
-    if (prog.SubKind != 3 && s.obj[static_cast<size_t>(slotNo)].partLen[0] != 0)
+    if (prog.SubKind != kSrtKind && s.obj[static_cast<size_t>(slotNo)].partLen[0] != 0)
         loadSlot(prog.streamFile, s.obj[static_cast<size_t>(slotNo)], data);
 
     pics.IndexImage.colors = pal.Palette;
@@ -358,7 +358,7 @@ void DrawSub(Context& ctx, int32_t n, const DrawSubView& view) {
             fillDisplay(display, width, height, normal ? kViewerBackground : 0);
         }
         Canvas canvas(display, width, height);
-        if (normal && opt.cbBorders && view.cbFull && prog.SubKind != 3) {
+        if (normal && opt.cbBorders && view.cbFull && prog.SubKind != kSrtKind) {
             for (size_t k = 0; k < kSlots; ++k) {
                 const TSUPObject& o = s.obj[k];
                 if (k == 1 && o.x2 - o.x1 <= 0) continue;
@@ -372,7 +372,7 @@ void DrawSub(Context& ctx, int32_t n, const DrawSubView& view) {
         }
     }
 
-    if (prog.SubKind == 3) {
+    if (prog.SubKind == kSrtKind) {
         blendArea.add(drawText(ctx, index, exporting));
         const TSUPObject& o = prog.Subs[static_cast<size_t>(index)].obj[0];
         if (normal && opt.cbBorders && view.cbFull) {

@@ -130,9 +130,9 @@ public:
         ensureSpare(*data_);
         startSlot();
         switch (prog_.SubKind) {
-            case 0:
-            case 1: interlaced(); break;
-            case 2:
+            case kDvdKind:
+            case kHdDvdKind: interlaced(); break;
+            case kBluRayKind:
                 progressive();
                 if (!plane_ && slotNo_ == 0 && slotHasPicture(sub_.obj[1])) {
                     // The second object, at its own position.
@@ -213,7 +213,7 @@ private:
     // --- Run writer ---
     void putRun(uint8_t c, int n) {
         const TSUPObject& o = sub_.obj[static_cast<size_t>(slotNo_)];
-        const bool cropped = prog_.SubKind == 2 && o.objWidth > 0;
+        const bool cropped = prog_.SubKind == kBluRayKind && o.objWidth > 0;
         // Runs are counted in the object's own columns; a cropped slot is narrower.
         const int64_t lastX = cropped ? int64_t{o.objWidth} : static_cast<int64_t>(o.x2) - o.x1;   // x2 - x1
         const int64_t length = n != 0 ? n : lastX + 1 - curX_;
@@ -224,7 +224,7 @@ private:
         curX_ += length;
         if (n != 0 && curX_ <= lastX) return;
         curX_ = 0;
-        curY_ += prog_.SubKind == 2 ? 1 : 2;
+        curY_ += prog_.SubKind == kBluRayKind ? 1 : 2;
         if (usedBits_ > 0) skipBits(8 - usedBits_);
     }
 
@@ -325,7 +325,7 @@ private:
         const int64_t bottom = std::clamp<int64_t>(first.partPos[1] - first.partPos[0], 0,
                                                    data_->dataLen);
         while (readPos_ <= limit + 3) {
-            if (prog_.SubKind == 1) hdDvdCode();
+            if (prog_.SubKind == kHdDvdKind) hdDvdCode();
             else dvdCode();
             if (readPos_ > bottom + 3 && curY_ % 2 == 0) {
                 curX_ = 0;

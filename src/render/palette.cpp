@@ -179,7 +179,7 @@ void setpal(Context& ctx, int32_t index, PictureSize* size) {
     PaletteState& pal = prog.pal;
 
     std::optional<InputFile> file;
-    if (prog.SubKind != 3) {
+    if (prog.SubKind != kSrtKind) {
         file.emplace(prog.streamFile);
         // Every job draws through here: a stream replaced or changed since it was loaded
         // would give another stream's pictures under this table's times.
@@ -190,22 +190,22 @@ void setpal(Context& ctx, int32_t index, PictureSize* size) {
     pal.cutThreshold = cutThresholdFor(ctx.opt.ieCutLevel);
 
     switch (prog.SubKind) {
-        case 1:
+        case kHdDvdKind:
             hdDvdPalette(*file, s, pal);
             if (size) *size = PictureSize{};
             break;
-        case 2:
+        case kBluRayKind:
             // Without a palette of its own the subtitle keeps the one drawn before it.
             if (s.palPos != 0) {
                 bluRayPalette(*file, s, prog.palLinks, pal, matrixFor(sourceVideo(prog).height));
                 if (size) *size = PictureSize{};
             }
             break;
-        case 0:
+        case kDvdKind:
             dvdPalette(pal);
             if (size) *size = kDvdPictureSize;
             break;
-        case 3: textPalette(pal, ctx.opt.ieMaxColor); break;
+        case kSrtKind: textPalette(pal, ctx.opt.ieMaxColor); break;
         default: break;
     }
 

@@ -168,7 +168,7 @@ private:
             ++st_.count;
             TSUP& rec = subs.emplace_back();
             rec.text = "line " + std::to_string(st_.count);
-            rec.font = 4;
+            rec.font = kFontUndecided;
             rec.num = st_.count;
             rec.ocrOK = 0;
             rec.startTime = ticksToSrtTime(seg.pts);

@@ -109,12 +109,12 @@ private:
         int64_t controlOffset = 0;
         const uint16_t first = f_.readWord();
         if (first != 0) {
-            ctx_.prog.SubKind = 0;
+            ctx_.prog.SubKind = kDvdKind;
             spuSize = first;
             controlOffset = f_.readWord();
             pointer_ = 2;
         } else {
-            ctx_.prog.SubKind = 1;
+            ctx_.prog.SubKind = kHdDvdKind;
             spuSize = f_.readDWord();
             controlOffset = f_.readDWord();
             pointer_ = 4;
@@ -188,7 +188,7 @@ private:
         } while (i + 1 < len);
 
         subs[index].text = "line " + std::to_string(st_.count);
-        subs[index].font = 4;
+        subs[index].font = kFontUndecided;
         return true;
     }
 

@@ -60,7 +60,7 @@ void finishLoad(Context& ctx, const std::string& fileName, int count) {
         ctx.msg.logn(std::to_string(count) + " subtitles loaded.");
         ctx.msg.log("");
         c.bSaveBMP = true;
-        if (p.SubKind != 0) c.bOCRall = true;
+        if (p.SubKind != kDvdKind) c.bOCRall = true;
         c.bExport = true;
         ctx.host().controlsChanged(c);
         ctx.host().displaySubtitle(1);
@@ -117,7 +117,7 @@ LoadResult Load(Context& ctx) {
             ctx.msg.log2("HD DVD (DVD) subtitle found.");
             readHDDVD(ctx, st);
         } else if (marker == 0x5047) {
-            p.SubKind = 2;
+            p.SubKind = kBluRayKind;
             ctx.msg.log2("Blu-ray presentation graphics found.");
             readBluRay(ctx, st);
         } else {

@@ -223,7 +223,7 @@ int importSrt(Context& ctx, const std::string& path) {
     p.lSRTfile = path;
     ctx.msg.log2("Loading " + logName(fileNameOnly(path)));
     ctx.msg.slog("Loading...", 0);
-    p.SubKind = 3;
+    p.SubKind = kSrtKind;
     const size_t estimated = lines.size() / 4;
 
     // The navigator and the job commands follow the table, also when the import fails.
@@ -370,7 +370,7 @@ void mSubtextChange(Context& ctx, const std::vector<std::string>& editorLines) {
 void mSubtextExit(Context& ctx, const std::vector<std::string>& editorLines) {
     Program& p = ctx.prog;
     TSUP* s = current(p);
-    if (p.SubKind != 3 || !s) return;
+    if (p.SubKind != kSrtKind || !s) return;
     s->text = LinesToTxt(editorLines);
     s->lineCount = linesOf(s->text);
     const std::vector<std::string> lines = TxtToLines(s->text);

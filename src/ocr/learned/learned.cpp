@@ -106,7 +106,7 @@ void LearnedRun::readPage(int32_t n) {
     page.number = n;
     // Both windows, top to bottom.
     std::vector<int> slots;
-    for (int s = 0; s < (prog.SubKind == 2 ? kSlots : 1); ++s)
+    for (int s = 0; s < (prog.SubKind == kBluRayKind ? kSlots : 1); ++s)
         if (sub.obj[static_cast<size_t>(s)].partLen[0] != 0) slots.push_back(s);
     std::sort(slots.begin(), slots.end(),
               [&](int a, int b) { return sub.obj[static_cast<size_t>(a)].y1 < sub.obj[static_cast<size_t>(b)].y1; });
@@ -676,8 +676,8 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
         if (italic[w - 1] < 0) italic[w - 1] = italic[w];
     for (int& i : italic) {
         if (i < 0) i = 0;
-        if (font == 0) i = 0;
-        if (font == 2) i = 1;
+        if (font == kFontNormal) i = 0;
+        if (font == kFontItalic) i = 1;
     }
     const bool tags = ctx_.opt.cbTags;
     std::string text;
@@ -764,7 +764,7 @@ void LearnedRun::write() {
             }
             text += lineText(p.lines[li], sub.font, allKnown, italicWords, uprightWords, chars, band);
         }
-        if (sub.font == 4 || sub.font == 1) sub.font = italicWords == 0 ? 0 : (uprightWords == 0 ? 2 : 1);
+        if (sub.font == kFontUndecided || sub.font == kFontAuto) sub.font = italicWords == 0 ? kFontNormal : (uprightWords == 0 ? kFontItalic : kFontAuto);
         sub.ocrOK = allKnown ? 1 : 0;
         sub.lineCount = static_cast<int32_t>(p.lines.size());
         sub.charCount = chars;
