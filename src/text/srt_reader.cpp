@@ -12,24 +12,15 @@
 #include "core/log_names.h"
 #include "platform/files.h"
 #include "text/atlas.h"
+#include "text/srt_layout.h"
 
 namespace vantrel {
+
+using namespace srt_layout;
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Spaces and control characters at both ends removed.
-std::string trimmed(std::string_view s) {
-    size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-    return std::string(s.substr(a, b - a));
-}
-
-// The number of lines a stored text has.
-int32_t linesOf(const std::string& text) {
-    return static_cast<int32_t>(std::count(text.begin(), text.end(), '|')) + 1;
-}
 
 // Rows above the baseline that the first of k lines takes: from the letter metrics of a
 // subtitle of k lines, and for subtitles of more than five lines the tallest of them.
@@ -37,15 +28,6 @@ int32_t topAboveBaseline(int k) {
     if (k >= 1 && k <= 5) return rowBase[static_cast<size_t>(k - 1)] - rowTop[static_cast<size_t>(k - 1)];
     return rowBase[4] - rowTop[4];
 }
-
-// The horizontal place of a subtitle of `widest` pixels, centred and kept on the picture.
-void centre(TSUPObject& slot, int pictureWidth, int widest) {
-    const int x1 = std::max(0, (pictureWidth - widest) / 2);
-    slot.x1 = static_cast<uint16_t>(x1);
-    slot.x2 = static_cast<uint16_t>(std::min(pictureWidth, x1 + widest));
-}
-
-int pictureWidth(const Program& p) { return p.pics.display.width > 0 ? p.pics.display.width : kScreenWidth; }
 
 // Columns kept free on either side of an imported line: the safe area of the screen.
 constexpr int kSafeMargin = 96;
@@ -153,11 +135,6 @@ std::vector<std::string> splitLines(std::string_view text) {
     }
     if (!line.empty()) lines.push_back(std::move(line));
     return lines;
-}
-
-TSUP* current(Program& p) {
-    if (p.CurSub < 0 || static_cast<size_t>(p.CurSub) >= p.Subs.size()) return nullptr;
-    return &p.Subs[static_cast<size_t>(p.CurSub)];
 }
 
 }  // namespace
@@ -354,35 +331,6 @@ int importSrt(Context& ctx, const std::string& path) {
     ctx.host().controlsChanged(c);
     ctx.host().displaySubtitle(count > 0 ? 1 : 0);
     return count;
-}
-
-void mSubtextChange(Context& ctx, const std::vector<std::string>& editorLines) {
-    Program& p = ctx.prog;
-    TSUP* s = current(p);
-    if (p.uiUpdating || !s) return;
-    s->text = LinesToTxt(editorLines);
-    s->lineCount = linesOf(s->text);
-    s->locked = 1;
-    p.panel.cbLock = true;
-    p.srtDirty = true;
-}
-
-void mSubtextExit(Context& ctx, const std::vector<std::string>& editorLines) {
-    Program& p = ctx.prog;
-    TSUP* s = current(p);
-    if (p.SubKind != kSrtKind || !s) return;
-    s->text = LinesToTxt(editorLines);
-    s->lineCount = linesOf(s->text);
-    const std::vector<std::string> lines = TxtToLines(s->text);
-    int widest = 0;
-    for (size_t k = 0; k < lines.size(); ++k)
-        widest = std::max<int>(widest, DrawLine(ctx, trimmed(lines[k]), static_cast<uint8_t>(k), nullptr, false));
-    centre(s->obj[0], pictureWidth(p), widest);
-    ctx.host().displaySubtitle(p.CurSub + 1);
-}
-
-void cbLockClick(Context& ctx, bool checked) {
-    if (TSUP* s = current(ctx.prog)) s->locked = checked ? 1 : 0;
 }
 
 }  // namespace vantrel
