@@ -8,6 +8,7 @@
 #include "stream/load.h"
 #include "support/stream_builder.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -75,12 +76,9 @@ std::string lineStream(int subtitles, uint16_t width, uint16_t height, bool two)
 }
 
 void exportAs(benchmark::State& state, int format, const std::string& path) {
-    RecordingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     opt.rgFormat = format;
-    Context ctx{prog, opt, msg};
     prog.eSUPfile = path;
     Load(ctx);
     const std::string out = writeTempFile("export-bench-out.sup", {});

@@ -11,6 +11,7 @@
 #include "support/render_support.h"
 #include "support/stream_builder.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -45,11 +46,8 @@ std::string sourceStream() {
 
 void saveAll(benchmark::State& state, bool png, bool reduced, bool bmp) {
     static const std::string path = sourceStream();
-    RecordingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     prog.eSUPfile = path;
     Load(ctx);
     opt.eWorkDir = std::filesystem::path(path).parent_path().string();

@@ -4,6 +4,7 @@
 #include "core/context.h"
 #include "text/atlas.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 
@@ -11,13 +12,7 @@ namespace {
 
 const char* const kLines[] = {"<i>I don't think we should be here,", "not after what happened last time.</i>"};
 
-struct TextState {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct TextState : vantrel::testing::TestSession {
     TextState() {
         prog.SubKind = kSrtKind;
         prog.Subs.resize(1);

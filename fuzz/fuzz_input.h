@@ -13,6 +13,7 @@
 #include "core/context.h"
 #include "core/options.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 namespace vantrel::fuzz {
 
@@ -58,13 +59,7 @@ inline std::string_view applySettings(std::string_view input, Options& opt) {
 }
 
 // The program state one input works on: the input's settings applied, the rest of it in `file`.
-struct Session {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct Session : vantrel::testing::TestSession {
     Session(MemoryFile& file, const uint8_t* data, size_t size) {
         const std::string_view body = applySettings(std::string_view(reinterpret_cast<const char*>(data), size), opt);
         file.set(reinterpret_cast<const uint8_t*>(body.data()), body.size());

@@ -11,6 +11,7 @@
 #include "render/composer.h"
 #include "stream/load.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 namespace {
 constexpr size_t kMaxSubtitles = 4;
@@ -20,11 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vantrel::fuzz::MemoryFile file;
     file.set(data, size);
     const std::string& path = file.path();
-    vantrel::RecordingHost host;
-    vantrel::MessageLog msg(host);
-    vantrel::Program prog;
-    vantrel::Options opt;
-    vantrel::Context ctx{prog, opt, msg};
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     // The pictures are kept from one input to the next, as the program keeps them from one
     // subtitle to the next; allocating 20 MB per input would dominate the run.
     static vantrel::Pictures pictures;

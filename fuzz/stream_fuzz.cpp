@@ -8,17 +8,15 @@
 #include "platform/files.h"
 #include "stream/load.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vantrel::fuzz::MemoryFile file;
     file.set(data, size);
     const std::string& path = file.path();
-    vantrel::RecordingHost host;
-    vantrel::MessageLog msg(host);
-    vantrel::Program prog;
-    vantrel::Options opt;
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     opt.cbDetails = size % 2 == 0;   // both with and without the dump
-    vantrel::Context ctx{prog, opt, msg};
     prog.eSUPfile = path;
     try {
         vantrel::Load(ctx);

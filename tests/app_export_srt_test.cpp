@@ -18,6 +18,7 @@
 #include "support/stream_builder.h"
 #include "support/test_window.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using namespace vantrel::app;
@@ -79,11 +80,8 @@ TEST_F(FeatureTest, ExportWritesTheStreamAndRestoresTheWindow) {
     EXPECT_TRUE(lines.contains(QStringLiteral("Done."))) << lines.join('\n').toStdString();
 
     // The written stream loads back with both subtitles.
-    RecordingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     prog.eSUPfile = out.toStdString();
     EXPECT_EQ(Load(ctx), LoadResult::Loaded);
     EXPECT_EQ(prog.Subs.size(), 2u);

@@ -8,6 +8,7 @@
 #include "core/options.h"
 #include "core/subtitle.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 
@@ -249,11 +250,8 @@ TEST(JobScope, SetsTheBusyStateAndUndoesItOnEveryWayOut) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingHost host;
-        MessageLog msg{host};
-        Program prog;
-        Options opt;
-        Context ctx{prog, opt, msg};
+        vantrel::testing::TestSession session;
+        auto& [host, msg, prog, opt, ctx] = session;
         if (c.withTable) prog.Subs.resize(2);
         prog.controls.bReadSUP = true;
         bool cancelled = false;

@@ -3,6 +3,7 @@
 
 #include "ocr/correction.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 
@@ -120,11 +121,8 @@ TEST(ApplyReplacements, GeneralTableAlwaysLanguageTableByChoice) {
 }
 
 TEST(CoLangChange, AppliesOnlyTheLanguageTableAfterYes) {
-    AnswerHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::BasicTestSession<AnswerHost> session;
+    auto& [host, msg, prog, opt, ctx] = session;
     prog.Subs.resize(3);
     prog.Subs[0].text = "l'm ''here''";
     prog.Subs[1].text = "";

@@ -17,6 +17,7 @@
 #include "support/run_command.h"
 #include "support/stream_builder.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using vantrel::testing::Bytes;
@@ -130,13 +131,7 @@ TEST(Writers, ColourConversionAndNames) {
 
 namespace {
 
-struct Session {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct Session : vantrel::testing::TestSession {
     void load(const std::string& path) {
         prog.eSUPfile = path;
         ASSERT_EQ(Load(ctx), LoadResult::Loaded);

@@ -15,6 +15,7 @@
 #include "stream/load.h"
 #include "support/run_command.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -43,13 +44,7 @@ public:
     void displaySubtitle(int n) override { shown.push_back(n); }
 };
 
-struct BatchSession {
-    BatchHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct BatchSession : vantrel::testing::BasicTestSession<BatchHost> {
     // These are the commands around the rule engine; the learned engine has its own tests.
     BatchSession() {
         host.prog = &prog;

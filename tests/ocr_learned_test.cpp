@@ -24,6 +24,7 @@
 #include "text/atlas.h"
 #include "text/srt_reader.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 namespace vantrel {
 namespace {
@@ -299,12 +300,7 @@ TEST(LearnedText, IOrLByDictionaryAndContext) {
 
 // --- Whole streams ---
 
-struct StreamSession {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+struct StreamSession : vantrel::testing::TestSession {
 };
 
 // Sets SRT text with the glyph atlas, exports it as a Blu-ray stream and loads that.

@@ -20,6 +20,7 @@
 #include "support/run_command.h"
 #include "support/stream_builder.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -78,13 +79,7 @@ struct CancellingHost : RecordingHost {
 };
 
 // A loaded stream ready to be saved into a fresh output folder; all outputs off.
-struct Saver {
-    CancellingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct Saver : vantrel::testing::BasicTestSession<CancellingHost> {
     Saver(const Bytes& stream, const std::string& name = "film.sup") {
         prog.eSUPfile = writeTempFile(name, stream);
         EXPECT_EQ(Load(ctx), LoadResult::Loaded);
@@ -311,11 +306,8 @@ TEST(Reduce720p, AreaWeightsTransparencyAndOpaqueBackground) {
 TEST(ReduceTo720p, TextKeepsTheLevelsOfItsGreyRamp) {
     // A 30x30 block of one ramp step of the text palette reduces to pixels of that step:
     // the fill keeps its grey and its opacity.
-    RecordingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     prog.SubKind = kSrtKind;
     prog.Subs.resize(1);
     setpal(ctx, 0);
@@ -517,11 +509,8 @@ TEST(SaveBitmaps, NothingChosenStillComposesAndMakesTheFolder) {
     EXPECT_EQ(s.prog.CurSub, 1);   // subtitle 2 was composed last
 
     // An empty table: the scripts list no events and name no times of missing subtitles.
-    RecordingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     prog.SubKind = kBluRayKind;
     prog.streamFile = writeTempFile("empty.sup", {});
     opt.eWorkDir = std::filesystem::path(prog.streamFile).parent_path().string();

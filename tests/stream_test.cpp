@@ -8,6 +8,7 @@
 #include "stream/load.h"
 #include "support/stream_builder.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -15,13 +16,7 @@ using namespace vantrel::testing;
 namespace {
 
 // A program state with a recording host, loading one stream file.
-struct Loader {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct Loader : vantrel::testing::TestSession {
     LoadResult load(const Bytes& bytes, const std::string& name = "stream.sup") {
         prog.eSUPfile = writeTempFile(name, bytes);
         return Load(ctx);
@@ -351,11 +346,8 @@ TEST(BluRayReader, CancelStopsAtTheEndSegment) {
         Program* prog = nullptr;
         void pumpMessages() override { prog->Cancel = true; }
     };
-    CancellingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::BasicTestSession<CancellingHost> session;
+    auto& [host, msg, prog, opt, ctx] = session;
     host.prog = &prog;
     PgsBuilder b = oneSubtitle(1000, 2000);
     const PgsBuilder second = oneSubtitle(3000, 4000);

@@ -9,6 +9,7 @@
 #include "support/stream_builder.h"
 #include "text/atlas.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 
@@ -16,13 +17,7 @@ namespace {
 
 constexpr uint8_t kFill = 1;   // the index the composer fills IndexImage with for text tables
 
-struct Fixture {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct Fixture : vantrel::testing::TestSession {
     // One text subtitle whose slot 0 spans `width` columns, pictures ready as the composer
     // leaves them before the text is drawn.
     explicit Fixture(int width = 0) {

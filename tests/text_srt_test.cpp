@@ -11,6 +11,7 @@
 #include "text/srt_reader.h"
 #include "text/srt_writer.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 using namespace vantrel;
 
@@ -28,11 +29,8 @@ TSUP sub(int num, uint32_t start, uint32_t end, const std::string& text) {
 }  // namespace
 
 TEST(SrtWriter, WritesCuesWithEffectiveEnds) {
-    RecordingHost host;
-    MessageLog msg(host);
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
+    vantrel::testing::TestSession session;
+    auto& [host, msg, prog, opt, ctx] = session;
     prog.Subs = {sub(1, 0, 90, "One|Two"), sub(2, 90000, 0, ""), sub(3, 180000, 0, "caf\xE9")};
     prog.srtDirty = true;
     SUP2Srt(ctx);
@@ -73,11 +71,8 @@ TEST(SrtWriter, BytesInEitherEncoding) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(srtFileText(lines, static_cast<TextEncoding>(c.setting)), c.bytes);
-        RecordingHost host;
-        MessageLog msg(host);
-        Program prog;
-        Options opt;
-        Context ctx{prog, opt, msg};
+        vantrel::testing::TestSession session;
+        auto& [host, msg, prog, opt, ctx] = session;
         opt.coSrtEncoding = c.setting;
         prog.mSRT = lines;
         const std::string path = vantrel::testing::writeTempFile("encoded.srt", {});
@@ -102,13 +97,7 @@ std::string utf16(std::u16string_view text, bool bigEndian) {
     return out;
 }
 
-struct Importer {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-
+struct Importer : vantrel::testing::TestSession {
     int import(const std::string& content) {
         const std::string path =
             vantrel::testing::writeTempFile("subs.srt", std::vector<uint8_t>(content.begin(), content.end()));

@@ -8,17 +8,12 @@
 #include "core/context.h"
 #include "support/stream_builder.h"
 #include "support/recording_host.h"
+#include "support/session.h"
 
 namespace vantrel::testing {
 
 // A program state with a recording host.
-struct RenderSession {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-};
+using RenderSession = TestSession;
 
 // Bytes from a string of '0' and '1', most significant bit first; spaces are ignored and
 // the last byte is padded with zero bits. bits("10 01 1 0000000 0000") == {0x98, 0x00}.
