@@ -114,6 +114,11 @@ TEST_F(FeatureTest, SrtImportAndEditing) {
     EXPECT_TRUE(w->cbLock->isChecked());
     w->cbLock->click();
     EXPECT_EQ(w->prog.Subs[0].locked, 0);
+    // Showing a subtitle fills the editor without locking its text.
+    w->showSubtitle(2);
+    EXPECT_EQ(w->mSubtext->toPlainText(), QStringLiteral("World"));
+    EXPECT_EQ(w->prog.Subs[1].locked, 0);
+    EXPECT_FALSE(w->cbLock->isChecked());
 }
 
 TEST_F(FeatureTest, EditorShowsAndKeepsEveryLatinLetter) {

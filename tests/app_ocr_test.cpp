@@ -118,7 +118,6 @@ TEST_F(OcrWindowTest, OcrAllRestoresTheWindowOnEveryWayOut) {
         EXPECT_TRUE(after.next);
         EXPECT_FALSE(w->prog.Cancel);
         EXPECT_FALSE(w->prog.ocrRunning);
-        EXPECT_FALSE(w->prog.uiUpdating);
         EXPECT_TRUE(w->bSaveBMP->isEnabled());
         EXPECT_TRUE(w->bExport->isEnabled());
         EXPECT_EQ(w->bReadSUP->isEnabled(), readBefore);

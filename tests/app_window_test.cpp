@@ -531,12 +531,11 @@ TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
         // A second job is refused with a beep.
         EXPECT_TRUE(refuseWhileWorking(w->ctx));
         w->prog.controls.bSaveBMP = false;
-        w->prog.uiUpdating = true;
         throw PlatformError("Cannot create file \"x.bmp\". Permission denied");
     } catch (const PlatformError&) {
     }
     EXPECT_EQ(w->beeps, beeps + 1);
-    EXPECT_FALSE(w->prog.Busy || w->prog.Cancel || w->prog.SavingPics || w->prog.uiUpdating);
+    EXPECT_FALSE(w->prog.Busy || w->prog.Cancel || w->prog.SavingPics);
     EXPECT_TRUE(w->bSaveBMP->isEnabled());
     EXPECT_FALSE(w->bCancel->isEnabled());
     EXPECT_TRUE(w->PageControl->isEnabled());

@@ -409,16 +409,14 @@ TEST(DrawSub, FontAndLockControls) {
     EXPECT_EQ(c.prog.panel.rgFont, 2);
     EXPECT_TRUE(c.prog.panel.rgFontEnabled);
     EXPECT_TRUE(c.prog.panel.cbLock);
-    EXPECT_FALSE(c.prog.uiUpdating);
 
-    // While the program itself fills the controls, the font mode is left alone.
+    // A font mode no OCR has decided leaves the font controls as they are.
     c.prog.panel.rgFont = 0;
-    c.prog.uiUpdating = true;
+    c.prog.Subs[0].font = kFontUndecided;
     c.prog.Subs[0].locked = 0;
     DrawSub(c.ctx, 1);
     EXPECT_EQ(c.prog.panel.rgFont, 0);
     EXPECT_FALSE(c.prog.panel.cbLock);
-    EXPECT_TRUE(c.prog.uiUpdating);
 }
 
 TEST(DrawSub, TextSubtitleResetsItsRowsUnlessExporting) {

@@ -75,7 +75,6 @@ void expectRestored(const Program& p) {
     EXPECT_FALSE(p.Busy);
     EXPECT_FALSE(p.Cancel);
     EXPECT_FALSE(p.ocrRunning);
-    EXPECT_FALSE(p.uiUpdating);
     EXPECT_TRUE(p.controls.bOCRall);
     EXPECT_TRUE(p.controls.bReadSUP);
     EXPECT_FALSE(p.controls.bCancel);
@@ -260,11 +259,6 @@ TEST(OcrCommands, FontModeClick) {
     BatchSession s;
     s.load(barsStream("font.sup", 1));
     TSUP& sub = s.prog.Subs[0];
-
-    s.prog.uiUpdating = true;
-    EXPECT_FALSE(rgFontClick(s.ctx, 1, 2));
-    EXPECT_EQ(sub.font, 4);
-    s.prog.uiUpdating = false;
 
     // From inside an OCR: the mode is stored and nothing more happens.
     s.prog.ocrRunning = true;

@@ -1,8 +1,8 @@
 // Where each feature joins the window: its buttons' handlers and the window's calls into it.
 // TfMain calls every bind function once, at the end of its constructor; a feature fills in
 // the body of its own file and touches nothing else of the window.
-// The window fills the side panel after every drawing with prog.uiUpdating set: bind the
-// user's actions (clicked, RadioGroup::itemClicked) or check uiUpdating in change handlers.
+// The window fills the side panel after every drawing: bind the user's actions (clicked,
+// RadioGroup::itemClicked), or block a control's change signal while the window sets it.
 // Long jobs are core commands run in a JobScope; the window hears of their start and end
 // through its Host hooks and calls them inside TfMain::guarded, which shows their errors.
 #pragma once

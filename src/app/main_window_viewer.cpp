@@ -1,5 +1,6 @@
 // The viewer page: stepping through subtitles, fit and full view, the side panel, and moving
 // a subtitle with the mouse.
+#include <QSignalBlocker>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -41,8 +42,8 @@ void TfMain::showPanel() {
     Image->setPicture(prog.pics.display);
     if (sbImage->fit()) sbImage->fitImage();
     const SidePanel& p = prog.panel;
-    const bool updating = prog.uiUpdating;
-    prog.uiUpdating = true;
+    // The editor is filled without its change signal: only typing edits the record.
+    const QSignalBlocker quietEditor(mSubtext);
     lStartEnd->setText(toQt(p.lStartEnd));
     lForced->setVisible(p.forced);
     lArea->setText(toQt(p.lArea));
@@ -59,7 +60,6 @@ void TfMain::showPanel() {
     bOCR->setEnabled(p.bOCREnabled);
     if (sbImage->fit()) sbImage->setVerticalPosition(p.scrollY);
     else centreSubtitle();
-    prog.uiUpdating = updating;
 }
 
 void TfMain::showSubtitle(int n) {

@@ -36,12 +36,10 @@ private:
 
 void bindSrt(TfMain& w) {
     QObject::connect(w.mSubtext, &QPlainTextEdit::textChanged, &w, [&w] {
-        if (w.prog.uiUpdating || !w.currentRecord()) return;
+        if (!w.currentRecord()) return;
         mSubtextChange(w.ctx, editorLines(w));
-        const bool updating = w.prog.uiUpdating;
-        w.prog.uiUpdating = true;
+        // setChecked sends no click: the box follows without calling its handler.
         w.cbLock->setChecked(w.prog.panel.cbLock);
-        w.prog.uiUpdating = updating;
     });
     w.mSubtext->installEventFilter(new EditorExit(w));
     // Only a click by the user changes the record; the viewer sets the box without one.

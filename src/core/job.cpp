@@ -33,7 +33,6 @@ JobScope::~JobScope() {
     p.Busy = false;
     p.Cancel = false;
     if (spec_.mode) p.*spec_.mode = false;
-    p.uiUpdating = false;
     c.bCancel = false;
     c.ProgressBar = false;
     c.WebLink = true;

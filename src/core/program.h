@@ -57,7 +57,6 @@ struct Program {
     bool srtDirty = false;
     bool Loading = false;   // a stream load runs; a second load is refused meanwhile
     bool ocrRunning = false;
-    bool uiUpdating = false;
     bool SavingPics = false;
     bool ExportingBD = false;
     bool ExportingHD = false;

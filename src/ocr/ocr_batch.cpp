@@ -95,7 +95,7 @@ void bOCRClick(Context& ctx, int32_t n, const OcrCommandView& view) {
 
 bool rgFontClick(Context& ctx, int32_t n, int index, const OcrCommandView& view) {
     Program& prog = ctx.prog;
-    if (prog.uiUpdating || !validNumber(prog, n) || index < 0 || index > 2) return false;
+    if (!validNumber(prog, n) || index < 0 || index > 2) return false;
     prog.Subs[static_cast<size_t>(n - 1)].font = static_cast<FontMode>(index);
     if (prog.ocrRunning) return false;   // the OCR itself set the radio group
     drawAndRecognise(ctx, n, view);
@@ -193,7 +193,6 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
     {
         JobScope job(ctx, {&Program::ocrRunning, true, true});
         p.srtDirty = true;
-        p.uiUpdating = true;
         host.setProgress(0, count);
         msg.log2("Converting bitmaps to text");
         msg.slog("OCRing...", 0);
@@ -279,7 +278,6 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
         if (result.guess != LanguageGuess::None) msg.log("");
 
         p.ocrRunning = false;
-        p.uiUpdating = false;
         p.controls.mSRT = true;
         msg.slog2("Ready", "");
         if (!result.cancelled) msg.logn("Done.");

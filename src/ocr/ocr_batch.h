@@ -24,8 +24,8 @@ struct OcrCommandView {
 // preview stale. ocrRunning is cleared on every way out.
 void bOCRClick(Context& ctx, int32_t n, const OcrCommandView& view = {});
 
-// The font radio group changed to item `index` (0 Normal, 1 Auto, 2 Italic) while subtitle n
-// is shown. Nothing happens while uiUpdating is set. The record takes the mode; unless the
+// The user picked item `index` (0 Normal, 1 Auto, 2 Italic) of the font radio group while
+// subtitle n is shown. The record takes the mode; unless the
 // change came from an OCR in progress (ocrRunning), the subtitle is recognised again.
 // Returns true when it was.
 bool rgFontClick(Context& ctx, int32_t n, int index, const OcrCommandView& view = {});

@@ -255,16 +255,12 @@ void fillSidePanel(Context& ctx, const TSUP& s, bool exporting) {
     panel.ieSubsEnabled = true;
     panel.mSubtextEnabled = true;
     panel.scrollY = s.obj[0].y1 - 10;
-    // The font controls change only for a decided font mode; uiUpdating keeps their change
-    // handlers quiet meanwhile.
-    const bool wasUpdating = prog.uiUpdating;
-    if (!wasUpdating && s.font < 3) {
-        prog.uiUpdating = true;
+    // The font controls change only for a decided font mode.
+    if (s.font < kFontUndecided) {
         panel.rgFont = s.font;
         panel.rgFontEnabled = true;
     }
     panel.cbLock = s.locked != 0;
-    prog.uiUpdating = wasUpdating;
     panel.editorLines = TxtToLines(s.text);
     if (!exporting) {
         const TSUPObject& a = s.obj[0];

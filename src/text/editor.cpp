@@ -22,7 +22,7 @@ TSUP* current(Program& p) {
 void mSubtextChange(Context& ctx, const std::vector<std::string>& editorLines) {
     Program& p = ctx.prog;
     TSUP* s = current(p);
-    if (p.uiUpdating || !s) return;
+    if (!s) return;
     s->text = LinesToTxt(editorLines);
     s->lineCount = linesOf(s->text);
     s->locked = 1;
