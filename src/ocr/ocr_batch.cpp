@@ -178,6 +178,64 @@ std::string formatElapsed(int64_t seconds) {
     return buf;
 }
 
+namespace {
+
+// The learned engine over every subtitle still to be read, the whole table at once.
+// Returns false when the engine cannot run (it said why), so the rule engine takes over.
+bool ocrAllLearned(Context& ctx, int32_t count, const std::function<void(int32_t)>& progress,
+                   int32_t& recognised) {
+    Program& p = ctx.prog;
+    std::vector<int32_t> numbers;
+    for (int32_t i = 1; i <= count; ++i)
+        if (p.Subs[static_cast<size_t>(i - 1)].font == kFontUndecided && selectedForJob(ctx, static_cast<size_t>(i - 1)))
+            numbers.push_back(i);
+    LearnedTotals totals;
+    const bool learned = learnedOcr(
+        ctx, numbers,
+        [&](int32_t i) {
+            ctx.host().pumpMessages();
+            progress(i);
+            return !p.Cancel;
+        },
+        totals);
+    if (!learned) {
+        ctx.msg.log("Using the rule engine instead.");
+        return false;
+    }
+    recognised = totals.subtitles;
+    logLearnedTotals(ctx, totals);
+    return true;
+}
+
+// The letter statistic of all texts and the language it suggests, in the log; an English
+// guess selects the English table for the OCRs to come.
+void logStatistic(Context& ctx, OcrBatchResult& result) {
+    MessageLog& msg = ctx.msg;
+    msg.slog2("Making statistic", "");
+    msg.log("Statistic:");
+    result.letters = countLetters(ctx.prog.Subs);
+    if (result.totalGlyphs > 0) {
+        for (int letter = 0; letter < 26; ++letter) {
+            const int64_t n = result.letters[static_cast<size_t>(letter)];
+            msg.log(std::string(1, static_cast<char>('a' + letter)) + ": " + std::to_string(n) + " - " +
+                    percentText(n, result.totalGlyphs) + "%");
+        }
+        result.top = topLetters(result.letters);
+    }
+    msg.log2("Most important letters: " + result.top);
+    result.guess = guessLanguage(result.top);
+    if (result.guess == LanguageGuess::English) {
+        msg.log("It seems to be in English.");
+        ctx.opt.coLang = 1;   // chosen without applying the table to the texts now
+    } else if (result.guess == LanguageGuess::French) {
+        msg.log("It seems to be in French.");
+    }
+    // "Ready" and "Done." take the place of the last line: an empty one keeps the verdict.
+    if (result.guess != LanguageGuess::None) msg.log("");
+}
+
+}  // namespace
+
 OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
     Program& p = ctx.prog;
     MessageLog& msg = ctx.msg;
@@ -207,28 +265,8 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
             host.setTitle("Vantrel - OCRing " + std::to_string(int64_t{i} * 100 / count) + "%");
         };
 
-        bool learned = false;
-        if (ctx.opt.ocrEngine == kOcrLearned) {
-            std::vector<int32_t> numbers;
-            for (int32_t i = 1; i <= count; ++i)
-                if (p.Subs[static_cast<size_t>(i - 1)].font == kFontUndecided && selectedForJob(ctx, static_cast<size_t>(i - 1)))
-                    numbers.push_back(i);
-            LearnedTotals totals;
-            learned = learnedOcr(
-                ctx, numbers,
-                [&](int32_t i) {
-                    host.pumpMessages();
-                    progress(i);
-                    return !p.Cancel;
-                },
-                totals);
-            if (learned) {
-                result.recognised = totals.subtitles;
-                logLearnedTotals(ctx, totals);
-            } else {
-                msg.log("Using the rule engine instead.");
-            }
-        }
+        const bool learned =
+            ctx.opt.ocrEngine == kOcrLearned && ocrAllLearned(ctx, count, progress, result.recognised);
 
         for (int32_t i = 1; i <= count; ++i) {
             if (!selectedForJob(ctx, static_cast<size_t>(i - 1))) continue;
@@ -255,27 +293,7 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
         // The status update below replaces the last log line; an empty line takes that
         // place so the OCR time stays readable.
         msg.log("");
-        msg.slog2("Making statistic", "");
-        msg.log("Statistic:");
-        result.letters = countLetters(p.Subs);
-        if (result.totalGlyphs > 0) {
-            for (int letter = 0; letter < 26; ++letter) {
-                const int64_t n = result.letters[static_cast<size_t>(letter)];
-                msg.log(std::string(1, static_cast<char>('a' + letter)) + ": " + std::to_string(n) + " - " +
-                        percentText(n, result.totalGlyphs) + "%");
-            }
-            result.top = topLetters(result.letters);
-        }
-        msg.log2("Most important letters: " + result.top);
-        result.guess = guessLanguage(result.top);
-        if (result.guess == LanguageGuess::English) {
-            msg.log("It seems to be in English.");
-            ctx.opt.coLang = 1;   // chosen without applying the table to the texts now
-        } else if (result.guess == LanguageGuess::French) {
-            msg.log("It seems to be in French.");
-        }
-        // Likewise the verdict: "Ready" and "Done." below take the place of the last line.
-        if (result.guess != LanguageGuess::None) msg.log("");
+        logStatistic(ctx, result);
 
         p.ocrRunning = false;
         p.controls.mSRT = true;

@@ -137,6 +137,94 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
+// The cue number a line holds; junk in front of the number (a byte-order mark, say) goes from
+// the line, as do blanks after it.
+int32_t cueNumber(std::string& line) {
+    std::string number = line;
+    while (!number.empty() && (number.back() == ' ' || number.back() == '\t')) number.pop_back();
+    size_t lastOther = std::string::npos;
+    for (size_t k = 0; k < number.size(); ++k)
+        if (!isDigit(number[k])) lastOther = k;
+    if (lastOther != std::string::npos) number.erase(0, lastOther + 1);
+    line = number;
+    return leadingNumber(number);
+}
+
+// The lines of an SRT file and, per line, how many characters had no Windows-1252 code.
+struct CueLines {
+    const std::vector<std::string>& text;
+    const std::vector<size_t>& unmapped;
+};
+
+// Reads the text lines of cue `number` from line i on (to the blank line that ends it) into
+// s.text, wrapping lines wider than the safe area; notes what it met. Returns the width of
+// the widest line drawn.
+int readCueText(Context& ctx, const CueLines& lines, size_t& i, TSUP& s, int number, TextNotes& notes) {
+    const int safeWidth = pictureWidth(ctx.prog) - 2 * kSafeMargin;
+    int j = 0;
+    int widest = 0;
+    bool wrapped = false, tooWide = false;
+    while (i < lines.text.size()) {
+        const std::string text = trimmed(lines.text[i]);
+        const size_t lost = lines.unmapped[i];
+        ++i;
+        if (text.empty()) break;
+        if (lost > 0) {
+            if (notes.unmappedIn.empty() || notes.unmappedIn.back() != number) notes.unmappedIn.push_back(number);
+            notes.unmapped += lost;
+        }
+        noteMissingGlyphs(ctx, text, number, notes);
+        const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, tooWide);
+        wrapped = wrapped || pieces.size() > 1;
+        for (const std::string& piece : pieces) {
+            if (!s.text.empty()) s.text += '|';
+            s.text += piece;
+            widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), nullptr, false));
+            ++j;
+        }
+    }
+    if (wrapped) notes.wrapped.push_back(number);
+    if (tooWide) notes.tooWide.push_back(number);
+    s.lineCount = j;
+    return widest;
+}
+
+// Places a read cue: centred across, its last line on the stored LastLine and the lines above
+// it LineSpc apart.
+void placeCue(const Context& ctx, TSUP& s, int widest) {
+    TSUPObject& o = s.obj[0];
+    centre(o, pictureWidth(ctx.prog), widest);
+    // A cue without text gets the place of a one-line subtitle.
+    const int k = std::max(s.lineCount, 1);
+    // Wide arithmetic: the settings may hold anything the window let through.
+    const int64_t lastLine = ctx.opt.ieLastLine;
+    const int64_t baseline = lastLine - static_cast<int64_t>(k - 1) * ctx.opt.ieLineSpc;
+    o.y1 = static_cast<uint16_t>(std::clamp<int64_t>(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
+    o.y2 = static_cast<uint16_t>(std::clamp<int64_t>(rowBottom[0] + lastLine - rowBase[0], 0, kScreenHeight - 1));
+}
+
+// The log lines of what an import noticed about the text. Wrapped lines make the SRT preview
+// stale: it is rebuilt from the wrapped texts when the SRT page is shown.
+void logTextNotes(Context& ctx, const TextNotes& notes) {
+    for (size_t byte = 0; byte < notes.noGlyph.size(); ++byte) {
+        if (notes.noGlyph[byte] == 0) continue;
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(byte));
+        ctx.msg.log("No glyph for the character " + std::string(code) + " (first in subtitle " +
+                    std::to_string(notes.noGlyph[byte]) + "); it is left out of the picture.");
+    }
+    if (notes.unmapped > 0)
+        ctx.msg.log(std::to_string(notes.unmapped) +
+                    " characters without a Windows-1252 code were read as \"?\" in subtitles " +
+                    numberList(notes.unmappedIn));
+    if (!notes.wrapped.empty()) {
+        ctx.msg.log("Lines wider than the screen were wrapped in subtitles " + numberList(notes.wrapped));
+        ctx.prog.srtDirty = true;
+    }
+    if (!notes.tooWide.empty())
+        ctx.msg.log("A word wider than the screen stays whole in subtitles " + numberList(notes.tooWide));
+}
+
 }  // namespace
 
 int32_t leadingNumber(std::string_view text) {
@@ -212,7 +300,6 @@ int importSrt(Context& ctx, const std::string& path) {
     int r = -1;
     size_t i = 0;
     TextNotes notes;
-    const int safeWidth = pictureWidth(p) - 2 * kSafeMargin;
     try {
         p.Subs.clear();
         p.streamFile.clear();
@@ -223,15 +310,7 @@ int importSrt(Context& ctx, const std::string& path) {
                 ++i;
                 continue;
             }
-            // Junk in front of the number (a byte-order mark, say) goes, as do blanks after it.
-            std::string number = line;
-            while (!number.empty() && (number.back() == ' ' || number.back() == '\t')) number.pop_back();
-            size_t lastOther = std::string::npos;
-            for (size_t k = 0; k < number.size(); ++k)
-                if (!isDigit(number[k])) lastOther = k;
-            if (lastOther != std::string::npos) number.erase(0, lastOther + 1);
-            line = number;
-            const int32_t cue = leadingNumber(number);
+            const int32_t cue = cueNumber(line);
             // A cue needs its timing line; a number on the last line ends the import.
             if (cue < 1 || i + 1 >= lines.size()) {
                 ++i;
@@ -253,42 +332,8 @@ int importSrt(Context& ctx, const std::string& path) {
             s.endPTS = txt2ptm(s.endTime);
 
             i += 2;
-            int j = 0;
-            int widest = 0;
-            bool wrapped = false, tooWide = false;
-            while (i < lines.size()) {
-                const std::string text = trimmed(lines[i]);
-                const size_t lost = unmapped[i];
-                ++i;
-                if (text.empty()) break;
-                if (lost > 0) {
-                    if (notes.unmappedIn.empty() || notes.unmappedIn.back() != r + 1) notes.unmappedIn.push_back(r + 1);
-                    notes.unmapped += lost;
-                }
-                noteMissingGlyphs(ctx, text, r + 1, notes);
-                const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, tooWide);
-                wrapped = wrapped || pieces.size() > 1;
-                for (const std::string& piece : pieces) {
-                    if (!s.text.empty()) s.text += '|';
-                    s.text += piece;
-                    widest = std::max<int>(widest, DrawLine(ctx, piece, static_cast<uint8_t>(j), nullptr, false));
-                    ++j;
-                }
-            }
-            if (wrapped) notes.wrapped.push_back(r + 1);
-            if (tooWide) notes.tooWide.push_back(r + 1);
-            s.lineCount = j;
-            TSUPObject& o = s.obj[0];
-            centre(o, pictureWidth(p), widest);
-            // A cue without text gets the place of a one-line subtitle.
-            const int k = std::max(j, 1);
-            // Wide arithmetic: the settings may hold anything the window let through.
-            const int64_t lastLine = ctx.opt.ieLastLine;
-            const int64_t baseline = lastLine - static_cast<int64_t>(k - 1) * ctx.opt.ieLineSpc;
-            o.y1 = static_cast<uint16_t>(
-                std::clamp<int64_t>(baseline - topAboveBaseline(k), 0, kScreenHeight - 1));
-            o.y2 = static_cast<uint16_t>(
-                std::clamp<int64_t>(rowBottom[0] + lastLine - rowBase[0], 0, kScreenHeight - 1));
+            const int widest = readCueText(ctx, CueLines{lines, unmapped}, i, s, r + 1, notes);
+            placeCue(ctx, s, widest);
         }
     } catch (...) {
         tableShown();
@@ -305,24 +350,7 @@ int importSrt(Context& ctx, const std::string& path) {
     const int count = r + 1;
     ctx.msg.slog2("Ready.", "");
     ctx.msg.logn(std::to_string(count) + " subtitles loaded.");
-    for (size_t byte = 0; byte < notes.noGlyph.size(); ++byte) {
-        if (notes.noGlyph[byte] == 0) continue;
-        char code[8];
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(byte));
-        ctx.msg.log("No glyph for the character " + std::string(code) + " (first in subtitle " +
-                    std::to_string(notes.noGlyph[byte]) + "); it is left out of the picture.");
-    }
-    if (notes.unmapped > 0)
-        ctx.msg.log(std::to_string(notes.unmapped) +
-                    " characters without a Windows-1252 code were read as \"?\" in subtitles " +
-                    numberList(notes.unmappedIn));
-    if (!notes.wrapped.empty()) {
-        ctx.msg.log("Lines wider than the screen were wrapped in subtitles " + numberList(notes.wrapped));
-        // The preview is rebuilt from the wrapped texts when the SRT page is shown.
-        p.srtDirty = true;
-    }
-    if (!notes.tooWide.empty())
-        ctx.msg.log("A word wider than the screen stays whole in subtitles " + numberList(notes.tooWide));
+    logTextNotes(ctx, notes);
     ctx.msg.log2("");
     tableShown();
     job.reset();
