@@ -72,7 +72,7 @@ int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, int3
         const Cluster& c = table[g.cluster];
         double best = right ? -1e9 : 1e9;
         for (int y = 0; y < c.height; ++y) {
-            const double shift = shear * (baseline - (g.top + y));
+            const double shift = static_cast<double>(shear) * (baseline - (g.top + y));
             const auto row = static_cast<size_t>(y) * static_cast<size_t>(c.width);
             if (right) {
                 for (int x = c.width - 1; x >= 0; --x)
