@@ -20,6 +20,7 @@
 #include "support/session.h"
 
 using namespace vantrel;
+using vantrel::testing::slotRect;
 using vantrel::testing::Bytes;
 using vantrel::testing::PgsBuilder;
 using vantrel::testing::writeTempFile;
@@ -30,15 +31,6 @@ IndexedImage picture(int w, int h) {
     IndexedImage img;
     img.reset(w, h);
     return img;
-}
-
-TSUPObject rect(uint16_t x1, uint16_t y1, uint16_t x2, uint16_t y2) {
-    TSUPObject o;
-    o.x1 = x1;
-    o.y1 = y1;
-    o.x2 = x2;
-    o.y2 = y2;
-    return o;
 }
 
 }  // namespace
@@ -60,13 +52,13 @@ TEST(BluRayEncoder, RunForms) {
         SCOPED_TRACE(c.name);
         IndexedImage img = picture(1920, 4);
         std::copy(c.line.begin(), c.line.end(), img.pixels.begin() + 1920);
-        EXPECT_EQ(encodeBDObject(img, rect(0, 1, static_cast<uint16_t>(c.line.size()), 2)), c.expected);
+        EXPECT_EQ(encodeBDObject(img, slotRect(0, 1, static_cast<uint16_t>(c.line.size()), 2)), c.expected);
     }
     IndexedImage blank = picture(1920, 1);
-    EXPECT_EQ(encodeBDObject(blank, rect(0, 0, 1920, 1)), (Bytes{0x00, 0x47, 0x80, 0x00, 0x00}));
-    EXPECT_TRUE(encodeBDObject(blank, rect(5, 0, 5, 1)).empty());
+    EXPECT_EQ(encodeBDObject(blank, slotRect(0, 0, 1920, 1)), (Bytes{0x00, 0x47, 0x80, 0x00, 0x00}));
+    EXPECT_TRUE(encodeBDObject(blank, slotRect(5, 0, 5, 1)).empty());
     // A rectangle past the picture reads colour 0 there instead of leaving the picture.
-    EXPECT_EQ(encodeBDObject(blank, rect(1900, 0, 2000, 2)), (Bytes{0x00, 0x40, 0x64, 0x00, 0x00, 0x00, 0x40, 0x64, 0x00, 0x00}));
+    EXPECT_EQ(encodeBDObject(blank, slotRect(1900, 0, 2000, 2)), (Bytes{0x00, 0x40, 0x64, 0x00, 0x00, 0x00, 0x40, 0x64, 0x00, 0x00}));
 }
 
 TEST(HdDvdEncoder, RunFormsAndFields) {
@@ -74,7 +66,7 @@ TEST(HdDvdEncoder, RunFormsAndFields) {
         IndexedImage img = picture(8, 1);
         img.pixels[0] = 2;
         OutBuffer out;
-        encodeHDField(out, img, rect(0, 0, 1, 0), 0);
+        encodeHDField(out, img, slotRect(0, 0, 1, 0), 0);
         EXPECT_EQ(out.bytes(), (Bytes{0xA8, 0x00}));
     }
     {
@@ -84,7 +76,7 @@ TEST(HdDvdEncoder, RunFormsAndFields) {
         std::fill(img.pixels.begin(), img.pixels.begin() + 200, 9);
         img.pixels[200] = 1;
         OutBuffer out;
-        encodeHDField(out, img, rect(0, 0, 201, 0), 0);
+        encodeHDField(out, img, slotRect(0, 0, 201, 0), 0);
         OutBuffer expected;
         expected.putBits(0b11, 2), expected.putBits(9, 8), expected.putBits(0x80 | 127, 8);
         expected.putBits(0b11, 2), expected.putBits(9, 8), expected.putBits(0x80 | 55, 8);
@@ -98,11 +90,11 @@ TEST(HdDvdEncoder, RunFormsAndFields) {
         for (int y = 100; y <= 103; ++y) img.at(0, y) = static_cast<uint8_t>(y - 100);
         OutBuffer out;
         for (int k = 0; k < 20; ++k) out.putByte(0);
-        encodeHDField(out, img, rect(0, 100, 1, 103), 0);
+        encodeHDField(out, img, slotRect(0, 100, 1, 103), 0);
         EXPECT_EQ(out.outLen(), 24u);
         EXPECT_EQ(out.bytes()[20], 0x88);   // colour 0 to the end of line 100
         EXPECT_EQ(out.bytes()[22], 0xA8);   // colour 2 on line 102
-        encodeHDField(out, img, rect(0, 100, 1, 103), 1);
+        encodeHDField(out, img, slotRect(0, 100, 1, 103), 1);
         EXPECT_EQ(out.bytes()[24], 0x98);   // colour 1 on line 101
         EXPECT_EQ(out.bytes()[26], 0xB8);   // colour 3 on line 103
         EXPECT_EQ(out.bytes()[19], 28 - 10);   // control offset stored after field 1
@@ -171,7 +163,7 @@ std::string sourceStream(int subtitles, uint16_t w, uint16_t h, bool clear = tru
         IndexedImage img = picture(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) img.at(x, y) = static_cast<uint8_t>((x / 7 + y / 5 + k) % 3 == 0 ? 200 : (x + y) % 4);
-        const Bytes rle = encodeBDObject(img, rect(0, 0, w, h));
+        const Bytes rle = encodeBDObject(img, slotRect(0, 0, w, h));
         b.pcs(t, {{0, 0, 100, 900}});
         b.wds(t, {{0, 100, 900, w, h}});
         b.pds(t, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 200},
@@ -278,7 +270,7 @@ TEST(BluRayWriter, TimingRowsKeepTheDecoderModel) {
             IndexedImage img = picture(t.w, t.h);
             for (int y = 0; y < t.h; ++y)
                 for (int x = 0; x < t.w; ++x) img.at(x, y) = static_cast<uint8_t>(x < 2 || y < 2 ? 1 : 1 + (x / 40 + y / 30) % 3);
-            const Bytes rle = encodeBDObject(img, rect(0, 0, t.w, t.h));
+            const Bytes rle = encodeBDObject(img, slotRect(0, 0, t.w, t.h));
             b.pcs(t.start, {{0, 0, t.x, t.y}}).wds(t.start, {{0, t.x, t.y, t.w, t.h}});
             b.pds(t.start, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 200}});
             size_t at = 0;
@@ -328,7 +320,7 @@ TEST(BluRayWriter, LargeObjectsAreFragmented) {
     PgsBuilder b;
     IndexedImage img = picture(1900, 200);
     for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(1 + (i % 2));
-    const Bytes rle = encodeBDObject(img, rect(0, 0, 1900, 200));
+    const Bytes rle = encodeBDObject(img, slotRect(0, 0, 1900, 200));
     b.pcs(0, {{0, 0, 10, 800}}).wds(0, {{0, 10, 800, 1900, 200}}).pds(0, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}});
     size_t at = 0;
     for (bool first = true; at < rle.size(); first = false) {
@@ -376,7 +368,7 @@ TEST(HdDvdWriter, PacketLayout) {
     PgsBuilder b;
     IndexedImage img = picture(200, 21);
     for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(i % 5);
-    const Bytes rle = encodeBDObject(img, rect(0, 0, 200, 21));
+    const Bytes rle = encodeBDObject(img, slotRect(0, 0, 200, 21));
     b.pcs(90000, {{0, 0, 100, 901}}).wds(90000, {{0, 100, 901, 200, 21}}).pds(90000, {{1, 235, 128, 128, 255}});
     b.ods(90000, 0, true, true, rle, 200, 21).end(90000).pcs(270000, {}).end(270000);
     s.load(writeTempFile("hd-src.sup", b.bytes()));
@@ -462,7 +454,7 @@ TEST(HdDvdWriter, AreaIsExactlyWhatTheFieldsCode) {
         SCOPED_TRACE(c.name);
         IndexedImage img = picture(c.w, c.h);
         for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>(1 + i % 3);
-        const Bytes rle = encodeBDObject(img, rect(0, 0, c.w, c.h));
+        const Bytes rle = encodeBDObject(img, slotRect(0, 0, c.w, c.h));
         PgsBuilder b;
         b.pcs(90000, {{0, 0, c.x, c.y}}).wds(90000, {{0, c.x, c.y, c.w, c.h}});
         b.pds(90000, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 255}});
@@ -705,7 +697,7 @@ Bytes inkBlock(uint16_t w, uint16_t h, uint8_t ground, uint8_t ink) {
     IndexedImage img = picture(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) img.at(x, y) = x >= w / 3 && x < 2 * w / 3 ? ink : ground;
-    return encodeBDObject(img, rect(0, 0, w, h));
+    return encodeBDObject(img, slotRect(0, 0, w, h));
 }
 
 const std::vector<PgsBuilder::Entry> kInk = {{1, 235, 128, 128, 255}, {2, 81, 240, 90, 255}, {3, 41, 110, 240, 160}};

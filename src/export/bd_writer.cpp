@@ -170,6 +170,7 @@ private:
     VideoFormat video_;
     uint16_t composition_ = 0;
 };
+
 }  // namespace
 
 int expBD(Context& ctx, const std::string& fileName) {

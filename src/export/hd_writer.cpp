@@ -61,6 +61,7 @@ uint16_t hdStopDelay(Context& ctx, const TSUP& s, uint32_t end, int& logged) {
     ++logged;
     return 0xFFFF;
 }
+
 }  // namespace
 
 int expHD(Context& ctx, const std::string& fileName) {
