@@ -33,6 +33,24 @@ struct Segment {
     std::string len() const { return hexUpper(static_cast<uint64_t>(length), 2); }
 };
 
+// The ids an epoch set, so that a new epoch clears just those entries of its tables: a
+// stream starts an epoch with nearly every subtitle.
+template <size_t N>
+struct UsedIds {
+    std::bitset<N> seen;
+    std::vector<uint16_t> ids;
+
+    void set(size_t id) {
+        if (seen.test(id)) return;
+        seen.set(id);
+        ids.push_back(static_cast<uint16_t>(id));
+    }
+    void clear() {
+        for (const uint16_t id : ids) seen.reset(id);
+        ids.clear();
+    }
+};
+
 // An object as defined in the current epoch: its size and where its fragments lie.
 struct EpochObject {
     bool defined = false;
@@ -416,19 +434,18 @@ private:
     // Clears the entries of `table` that the epoch set. Most display sets start an epoch; the
     // tables hold some 40 KB, of which an epoch sets a few entries.
     template <typename Table, size_t N>
-    static void forget(Table& table, std::bitset<N>& used) {
-        for (size_t id = 0; id < N; ++id)
-            if (used.test(id)) table[id] = {};
-        used.reset();
+    static void forget(Table& table, UsedIds<N>& used) {
+        for (const uint16_t id : used.ids) table[id] = {};
+        used.clear();
     }
 
     // The epoch: objects by id, windows and palettes by their ids, and which ids it set.
     std::array<EpochObject, kMaxObjectIds> objects_{};
     std::array<EpochWindow, 256> windows_{};
     std::array<EpochPalette, 256> palettes_{};
-    std::bitset<kMaxObjectIds> usedObjects_;
-    std::bitset<256> usedWindows_;
-    std::bitset<256> usedPalettes_;
+    UsedIds<kMaxObjectIds> usedObjects_;
+    UsedIds<256> usedWindows_;
+    UsedIds<256> usedPalettes_;
     EpochPalette lastPalette_;
     // The display set being read: whether it opened a record, its objects and palette id.
     bool pending_ = false;
