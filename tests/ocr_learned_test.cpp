@@ -14,7 +14,9 @@
 #include "export/writers.h"
 #include "ocr/learned/glyphs.h"
 #include "ocr/learned/learned.h"
+#include "ocr/learned/library.h"
 #include "ocr/learned/reading.h"
+#include "ocr/learned/relabel.h"
 #include "ocr/ocr.h"
 #include "ocr/ocr_batch.h"
 #include "render/palette.h"
@@ -352,6 +354,57 @@ TEST(LearnedStream, ExportedTextReadsBack) {
     EXPECT_GT(totals.teacherCrops, 0);
     EXPECT_GE(totals.teacherGlyphs, totals.teacherCrops);
     EXPECT_EQ(totals.unknown, 0);
+}
+
+// The reading keeps its glyphs: every text is rebuilt from them exactly, and what the user
+// confirms goes to the library, from which the next stream in the font is read without the
+// teacher.
+TEST(LearnedStream, KeptGlyphsRebuildTheTextsAndTheLibraryTeachesTheNextStream) {
+    const std::vector<std::string> first = {
+        "Where are you going?\nI don't know yet.",
+        "<i>Somewhere far away</i>\n<i>a bell was ringing.</i>",
+        "We should leave now, okay?",
+    };
+    StreamSession a;
+    exportedStream(a, first, "library episode 1");
+    LearnedTotals totals;
+    ASSERT_TRUE(runLearnedEngine(a.ctx, {1, 2, 3}, {}, totals)) << a.host.logText();
+    const GlyphReview& review = a.prog.glyphs.review;
+    ASSERT_EQ(review.glyphs.size(), static_cast<size_t>(totals.clusters));
+    ASSERT_EQ(review.texts.size(), first.size());
+    for (const ReviewText& t : review.texts) {
+        SCOPED_TRACE(t.subtitle);
+        EXPECT_EQ(buildReviewText(review, t).text, a.prog.Subs[static_cast<size_t>(t.subtitle - 1)].text);
+    }
+    int64_t places = 0;
+    for (const ReviewGlyph& g : review.glyphs) {
+        places += static_cast<int64_t>(g.places.size());
+        EXPECT_TRUE(g.known);
+        EXPECT_NE(g.naming, GlyphNaming::Unknown);
+        EXPECT_NE(g.naming, GlyphNaming::Library);
+    }
+    EXPECT_EQ(places, totals.glyphs);
+
+    a.prog.glyphs.library.path = testing::writeTempFile("library episode.lib", {});
+    for (size_t i = 0; i < review.glyphs.size(); ++i)
+        ASSERT_TRUE(confirmGlyph(a.ctx, static_cast<int32_t>(i))) << review.glyphs[i].label;
+
+    const std::vector<std::string> second = {"I don't know where you are going.", "<i>a bell far away</i>"};
+    StreamSession b;
+    exportedStream(b, second, "library episode 2");
+    b.prog.glyphs.library.path = a.prog.glyphs.library.path;
+    loadGlyphLibrary(b.prog.glyphs.library);
+    LearnedTotals next;
+    ASSERT_TRUE(runLearnedEngine(b.ctx, {1, 2}, {}, next)) << b.host.logText();
+    EXPECT_EQ(next.teacherLines, 0);
+    EXPECT_EQ(b.prog.Subs[0].text, second[0]);
+    EXPECT_EQ(b.prog.Subs[1].text, second[1]);
+    for (const ReviewGlyph& g : b.prog.glyphs.review.glyphs) EXPECT_EQ(g.naming, GlyphNaming::Library);
+    // Without the library the teacher reads again.
+    StreamSession c;
+    exportedStream(c, second, "library episode 2 alone");
+    ASSERT_TRUE(runLearnedEngine(c.ctx, {1, 2}, {}, next)) << c.host.logText();
+    EXPECT_GT(next.teacherLines, 0);
 }
 
 TEST(LearnedStream, MissingLanguageFallsBackToTheRules) {

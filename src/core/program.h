@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/glyph_review.h"
 #include "core/pictures.h"
 #include "core/subtitle.h"
 
@@ -70,6 +71,10 @@ struct Program {
     SidePanel panel;
     bool italicOn = false;                  // "<i>" seen by the text renderer
     std::array<uint16_t, 10> lineY{};       // baselines of text lines 1..10, bottom first
+
+    // The glyphs of the last learned reading (emptied by every load and import) and the
+    // user's glyph library.
+    GlyphState glyphs;
 };
 
 // The video format the table's subtitles are placed in: what a Blu-ray stream names, else

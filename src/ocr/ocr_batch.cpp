@@ -46,8 +46,16 @@ void logLearnedTotals(Context& ctx, const LearnedTotals& t) {
 // result as the rule engine's OCR does. False when the engine could not run.
 bool learnedOne(Context& ctx, int32_t n, const OcrCommandView& view) {
     LearnedTotals totals;
+    // The glyphs of the whole stream stay under review; the subtitle read alone leaves it,
+    // so relabelling a glyph does not overwrite what this reading wrote.
+    GlyphReview review = std::move(ctx.prog.glyphs.review);
     std::vector<LearnedOverlay> overlay;
-    if (!learnedOcr(ctx, {n}, {}, totals, &overlay)) return false;
+    const bool read = learnedOcr(ctx, {n}, {}, totals, &overlay);
+    ctx.prog.glyphs.review = std::move(review);
+    if (!read) return false;
+    auto& texts = ctx.prog.glyphs.review.texts;
+    texts.erase(std::remove_if(texts.begin(), texts.end(), [n](const ReviewText& t) { return t.subtitle == n; }),
+                texts.end());
     // The boxes are the glyphs' own, italic ones included: no skew to add.
     OcrSettings settings = OcrSettings::from(ctx.opt);
     settings.skewMul = 1;

@@ -110,6 +110,7 @@ LoadResult Load(Context& ctx) {
     p.Subs.shrink_to_fit();
     p.video = {};
     p.palLinks.clear();
+    p.glyphs.review = {};
     LoadState st{file};
     LoadResult result = LoadResult::Loaded;
     try {

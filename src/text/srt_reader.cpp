@@ -303,6 +303,7 @@ int importSrt(Context& ctx, const std::string& path) {
     try {
         p.Subs.clear();
         p.streamFile.clear();
+        p.glyphs.review = {};
         while (i < lines.size() && !p.Cancel) {
             ctx.host().pumpMessages();
             std::string& line = lines[i];

@@ -138,6 +138,10 @@ bool isSmall(const Part& p, int bandHeight) { return (p.bottom - p.top + 1) * 20
 
 }  // namespace
 
+uint64_t glyphHash(int width, int height, Rise rise, const std::vector<uint8_t>& bits) {
+    return hashBits(width, height, rise, bits);
+}
+
 std::array<bool, 256> inkEntries(const PaletteState& pal, const std::array<uint32_t, 256>& counts) {
     std::array<bool, 256> ink{};
     // The most used opaque entry, and the most used one far from it: of the two, the darker

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/glyph_review.h"
 #include "core/pictures.h"
 
 namespace vantrel {
@@ -49,7 +50,13 @@ struct Cluster {
     float slant = 0;                 // best deslant shear, 0 for upright or symmetric shapes
     int8_t lean = 0;                 // +1 italic, -1 upright, 0 cannot tell
     bool slantDone = false;
+    GlyphNaming naming = GlyphNaming::Unknown;
+    int8_t italic = -1;              // set by the library: -1 each word decides, 0 upright, 1 italic
+    std::map<std::string, double> tally;   // the votes that named it, kept for review
 };
+
+// The 64-bit hash a bitmap is indexed by (size, rise and bits).
+uint64_t glyphHash(int width, int height, Rise rise, const std::vector<uint8_t>& bits);
 
 // All distinct bitmaps of a stream: identical bitmaps (same size, rise and bits) share one
 // entry, found by a 64-bit hash and an exact compare.

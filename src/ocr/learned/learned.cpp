@@ -13,7 +13,9 @@
 
 #include "ocr/correction.h"
 #include "ocr/learned/glyphs.h"
+#include "ocr/learned/library.h"
 #include "ocr/learned/reading.h"
+#include "ocr/learned/relabel.h"
 #include "ocr/learned/teacher.h"
 #include "ocr/ocr.h"
 #include "platform/files.h"
@@ -80,8 +82,11 @@ private:
     bool curly(const Cluster& c, const std::vector<int32_t>& commas) const;
     bool dotAt(int32_t cluster) const;
     bool ellipsisAt(const TextLine& line, size_t g, size_t last) const;
-    std::string lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
-                         int32_t& uprightWords, int32_t& chars, LineBand* band);
+    void consultLibrary();
+    // The words of a line as written, each glyph with its text; records the glyphs' places and,
+    // with `band`, the glyphs' frames for the picture's overlay.
+    std::vector<ReviewWord> lineWords(const TextLine& line, uint8_t font, int32_t number, int32_t lineIndex,
+                                      LineBand* band);
 
     Context& ctx_;
     Teacher& teacher_;
@@ -95,6 +100,8 @@ private:
     int32_t period_ = -1;   // the most frequent bitmap read as "."
     double xHeight_ = 20;
     std::optional<Dictionary> dictionary_;
+    GlyphReview review_;
+    std::vector<int32_t> ilChanged_;   // places where the I/l choice changed a glyph's label
 };
 
 void LearnedRun::readPage(int32_t n) {
@@ -422,6 +429,8 @@ void LearnedRun::decideVotes() {
                                            [](const auto& a, const auto& b) { return a.second < b.second; });
         c.label = best->first;
         c.known = true;
+        c.naming = c.votes.size() == 1 ? GlyphNaming::Teacher : GlyphNaming::Vote;
+        c.tally = std::move(c.votes);
         c.votes.clear();
     }
     // Tesseract reads ’ as ' and a dash as - ; the shapes tell. A raised mark shaped like
@@ -453,7 +462,7 @@ void LearnedRun::decideVotes() {
     };
     const int smallHeight = median(smalls), capHeight = median(caps);
     for (Cluster& c : table_.all()) {
-        if (!c.known) continue;
+        if (!c.known || c.naming == GlyphNaming::Library) continue;
         const bool apostrophe = c.label == "'" || c.label == "\x91" || c.label == "\x92";
         if (apostrophe && c.rise == Rise::Raised && curly(c, commas)) {
             // A curly mark with its head on top is ’, with its head below ‘.
@@ -543,6 +552,7 @@ void LearnedRun::nearMatches() {
         if (any && agree) {
             u.label = label;
             u.known = true;
+            u.naming = GlyphNaming::Similar;
         }
     }
 }
@@ -579,6 +589,7 @@ void LearnedRun::learn() {
             for (size_t g = 1; g < l.glyphs.size(); ++g) gaps.push_back(gapBefore(l, g));
     spaceGap_ = spaceThreshold(gaps, static_cast<int32_t>(xHeight_));
     totals_.clusters = static_cast<int64_t>(table_.all().size());
+    consultLibrary();
 
     std::unordered_set<uint64_t> used;   // words already sent
     for (int pass = 0; pass < kTeacherPasses && teacher_.available(); ++pass) {
@@ -641,8 +652,22 @@ void LearnedRun::tallyItalics() {
             }
 }
 
-std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKnown, int32_t& italicWords,
-                                 int32_t& uprightWords, int32_t& chars, LineBand* band) {
+void LearnedRun::consultLibrary() {
+    // Bitmaps the user named before need no teacher: the library's label and italic flag.
+    const GlyphLibrary& lib = ctx_.prog.glyphs.library;
+    if (!lib.use || lib.glyphs.empty()) return;
+    for (Cluster& c : table_.all()) {
+        const LibraryGlyph* g = findLibraryGlyph(lib, c.width, c.height, static_cast<uint8_t>(c.rise), c.bits);
+        if (!g) continue;
+        c.known = true;
+        c.label = g->label;
+        c.italic = g->italic;
+        c.naming = GlyphNaming::Library;
+    }
+}
+
+std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font, int32_t number, int32_t lineIndex,
+                                               LineBand* band) {
     auto words = wordsIn(line);
     // An ellipsis set wide apart reaches over the space threshold: a gap between two dots
     // of an even row of three is no space.
@@ -679,9 +704,12 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
         if (font == kFontNormal) i = 0;
         if (font == kFontItalic) i = 1;
     }
-    const bool tags = ctx_.opt.cbTags;
-    std::string text;
+    const bool dictionary = dictionary_ && dictionary_->loaded();
+    std::vector<ReviewWord> out;
     for (size_t w = 0; w < words.size(); ++w) {
+        ReviewWord rw;
+        rw.lineStart = w == 0;
+        rw.italic = italic[w] != 0;
         std::string word;
         auto frame = [&](size_t g, unsigned char ch) {
             if (!band) return;
@@ -690,18 +718,30 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
         };
         for (size_t g = words[w].first; g <= words[w].second; ++g) {
             const int32_t id = line.glyphs[g].cluster;
+            auto place = [&](size_t at) {
+                const int32_t c = line.glyphs[at].cluster;
+                if (c >= 0)
+                    review_.glyphs[static_cast<size_t>(c)].places.push_back(
+                        {number, lineIndex, static_cast<int32_t>(at)});
+            };
             if (ellipsisAt(line, g, words[w].second)) {
-                for (size_t k = 0; k < 3; ++k) frame(g + k, '.');
+                for (size_t k = 0; k < 3; ++k) {
+                    frame(g + k, '.');
+                    place(g + k);
+                }
+                rw.pieces.push_back({-1, false, "\x85"});
                 word += '\x85';
                 g += 2;
                 continue;
             }
             frame(g, id >= 0 && table_[id].known && !table_[id].label.empty() ? static_cast<unsigned char>(table_[id].label[0]) : 0);
+            place(g);
             if (id >= 0 && table_[id].known) {
+                rw.pieces.push_back({id, false, table_[id].label});
                 word += table_[id].label;
             } else {
+                rw.pieces.push_back({id, true, std::string(1, kUnknownMark)});
                 word += kUnknownMark;
-                allKnown = false;
                 ++totals_.unknown;
             }
         }
@@ -713,27 +753,29 @@ std::string LearnedRun::lineText(const TextLine& line, uint8_t font, bool& allKn
         auto letter = [](unsigned char c) { return std::isalpha(c) || c >= 0xC0 || c == '\''; };
         while (a < b && !letter(static_cast<unsigned char>(word[a]))) ++a;
         while (b > a && !letter(static_cast<unsigned char>(word[b - 1]))) --b;
+        bool rejected = false;
         if (b > a) {
             const std::string core = word.substr(a, b - a);
             std::function<bool(const std::string&)> known;
-            if (dictionary_ && dictionary_->loaded()) known = [this](const std::string& s) { return dictionary_->knows(s); };
+            if (dictionary) known = [this](const std::string& s) { return dictionary_->knows(s); };
             word.replace(a, b - a, chooseIl(core, known));
+            rejected = dictionary && !dictionary_->knows(word.substr(a, b - a));
         }
-        chars += static_cast<int32_t>(word.size());
-        if (italic[w]) ++italicWords;
-        else ++uprightWords;
-        if (w > 0) {
-            if (tags && italic[w - 1] && !italic[w]) text += "</i>";
-            text += ' ';
-            ++chars;
-            if (tags && !italic[w - 1] && italic[w]) text += "<i>";
-        } else if (tags && italic[w]) {
-            text += "<i>";
+        // Each glyph keeps its share of the word as written (the I/l choice keeps lengths).
+        size_t at = 0;
+        for (ReviewPiece& p : rw.pieces) {
+            const std::string written = word.substr(std::min(at, word.size()), p.text.size());
+            at += p.text.size();
+            if (p.glyph >= 0) {
+                ReviewGlyph& g = review_.glyphs[static_cast<size_t>(p.glyph)];
+                if (!p.unknown && written != p.text) ++ilChanged_[static_cast<size_t>(p.glyph)];
+                if (rejected) ++g.rejected;
+            }
+            p.text = written;
         }
-        text += word;
+        out.push_back(std::move(rw));
     }
-    if (tags && !words.empty() && italic.back()) text += "</i>";
-    return text;
+    return out;
 }
 
 void LearnedRun::write() {
@@ -743,15 +785,33 @@ void LearnedRun::write() {
         if (c.known && c.label == "." && (period_ < 0 || c.count > table_[period_].count)) period_ = static_cast<int32_t>(i);
     }
     tallyItalics();
+    review_ = {};
+    review_.tags = ctx_.opt.cbTags;
+    review_.coLang = ctx_.opt.coLang;
+    review_.glyphs.reserve(table_.all().size());
+    for (const Cluster& c : table_.all()) {
+        ReviewGlyph g;
+        g.width = c.width;
+        g.height = c.height;
+        g.rise = static_cast<uint8_t>(c.rise);
+        g.bits = c.bits;
+        g.known = c.known;
+        g.label = c.label;
+        g.naming = c.known ? c.naming : GlyphNaming::Unknown;
+        g.italic = c.italic;
+        g.leans = c.lean > 0;
+        g.votes = c.tally;
+        review_.glyphs.push_back(std::move(g));
+    }
+    ilChanged_.assign(table_.all().size(), 0);
     for (const Page& p : pages_) {
         TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
         ++totals_.subtitles;
         if (p.lines.empty()) continue;   // a picture without ink changes nothing
-        bool allKnown = true;
-        int32_t italicWords = 0, uprightWords = 0, chars = 0;
-        std::string text;
+        ReviewText t;
+        t.subtitle = p.number;
+        t.fontMode = sub.font;
         for (size_t li = 0; li < p.lines.size(); ++li) {
-            if (li > 0) text += '|';
             LineBand* band = nullptr;
             if (overlay_) {
                 // A slot's lines go together; the next slot starts a new overlay.
@@ -762,15 +822,20 @@ void LearnedRun::write() {
                 band->lineTop = p.lines[li].top;
                 band->lineBottom = p.lines[li].bottom + 1;
             }
-            text += lineText(p.lines[li], sub.font, allKnown, italicWords, uprightWords, chars, band);
+            for (ReviewWord& w : lineWords(p.lines[li], sub.font, p.number, static_cast<int32_t>(li), band))
+                t.words.push_back(std::move(w));
         }
-        if (sub.font == kFontUndecided || sub.font == kFontAuto) sub.font = italicWords == 0 ? kFontNormal : (uprightWords == 0 ? kFontItalic : kFontAuto);
-        sub.ocrOK = allKnown ? 1 : 0;
-        sub.lineCount = static_cast<int32_t>(p.lines.size());
-        sub.charCount = chars;
-        applyReplacements(text, ctx_.opt.coLang);
-        if (sub.locked == 0) sub.text = text;
+        storeBuiltText(sub, t.fontMode, buildReviewText(review_, t));
+        review_.texts.push_back(std::move(t));
     }
+    for (size_t i = 0; i < review_.glyphs.size(); ++i) {
+        ReviewGlyph& g = review_.glyphs[i];
+        if (g.known && g.naming != GlyphNaming::Library && ilChanged_[i] * 2 > static_cast<int32_t>(g.places.size()))
+            g.naming = GlyphNaming::Dictionary;
+    }
+    std::stable_sort(review_.texts.begin(), review_.texts.end(),
+                     [](const ReviewText& a, const ReviewText& b) { return a.subtitle < b.subtitle; });
+    ctx_.prog.glyphs.review = std::move(review_);
 }
 
 }  // namespace
