@@ -230,3 +230,108 @@ TEST(Cli, CheckReportsViolationsAndExitsByThem) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot open file"), std::string::npos) << r.err;
 }
+
+namespace {
+
+// A Blu-ray stream of a few lines drawn with the glyph atlas.
+std::string atlasStream(const std::string& name) {
+    const std::string srt =
+        "1\n00:00:01,000 --> 00:00:03,000\nWhere are you going?\n\n"
+        "2\n00:00:04,000 --> 00:00:06,000\nI don't know yet.\n\n"
+        "3\n00:00:07,000 --> 00:00:09,000\nWe are going now.\n";
+    const std::string sup = writeTempFile(name + ".sup", {});
+    const auto r = cli({"export", writeTempFile(name + ".srt", Bytes(srt.begin(), srt.end())), "--format", "bd", "-o", sup});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return sup;
+}
+
+// A library file holding every glyph a `glyphs --json` listing names.
+std::string libraryFrom(const nlohmann::json& listing, const std::string& path) {
+    std::string text = "VANTREL GLYPH LIBRARY\nversion 1\n";
+    size_t n = 0;
+    for (const auto& g : listing["clusters"]) {
+        if (!g["known"].get<bool>()) continue;
+        text += "glyph " + std::to_string(g["width"].get<int>()) + " " + std::to_string(g["height"].get<int>()) + " " +
+                std::to_string(g["rise"].get<int>()) + " -1 " + g["bitmap"].get<std::string>() + " " +
+                g["label"].get<std::string>() + "\n";
+        ++n;
+    }
+    text += "end " + std::to_string(n) + "\n";
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+std::string teacherRead(const CommandResult& r) {
+    const size_t at = r.err.find("the teacher read ");
+    return at == std::string::npos ? "?" : r.err.substr(at + 17, r.err.find(' ', at + 17) - at - 17);
+}
+
+}  // namespace
+
+TEST(Cli, GlyphsListsTheClustersAndTheLibraryReplacesTheTeacher) {
+    const std::string sup = atlasStream("glyphs listing");
+    const auto listed = cli({"glyphs", sup, "--json", "--no-glyphs"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const auto j = nlohmann::json::parse(listed.out);
+    EXPECT_GT(j["teacherLines"].get<int>(), 0);
+    int64_t count = 0;
+    for (const auto& g : j["clusters"]) {
+        count += g["count"].get<int64_t>();
+        EXPECT_TRUE(g["naming"] == "teacher" || g["naming"] == "vote" || g["naming"] == "similar" ||
+                    g["naming"] == "dictionary" || g["naming"] == "unknown")
+            << g;
+        EXPECT_FALSE(g["subtitles"].empty());
+    }
+    EXPECT_EQ(count, j["glyphs"].get<int64_t>());
+
+    const std::string config = writeTempFile("glyphs config", {}) + ".d";
+    const std::string mine = libraryFrom(j, config + "/Corvane Labs/glyph-library.txt");
+    const auto taught = cli({"glyphs", sup, "--json", "--glyphs", mine});
+    ASSERT_EQ(taught.status, 0) << taught.err;
+    const auto t = nlohmann::json::parse(taught.out);
+    EXPECT_EQ(t["teacherLines"], 0);
+    for (const auto& g : t["clusters"]) EXPECT_EQ(g["naming"], "library") << g;
+
+    // ocr consults the user's own library unless told otherwise.
+    auto withConfig = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"XDG_CONFIG_HOME=" + config, VANTREL_CLI});
+        return runCommand("/usr/bin/env", args);
+    };
+    const auto own = withConfig({"ocr", sup});
+    ASSERT_EQ(own.status, 0) << own.err;
+    EXPECT_EQ(teacherRead(own), "0") << own.err;
+    EXPECT_NE(own.out.find("Where are you going?"), std::string::npos) << own.out;
+    EXPECT_NE(teacherRead(withConfig({"ocr", sup, "--no-glyphs"})), "0");
+}
+
+TEST(Cli, GlyphLibraryOptionsRefuseWhatTheyCannotUse) {
+    const std::string sup = atlasStream("glyphs refused");
+    const std::string bad = writeTempFile("bad library.txt", {'P', 'N', 'G', '\n'});
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"ocr", sup, "--glyphs", bad}, 1, "is no Vantrel glyph library"},
+        {{"glyphs", sup, "--glyphs", bad + ".none"}, 1, "does not exist"},
+        {{"ocr", sup, "--glyphs", bad, "--no-glyphs"}, 2, "exclude each other"},
+        {{"glyphs"}, 2, "one FILE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.size() > 2 ? c.args[2] + " " + c.args.back() : c.args[0]);
+        const auto r = cli(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    // A damaged library of the user's own is skipped with a warning.
+    const std::string config = writeTempFile("glyphs bad config", {}) + ".d";
+    std::filesystem::create_directories(config + "/Corvane Labs");
+    std::filesystem::copy_file(bad, config + "/Corvane Labs/glyph-library.txt");
+    const auto r = runCommand("/usr/bin/env", {"XDG_CONFIG_HOME=" + config, VANTREL_CLI, "ocr", sup});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("It is not used."), std::string::npos) << r.err;
+}

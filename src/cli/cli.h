@@ -71,6 +71,11 @@ struct Session {
 // Applies the --set options; prints the error and returns false for an unknown name or value.
 bool applySets(const Args& args, Options& opt);
 
+// Loads the glyph library the learned engine consults: --glyphs FILE, none with --no-glyphs,
+// else the user's own (a damaged one is skipped with a warning). Returns an exit status:
+// kUsage for both options at once, kFailed for a FILE that cannot be read.
+int useGlyphLibrary(const Args& args, Session& s);
+
 // Loads FILE into the session as the window's Load does. Returns an exit status.
 int loadInput(Session& s, const std::string& file);
 

@@ -48,6 +48,7 @@ int runOcr(const Args& args) {
             return kUsage;
         }
     }
+    if (const int status = useGlyphLibrary(args, s); status != kOk) return status;
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
 
@@ -69,7 +70,8 @@ int runOcr(const Args& args) {
 
 const bool registered = registerSubcommand({
     "ocr",
-    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE] [--srt-encoding utf8|cp1252] [--forced-only]",
+    "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE] [--srt-encoding utf8|cp1252] [--forced-only]"
+    " [--glyphs LIBRARY | --no-glyphs]",
     "Loads FILE, recognises the text of every subtitle and writes it as SubRip text\n"
     "(UTF-8 without a byte-order mark unless told otherwise, CR LF line ends) to OUT.srt,\n"
     "or to stdout without -o. Totals, the letter statistic and the language guess go to\n"
@@ -81,9 +83,13 @@ const bool registered = registerSubcommand({
     "  --lang CODE       Tesseract language of the learned engine: eng (default), fra, deu,\n"
     "                    spa, ita, nld, por; stored as OcrLang\n"
     "  --srt-encoding E  utf8 (the default) or cp1252 (Windows-1252); stored as SrtEncoding\n"
-    "  --forced-only     recognise the forced subtitles only\n",
-    {"--forced-only"},
-    {"-o", "--output", "--engine", "--lang", "--srt-encoding"},
+    "  --forced-only     recognise the forced subtitles only\n"
+    "  --glyphs LIBRARY  the learned engine consults this glyph library before Tesseract\n"
+    "                    instead of your own (~/.config/Corvane Labs/glyph-library.txt,\n"
+    "                    taught on the window's Glyphs page)\n"
+    "  --no-glyphs       consult no glyph library\n",
+    {"--forced-only", "--no-glyphs"},
+    {"-o", "--output", "--engine", "--lang", "--srt-encoding", "--glyphs"},
     runOcr,
 });
 

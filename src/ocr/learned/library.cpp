@@ -133,20 +133,26 @@ bool removeLibraryGlyph(GlyphLibrary& lib, int32_t width, int32_t height, uint8_
     return true;
 }
 
-std::string glyphLibraryText(const GlyphLibrary& lib) {
+std::string bitmapHex(const std::vector<uint8_t>& bits) {
     static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve((bits.size() + 3) / 4);
+    for (size_t i = 0; i < bits.size(); i += 4) {
+        int digit = 0;
+        for (size_t k = 0; k < 4; ++k) digit = (digit << 1) | (i + k < bits.size() && bits[i + k] ? 1 : 0);
+        out += hex[digit];
+    }
+    return out;
+}
+
+std::string glyphLibraryText(const GlyphLibrary& lib) {
     std::string out;
     out += kGlyphLibraryMagic;
     out += "\nversion " + std::to_string(kGlyphLibraryVersion) + "\n";
     for (const LibraryGlyph& g : lib.glyphs) {
         out += "glyph " + std::to_string(g.width) + ' ' + std::to_string(g.height) + ' ' + std::to_string(g.rise) +
                ' ' + std::to_string(g.italic) + ' ';
-        for (size_t i = 0; i < g.bits.size(); i += 4) {
-            int digit = 0;
-            for (size_t k = 0; k < 4; ++k) digit = (digit << 1) | (i + k < g.bits.size() && g.bits[i + k] ? 1 : 0);
-            out += hex[digit];
-        }
-        out += ' ' + escapeLabel(g.label) + '\n';
+        out += bitmapHex(g.bits) + ' ' + escapeLabel(g.label) + '\n';
     }
     out += "end " + std::to_string(lib.glyphs.size()) + "\n";
     return out;

@@ -58,6 +58,9 @@ void putLibraryGlyph(GlyphLibrary& lib, LibraryGlyph glyph);
 bool removeLibraryGlyph(GlyphLibrary& lib, int32_t width, int32_t height, uint8_t rise,
                         const std::vector<uint8_t>& bits);
 
+// A bitmap as the file writes it: four pixels to a hexadecimal digit, first in the highest bit.
+std::string bitmapHex(const std::vector<uint8_t>& bits);
+
 // The file text of a library, and the glyphs of a file text (throws GlyphLibraryError; `name`
 // is the file name the messages use).
 std::string glyphLibraryText(const GlyphLibrary& lib);
