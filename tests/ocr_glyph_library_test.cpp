@@ -10,18 +10,13 @@
 #include "ocr/learned/relabel.h"
 #include "ocr/ocr.h"
 #include "platform/files.h"
+#include "support/render_support.h"
 #include "support/stream_builder.h"
 
 namespace vantrel {
 namespace {
 
-struct Session {
-    RecordingHost host;
-    MessageLog msg{host};
-    Program prog;
-    Options opt;
-    Context ctx{prog, opt, msg};
-};
+using Session = testing::RenderSession;
 
 // A review as a reading leaves it: glyph k has the bitmap of k + 1 set pixels and reads as
 // labels[k] ("" for unknown); every letter a.. of a text is glyph 0.., " " parts words, "|"
