@@ -22,6 +22,7 @@
 
 #include "app/about_text.h"
 #include "app/bindings.h"
+#include "app/glyphs_page.h"
 #include "app/image_view.h"
 #include "app/int_edit.h"
 #include "app/log_pane.h"
@@ -98,6 +99,8 @@ TfMain::TfMain(QWidget* parent) : QMainWindow(parent) {
     PageControl->addTab(buildImagePage(), QStringLiteral("&Image"));
     PageControl->addTab(buildOptionsPage(), QStringLiteral("&Options"));
     PageControl->addTab(buildAboutPage(), QStringLiteral("&About"));
+    tsGlyphs = new GlyphsPage(*this);
+    PageControl->addTab(tsGlyphs, QStringLiteral("&Glyphs"));
     PageControl->setEnabled(false);
     layout->addWidget(PageControl, 1);
     layout->addWidget(buildBottomRow());

@@ -29,6 +29,7 @@ class QToolButton;
 
 namespace vantrel::app {
 
+class GlyphsPage;
 class ImageView;
 class LinkLabel;
 class LogPane;
@@ -81,6 +82,7 @@ public:
     QWidget* tsImage;
     QWidget* tsOptions;
     QWidget* tsAbout;
+    GlyphsPage* tsGlyphs;   // the learned glyphs of the stream (glyphs_page.h)
     // Status page
     LogPane* reMessage;
     QCheckBox* cbAutoClear;

@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "app/bindings.h"
+#include "app/glyphs_page.h"
 #include "app/image_view.h"
 #include "app/int_edit.h"
 #include "app/log_pane.h"
@@ -64,6 +65,7 @@ void TfMain::startUp(const QStringList& args) {
     {
         std::unique_ptr<QSettings> store = settingsStore();
         RegRead(*store, opt);
+        loadUserGlyphLibrary(*this, store->fileName());
     }
     applyGeometry();
     applyOptions();
@@ -236,6 +238,7 @@ void TfMain::showSrtPage() {
 void TfMain::PageControlChange(int index) {
     if (index == 1 && prog.srtDirty) refreshSrtPage(*this);
     if (index == 2) cbFullClick();
+    if (PageControl->widget(index) == tsGlyphs) tsGlyphs->refresh();
 }
 
 // ---- Cancelling and closing ----
