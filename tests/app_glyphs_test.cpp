@@ -11,6 +11,7 @@
 
 #include "app/glyphs_page.h"
 #include "app/main_window.h"
+#include "app/widgets.h"
 #include "ocr/learned/library.h"
 #include "support/glyph_review_fixture.h"
 #include "support/test_window.h"
@@ -33,7 +34,7 @@ protected:
     }
 };
 
-const std::string U(1, kUnknownMark);
+const std::string U = vantrel::testing::kUnknownText;
 
 TEST_F(GlyphsWindowTest, RelabelChangesEverySubtitleTheSrtPageFollowsAndUndoRestores) {
     vantrel::testing::fillGlyphReview(w->prog, {"a", "", "c"}, {"ab c|b", "ba", "c"});

@@ -19,6 +19,7 @@
 #include "app/bindings.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/widgets.h"
 #include "ocr/correction.h"
 #include "ocr/learned/library.h"
 #include "ocr/learned/relabel.h"
@@ -93,6 +94,7 @@ GlyphsPage::GlyphsPage(TfMain& w) : w_(w) {
     tGlyphs->setIconSize(QSize(96, kPictureHeight + 8));
     tGlyphs->verticalHeader()->hide();
     tGlyphs->horizontalHeader()->setStretchLastSection(true);
+    tGlyphs->horizontalHeader()->setSortIndicator(kRank, Qt::AscendingOrder);
     tGlyphs->setToolTip(QStringLiteral("The most doubtful glyphs first; click a heading to sort by it"));
     lbGlyphUses = new QListWidget(split);
     lbGlyphUses->setObjectName(QStringLiteral("lbGlyphUses"));

@@ -7,9 +7,12 @@
 
 #include "core/program.h"
 #include "ocr/learned/relabel.h"
-#include "ocr/ocr.h"
 
 namespace vantrel::testing {
+
+// How a reading writes a glyph nobody could name (the OCR's unknown mark; ocr/ocr.h is not
+// included here because window tests cannot take its names).
+inline const std::string kUnknownText = "\xB7";
 
 // Fills the review as a reading leaves it: glyph k has the 4x4 bitmap of k + 1 set pixels
 // and reads as labels[k] ("" for unknown); every letter a.. of a text is glyph 0.., " " parts
@@ -46,7 +49,7 @@ inline void fillGlyphReview(Program& prog, const std::vector<std::string>& label
                 lineStart = wordStart = false;
                 const int32_t id = c - 'a';
                 const ReviewGlyph& g = r.glyphs[static_cast<size_t>(id)];
-                t.words.back().pieces.push_back({id, !g.known, g.known ? g.label : std::string(1, kUnknownMark)});
+                t.words.back().pieces.push_back({id, !g.known, g.known ? g.label : kUnknownText});
                 r.glyphs[static_cast<size_t>(id)].places.push_back({t.subtitle, line, pos++});
             }
         }
