@@ -76,16 +76,16 @@ TEST(GlyphRelabel, TwoRelabelsOfOneGlyphUndoOneAtATime) {
 
 TEST(GlyphRelabel, ItalicFlagDecidesItsWordsUnlessTheFontModeForces) {
     struct Case {
-        uint8_t fontMode;
+        FontMode fontMode;
         int8_t italic;
         std::string text;
         uint8_t font;
     };
     const std::vector<Case> cases = {
-        {4, 1, "ab <i>cb</i>", 1},
-        {4, -1, "ab cb", 0},
-        {0, 1, "ab cb", 0},
-        {2, 0, "<i>ab cb</i>", 2},
+        {kFontUndecided, 1, "ab <i>cb</i>", 1},
+        {kFontUndecided, -1, "ab cb", 0},
+        {kFontNormal, 1, "ab cb", 0},
+        {kFontItalic, 0, "<i>ab cb</i>", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fontMode) * 10 + c.italic);

@@ -256,7 +256,7 @@ void GlyphsPage::textsChanged(const std::vector<int32_t>& changed) {
         }
     }
     // The SRT page follows at once.
-    SUP2Srt(w_);
+    refreshSrtPage(w_);
     refresh();
 }
 

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/subtitle.h"
+
 namespace vantrel {
 
 // How a glyph got its label.
@@ -68,7 +70,7 @@ struct ReviewWord {
 // How one subtitle's text was built.
 struct ReviewText {
     int32_t subtitle = 0;     // 1-based
-    uint8_t fontMode = 4;     // the record's font mode before the reading: 0 and 2 force upright / italic
+    FontMode fontMode = kFontUndecided;     // the record's font mode before the reading: 0 and 2 force upright / italic
     std::vector<ReviewWord> words;
 };
 
@@ -92,7 +94,7 @@ struct RelabelStep {
         int32_t subtitle = 0;
         std::string text;
         uint8_t ocrOK = 0;
-        uint8_t font = 0;
+        FontMode font = kFontNormal;
         int32_t charCount = 0;
     };
     std::vector<Record> records;

@@ -92,7 +92,8 @@ BuiltText buildReviewText(const GlyphReview& review, const ReviewText& t) {
 }
 
 void storeBuiltText(TSUP& sub, uint8_t fontMode, const BuiltText& built) {
-    if (fontMode == 4 || fontMode == 1) sub.font = built.italicWords == 0 ? 0 : (built.uprightWords == 0 ? 2 : 1);
+    if (fontMode == kFontUndecided || fontMode == kFontAuto)
+        sub.font = built.italicWords == 0 ? kFontNormal : (built.uprightWords == 0 ? kFontItalic : kFontAuto);
     sub.ocrOK = built.allKnown ? 1 : 0;
     sub.lineCount = built.lines;
     sub.charCount = built.chars;
