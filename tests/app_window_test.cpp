@@ -518,7 +518,7 @@ TEST_F(WindowTest, CloseDuringALoadWaitsForTheLoadToEnd) {
 TEST_F(WindowTest, LongJobRestoresTheWindowOnEveryWayOut) {
     addAtlas();
     w->startUp({q(stream())});
-    const JobSpec job{&Program::SavingPics, true, true};
+    const JobSetup job{&Program::SavingPics, true, true};
     const int beeps = w->beeps;
     try {
         JobScope scope(w->ctx, job);

@@ -232,8 +232,8 @@ public:
     void beep() override;
     void controlsChanged(const ControlStates& states) override;
     void displaySubtitle(int number) override;
-    void jobStarted(const JobSpec& job) override;
-    void jobEnded(const JobSpec& job) override;
+    void jobStarted(const JobSetup& job) override;
+    void jobEnded(const JobSetup& job) override;
 
     // Dialogs; tests replace them.
     virtual QString chooseOpenFile(const QString& title, std::string_view filter, const QString& folder);

@@ -321,7 +321,7 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
 
 // While a core job runs the window hides the picture when the job asks, shows the log on
 // a locked page control and keeps the navigation buttons still.
-void TfMain::jobStarted(const JobSpec& job) {
+void TfMain::jobStarted(const JobSetup& job) {
     if (job.hideViewer) Image->hide();
     bPrev->setEnabled(false);
     bNext->setEnabled(false);
@@ -332,7 +332,7 @@ void TfMain::jobStarted(const JobSpec& job) {
     }
 }
 
-void TfMain::jobEnded(const JobSpec& /*job*/) {
+void TfMain::jobEnded(const JobSetup& /*job*/) {
     Image->show();
     PageControl->setEnabled(true);
 }

@@ -9,7 +9,7 @@
 namespace vantrel {
 
 struct ControlStates;
-struct JobSpec;
+struct JobSetup;
 
 // Colour values: red in bits 0..7, green 8..15, blue 16..23.
 using Color = uint32_t;
@@ -68,8 +68,8 @@ public:
     // Show subtitle `number` (1-based) in the viewer; 0 clears the display.
     virtual void displaySubtitle(int /*number*/) {}
     // A long job began or ended (see JobScope): the window locks and frees what only it has.
-    virtual void jobStarted(const JobSpec& /*job*/) {}
-    virtual void jobEnded(const JobSpec& /*job*/) {}
+    virtual void jobStarted(const JobSetup& /*job*/) {}
+    virtual void jobEnded(const JobSetup& /*job*/) {}
 };
 
 }  // namespace vantrel

@@ -9,21 +9,21 @@ bool refuseWhileWorking(Context& ctx) {
     return true;
 }
 
-JobScope::JobScope(Context& ctx, const JobSpec& spec)
-        : ctx_(ctx), spec_(spec), readBefore_(ctx.prog.controls.bReadSUP) {
+JobScope::JobScope(Context& ctx, const JobSetup& setup)
+        : ctx_(ctx), setup_(setup), readBefore_(ctx.prog.controls.bReadSUP) {
     Program& p = ctx_.prog;
     ControlStates& c = p.controls;
     p.Cancel = false;
     p.Busy = true;
-    if (spec_.mode) p.*spec_.mode = true;
+    if (setup_.mode) p.*setup_.mode = true;
     c.bCancel = true;
     c.ProgressBar = true;
     c.WebLink = false;
     c.bReadSUP = c.bSaveBMP = c.bExport = c.bOCRall = false;
-    if (spec_.hideViewer) c.mSRT = false;
+    if (setup_.hideViewer) c.mSRT = false;
     Host& host = ctx_.host();
     host.setProgress(0, 100);
-    host.jobStarted(spec_);
+    host.jobStarted(setup_);
     host.controlsChanged(c);
 }
 
@@ -32,7 +32,7 @@ JobScope::~JobScope() {
     ControlStates& c = p.controls;
     p.Busy = false;
     p.Cancel = false;
-    if (spec_.mode) p.*spec_.mode = false;
+    if (setup_.mode) p.*setup_.mode = false;
     c.bCancel = false;
     c.ProgressBar = false;
     c.WebLink = true;
@@ -41,7 +41,7 @@ JobScope::~JobScope() {
     // The commands that work on the table come back only when there is one.
     c.bSaveBMP = c.bExport = c.bOCRall = !p.Subs.empty();
     Host& host = ctx_.host();
-    host.jobEnded(spec_);
+    host.jobEnded(setup_);
     host.controlsChanged(c);
     host.setTitle("Vantrel");
 }

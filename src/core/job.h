@@ -7,7 +7,7 @@
 namespace vantrel {
 
 // What a job changes besides the busy state.
-struct JobSpec {
+struct JobSetup {
     bool Program::*mode = nullptr;   // ocrRunning, SavingPics, ExportingBD/HD; null for none
     bool showLog = true;             // the window shows its log page and locks the pages
     bool hideViewer = false;         // the window hides the picture and the SRT preview
@@ -24,7 +24,7 @@ bool refuseWhileWorking(Context& ctx);
 // jobEnded) for what only a window has: pages, the picture, navigation buttons.
 class JobScope {
 public:
-    JobScope(Context& ctx, const JobSpec& spec);
+    JobScope(Context& ctx, const JobSetup& setup);
     ~JobScope();
     JobScope(const JobScope&) = delete;
     JobScope& operator=(const JobScope&) = delete;
@@ -34,7 +34,7 @@ public:
 
 private:
     Context& ctx_;
-    JobSpec spec_;
+    JobSetup setup_;
     bool readBefore_;   // bReadSUP as the job found it
 };
 

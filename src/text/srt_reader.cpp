@@ -296,7 +296,7 @@ int importSrt(Context& ctx, const std::string& path) {
         c.udSubsMax = static_cast<int>(p.Subs.size());
         c.ieSubs = p.Subs.empty() ? 0 : 1;
     };
-    std::optional<JobScope> job(std::in_place, ctx, JobSpec{nullptr, true, true});
+    std::optional<JobScope> job(std::in_place, ctx, JobSetup{nullptr, true, true});
     int r = -1;
     size_t i = 0;
     TextNotes notes;

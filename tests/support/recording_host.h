@@ -36,8 +36,8 @@ public:
     void beep() override { ++beeps; }
     // true at the start of each job, false at its end
     std::vector<bool> jobs;
-    void jobStarted(const JobSpec&) override { jobs.push_back(true); }
-    void jobEnded(const JobSpec&) override { jobs.push_back(false); }
+    void jobStarted(const JobSetup&) override { jobs.push_back(true); }
+    void jobEnded(const JobSetup&) override { jobs.push_back(false); }
 
     // The visible log as text, one line per entry, each ended by "\n".
     std::string logText() const {
