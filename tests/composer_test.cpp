@@ -310,6 +310,9 @@ TEST(DrawSub, CroppedCompositionShowsItsCroppingRectangle) {
         loadSlot(k.prog.streamFile, slot, data);
         IndexPlane plane;
         ASSERT_TRUE(decodeSlotPlane(k.ctx, 0, 0, data, plane));
+        // Exactly the part shown: a column or row more would hold an index nobody drew.
+        EXPECT_EQ(plane.width, c.shownW);
+        EXPECT_EQ(plane.height, c.shownH);
         for (int y = -1; y <= c.shownH; ++y) {
             for (int x = -1; x <= c.shownW; ++x) {
                 const bool shown = x >= 0 && y >= 0 && x < c.shownW && y < c.shownH;

@@ -439,10 +439,14 @@ bool decodeSlotPlane(Context& ctx, int32_t index, int slotNo, PixelData& data, I
     if (slotNo < 0 || slotNo >= kSlots) return false;
     const TSUP& sub = prog.Subs[static_cast<size_t>(index)];
     const TSUPObject& o = sub.obj[static_cast<size_t>(slotNo)];
-    plane.width = std::clamp(int{o.x2} - int{o.x1} + 1, 0, kMaxPlaneSide);
-    plane.height = std::clamp(int{o.y2} - int{o.y1} + 1, 0, kMaxPlaneSide);
+    // A Blu-ray slot's right and bottom edges lie one past the object; a subpicture area
+    // names its last column and row.
+    const int inclusive = prog.SubKind == kBluRayKind ? 0 : 1;
+    plane.width = std::clamp(int{o.x2} - int{o.x1} + inclusive, 0, kMaxPlaneSide);
+    plane.height = std::clamp(int{o.y2} - int{o.y1} + inclusive, 0, kMaxPlaneSide);
     if (plane.width == 0 || plane.height == 0) return false;
-    plane.pixels.assign(static_cast<size_t>(plane.width) * static_cast<size_t>(plane.height), 0);
+    // What the data leaves unpainted is transparent, whichever entry the text colour uses.
+    plane.pixels.assign(static_cast<size_t>(plane.width) * static_cast<size_t>(plane.height), prog.pal.TranspIdx);
     RunDecoder(ctx, sub, slotNo, data, &plane).run(prog.streamFile);
     return true;
 }

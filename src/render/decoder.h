@@ -52,14 +52,15 @@ PixelRect decodeSubtitle(Context& ctx, int32_t index, int slotNo, PixelData& dat
 struct IndexPlane {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> pixels;   // row-major; index 0 where the data painted nothing
+    std::vector<uint8_t> pixels;   // row-major
 };
 
 // The largest side a slot plane takes; larger slots are cut to it.
 inline constexpr int kMaxPlaneSide = 4096;
 
 // Decodes slot `slotNo` of Subs[index], whose data `data` holds, into `plane`, sized from
-// the slot's rectangle (x2 - x1 + 1 by y2 - y1 + 1, at most kMaxPlaneSide a side). Used by
+// the slot's rectangle (exactly the object, at most kMaxPlaneSide a side; what the data
+// does not paint holds the transparent index). Used by
 // the OCR, which needs neither the composed screen nor the overlay. Returns false for an
 // index, slot or subtitle kind that holds no run-length picture.
 bool decodeSlotPlane(Context& ctx, int32_t index, int slotNo, PixelData& data, IndexPlane& plane);
