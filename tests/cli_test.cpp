@@ -96,6 +96,8 @@ TEST(Cli, ExitStatuses) {
         {"cues without text", {"export", noText, "--format", "bd", "-o", noTextOut}, 1, "Nothing to export"},
         {"cut inside an object", {"info", cut}, 3, "The stream ends inside a segment at byte "},
         {"help", {"info", "--help"}, 0, ""},
+        // An OCR language nobody offers is refused with the list, not read with another engine.
+        {"unknown OCR language", {"ocr", bad, "--lang", "xx"}, 2, "it knows eng (English), fra (French)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -13,6 +13,7 @@
 
 #include "export/writers.h"
 #include "ocr/learned/glyphs.h"
+#include "ocr/learned/languages.h"
 #include "ocr/learned/learned.h"
 #include "ocr/learned/library.h"
 #include "ocr/learned/reading.h"
@@ -424,6 +425,27 @@ TEST(LearnedStream, MissingLanguageFallsBackToTheRules) {
     EXPECT_FALSE(runLearnedEngine(s.ctx, {1}, {}, totals));
 }
 
+TEST(LearnedStream, LanguagesAsUsersTypeThem) {
+    struct Case {
+        const char* typed;
+        const char* code;   // null: refused
+    };
+    const Case cases[] = {
+        {"eng", "eng"}, {"fr", "fra"},  {"FR", "fra"},           {"fre", "fra"},  {"ger", "deu"},
+        {"German", "deu"}, {"dut", "nld"}, {"eng+fr", "eng+fra"}, {"xx", nullptr}, {"", nullptr},
+        {"eng+", nullptr}, {"../eng", nullptr}, {"en_US", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const auto code = ocrLanguageCode(c.typed);
+        if (c.code) {
+            ASSERT_TRUE(code.has_value());
+            EXPECT_EQ(*code, c.code);
+        } else {
+            EXPECT_FALSE(code.has_value()) << *code;
+        }
+    }
+}
 
 // --- Bad input ---
 

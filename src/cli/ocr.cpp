@@ -2,20 +2,12 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "ocr/learned/languages.h"
 #include "ocr/ocr_batch.h"
 #include "text/srt_writer.h"
 
 namespace vantrel::cli {
 namespace {
-
-// Tesseract codes are lower-case letters, digits and "_" ("eng", "chi_sim"); anything else
-// would reach a file name.
-bool validLanguageCode(const std::string& code) {
-    if (code.empty() || code.size() > 32) return false;
-    for (char c : code)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
-    return true;
-}
 
 int runOcr(const Args& args) {
     if (args.positional.size() != 1) {
@@ -33,12 +25,14 @@ int runOcr(const Args& args) {
         }
     }
     if (const auto lang = args.value("--lang")) {
-        if (!validLanguageCode(*lang)) {
-            std::cerr << "vantrel-cli ocr: --lang takes a Tesseract language code such as eng, not " << *lang
-                      << '\n';
+        // A language the engine does not read is refused rather than read as another one.
+        const auto code = ocrLanguageCode(*lang);
+        if (!code) {
+            std::cerr << "vantrel-cli ocr: --lang " << *lang << " is not a language the OCR reads; it knows "
+                      << ocrLanguageList() << " (or their two-letter codes, joined with + for several)\n";
             return kUsage;
         }
-        s.opt.ocrLanguage = *lang;
+        s.opt.ocrLanguage = *code;
     }
     if (const auto encoding = args.value("--srt-encoding")) {
         if (*encoding == "utf8") s.opt.coSrtEncoding = static_cast<int>(TextEncoding::Utf8);
@@ -80,8 +74,9 @@ const bool registered = registerSubcommand({
     "  -o, --output OUT  the SRT file to write\n"
     "  --engine NAME     learned (the default: learns the stream's glyphs with Tesseract)\n"
     "                    or rules (the fixed shape rules); stored as OcrEngine\n"
-    "  --lang CODE       Tesseract language of the learned engine: eng (default), fra, deu,\n"
-    "                    spa, ita, nld, por; stored as OcrLang\n"
+    "  --lang CODE       language of the learned engine: eng (default), fra, deu, spa, ita,\n"
+    "                    nld, por, their two-letter codes (en, fr, ...) or several joined\n"
+    "                    with + (eng+fra); stored as OcrLang\n"
     "  --srt-encoding E  utf8 (the default) or cp1252 (Windows-1252); stored as SrtEncoding\n"
     "  --forced-only     recognise the forced subtitles only\n"
     "  --glyphs LIBRARY  the learned engine consults this glyph library before Tesseract\n"

@@ -2,6 +2,10 @@
 // them without the OCR's types.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <string_view>
+
 namespace vantrel {
 
 // Tesseract's code and the name a user picks.
@@ -13,5 +17,14 @@ inline constexpr OcrLanguage kOcrLanguages[] = {
     {"eng", "English"}, {"fra", "French"},  {"deu", "German"},     {"spa", "Spanish"},
     {"ita", "Italian"}, {"nld", "Dutch"},   {"por", "Portuguese"},
 };
+
+// The Tesseract code of a language as users type it: the code itself, its two-letter form
+// ("fr"), the bibliographic three-letter form discs and containers carry ("fre", "ger") or
+// the English name, in any case; "+" joins several ("eng+fr"). Nothing for a language the
+// engine does not offer.
+std::optional<std::string> ocrLanguageCode(std::string_view typed);
+
+// "eng (English), fra (French), ..." for messages.
+std::string ocrLanguageList();
 
 }  // namespace vantrel
