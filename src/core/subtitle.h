@@ -106,6 +106,7 @@ struct TSUP {
     std::array<TSUPObject, kSlots> obj{};
     std::array<uint8_t, kMaxObjectIds> objWin{};
     uint8_t forced = 0;   // 1 when the subtitle shows even with subtitles switched off
+    uint8_t noText = 0;   // 1 when the OCR found a picture without text (a logo, noise): not written to SRT
 };
 // Streams can hold a record for every 15 bytes (a minimal subpicture packet): the record stays
 // a few hundred bytes, whatever its slots show.

@@ -40,6 +40,8 @@ void logLearnedTotals(Context& ctx, const LearnedTotals& t) {
                 std::to_string(t.clusters) + " distinct; the teacher read " + std::to_string(t.teacherLines) +
                 " lines holding " + std::to_string(t.teacherCrops) + " word crops (" +
                 std::to_string(t.teacherGlyphs) + " glyphs); " + std::to_string(t.unknown) + " glyphs unknown.");
+    if (t.pictures > 0)
+        ctx.msg.log(std::to_string(t.pictures) + " subtitles show a picture without text; they are marked for review.");
 }
 
 // Subtitle n read by the learned engine, with the panel and the glyph frames showing the

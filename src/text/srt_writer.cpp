@@ -21,6 +21,10 @@ void SUP2Srt(Context& ctx) {
     const size_t n = p.Subs.size();
     for (size_t i = 0; i < n; ++i) {
         const TSUP& s = p.Subs[i];
+        if (s.noText && s.text.empty()) {
+            ctx.msg.log("Subtitle " + std::to_string(i + 1) + " shows a picture without text: left out of the SRT.");
+            continue;
+        }
         out.push_back(std::to_string(static_cast<uint32_t>(s.num)));
         std::string endTime = s.endTime;
         if (endSupplied(p.Subs, i)) {

@@ -3,6 +3,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cmath>
@@ -67,19 +68,30 @@ namespace {
 struct FamilyFiles {
     FontFamily family;
     const char* name;
-    const char* regular;   // under /usr/share/fonts/truetype/
+    const char* regular;   // under /usr/share/fonts/
     const char* italic;
     const char* package;
 };
 
 constexpr FamilyFiles kFamilies[] = {
-    {FontFamily::DejaVuSans, "DejaVuSans", "dejavu/DejaVuSans.ttf", "dejavu/DejaVuSans-Oblique.ttf", "fonts-dejavu-core"},
-    {FontFamily::DejaVuSerif, "DejaVuSerif", "dejavu/DejaVuSerif.ttf", "dejavu/DejaVuSerif-Italic.ttf", "fonts-dejavu-core"},
-    {FontFamily::LiberationSans, "LiberationSans", "liberation2/LiberationSans-Regular.ttf",
-     "liberation2/LiberationSans-Italic.ttf", "fonts-liberation2"},
-    {FontFamily::LiberationSerif, "LiberationSerif", "liberation2/LiberationSerif-Regular.ttf",
-     "liberation2/LiberationSerif-Italic.ttf", "fonts-liberation2"},
-    {FontFamily::FreeSans, "FreeSans", "freefont/FreeSans.ttf", "freefont/FreeSansOblique.ttf", "fonts-freefont-ttf"},
+    {FontFamily::DejaVuSans, "DejaVuSans", "truetype/dejavu/DejaVuSans.ttf", "truetype/dejavu/DejaVuSans-Oblique.ttf",
+     "fonts-dejavu-core"},
+    {FontFamily::DejaVuSerif, "DejaVuSerif", "truetype/dejavu/DejaVuSerif.ttf",
+     "truetype/dejavu/DejaVuSerif-Italic.ttf", "fonts-dejavu-core"},
+    {FontFamily::LiberationSans, "LiberationSans", "truetype/liberation2/LiberationSans-Regular.ttf",
+     "truetype/liberation2/LiberationSans-Italic.ttf", "fonts-liberation2"},
+    {FontFamily::LiberationSerif, "LiberationSerif", "truetype/liberation2/LiberationSerif-Regular.ttf",
+     "truetype/liberation2/LiberationSerif-Italic.ttf", "fonts-liberation2"},
+    {FontFamily::FreeSans, "FreeSans", "truetype/freefont/FreeSans.ttf", "truetype/freefont/FreeSansOblique.ttf",
+     "fonts-freefont-ttf"},
+    {FontFamily::NimbusRoman, "NimbusRoman", "opentype/urw-base35/NimbusRoman-Regular.otf",
+     "opentype/urw-base35/NimbusRoman-Italic.otf", "fonts-urw-base35"},
+    {FontFamily::NimbusMono, "NimbusMono", "opentype/urw-base35/NimbusMonoPS-Regular.otf",
+     "opentype/urw-base35/NimbusMonoPS-Italic.otf", "fonts-urw-base35"},
+    {FontFamily::DejaVuSansCondensed, "DejaVuSansCondensed", "truetype/dejavu/DejaVuSansCondensed.ttf",
+     "truetype/dejavu/DejaVuSansCondensed-Oblique.ttf", "fonts-dejavu-extra"},
+    {FontFamily::UrwGothic, "UrwGothic", "opentype/urw-base35/URWGothic-Book.otf",
+     "opentype/urw-base35/URWGothic-BookOblique.otf", "fonts-urw-base35"},
 };
 
 const FamilyFiles& filesOf(FontFamily family) {
@@ -94,7 +106,7 @@ const char* familyName(FontFamily family) { return filesOf(family).name; }
 
 FontFiles fontFiles(FontFamily family) {
     const FamilyFiles& k = filesOf(family);
-    const std::string root = "/usr/share/fonts/truetype/";
+    const std::string root = "/usr/share/fonts/";
     FontFiles f{root + k.regular, root + k.italic};
     for (const std::string& path : {f.regular, f.italic})
         if (!std::filesystem::exists(path))
@@ -112,6 +124,10 @@ TextStyle StyleSpec::style() const {
     s.levels = levels;
     s.videoWidth = videoWidth;
     s.videoHeight = videoHeight;
+    s.subpixel = subpixel;
+    s.lineSpacing = lineSpacing;
+    s.fillFirst = fillFirst;
+    s.shadow = shadow;
     return s;
 }
 
@@ -121,6 +137,8 @@ struct TextRenderer::Glyph {
     int left = 0, top = 0;       // offset of the box's top-left corner from the pen on the baseline
     int width = 0, height = 0;
     int advance = 0;             // pixels
+    long advance26 = 0;          // 1/64 pixels
+    unsigned index = 0;          // the face's glyph index, for kerning
     std::vector<uint8_t> fill, outline;
 };
 
@@ -152,6 +170,9 @@ TextRenderer::TextRenderer(const TextStyle& style) : style_(style), faces_(std::
     faces_->ascender = static_cast<int>((m.ascender + 63) >> 6);
     faces_->descender = static_cast<int>(-(m.descender >> 6));
     faces_->pitch = static_cast<int>((m.height + 32) >> 6);
+    if (style_.lineSpacing > 0) faces_->pitch = static_cast<int>(std::lround(style_.lineSpacing * style_.pixelSize));
+    style_.subpixel = std::clamp(style_.subpixel, 1, 64);
+    style_.shadow = std::clamp(style_.shadow, 0, 16);
 
     // Index 0 transparent; with an outline, 1..L the outline fading out and L+1..2L the
     // fill blending into the outline; without one, 1..L the fill fading out.
@@ -167,22 +188,44 @@ TextRenderer::TextRenderer(const TextStyle& style) : style_(style), faces_(std::
     if (style_.outlineWidth > 0)
         for (int k = 1; k <= L; ++k)
             palette_.push_back({static_cast<uint8_t>(L + k), mix(style_.fill, style_.outline, k, L), 255});
+    if (style_.shadow > 0) palette_.push_back({static_cast<uint8_t>(palette_.size()), {0, 0, 0}, 150});
+    if (style_.fillFirst) {
+        // Entry 0 and the full fill's entry trade places, colours and all.
+        const uint8_t fill = fillIndex();
+        std::swap(palette_[0].color, palette_[fill].color);
+        std::swap(palette_[0].alpha, palette_[fill].alpha);
+    }
 }
+
+uint8_t TextRenderer::fillIndex() const {
+    return static_cast<uint8_t>(style_.outlineWidth > 0 ? 2 * style_.levels : style_.levels);
+}
+
+uint8_t TextRenderer::transparentIndex() const { return style_.fillFirst ? fillIndex() : 0; }
 
 TextRenderer::~TextRenderer() = default;
 
-const TextRenderer::Glyph& TextRenderer::glyph(uint8_t ch, bool italic) const {
-    const int key = ch | (italic ? 0x100 : 0);
+const TextRenderer::Glyph& TextRenderer::glyph(uint8_t ch, bool italic, int fraction) const {
+    const int key = ch | (italic ? 0x100 : 0) | (fraction << 9);
     auto found = glyphs_.find(key);
     if (found != glyphs_.end()) return found->second;
 
     Glyph g;
     FT_Face face = italic ? faces_->italic : faces_->regular;
     const FT_UInt index = FT_Get_Char_Index(face, unicodeOf(ch));
-    if (index != 0 && FT_Load_Glyph(face, index, FT_LOAD_RENDER) == 0) {
+    g.index = index;
+    // Whole-pixel pens render hinted glyphs; fractional pens render the outline unhinted,
+    // moved right by the fraction, as a disc renderer placing text by its metrics does.
+    const bool fractional = style_.subpixel > 1;
+    const FT_Int32 flags = fractional ? FT_LOAD_NO_HINTING : FT_LOAD_DEFAULT;
+    if (index != 0 && FT_Load_Glyph(face, index, flags) == 0 &&
+        (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE ||
+         (FT_Outline_Translate(&face->glyph->outline, fraction * 64 / style_.subpixel, 0), true)) &&
+        FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
         const FT_GlyphSlot slot = face->glyph;
         const FT_Bitmap& bm = slot->bitmap;
-        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        g.advance26 = fractional ? static_cast<long>(slot->linearHoriAdvance >> 10) : static_cast<long>(slot->advance.x);
+        g.advance = static_cast<int>((g.advance26 + 32) >> 6);
         if (bm.width == 0 || bm.rows == 0) return glyphs_.emplace(key, std::move(g)).first->second;
         const int r = style_.outlineWidth;
         const int pad = r > 0 ? r + 1 : 0;
@@ -237,16 +280,32 @@ IndexPicture TextRenderer::picture(std::string_view text) const {
     std::vector<std::vector<Placed>> placed(lines.size());
     std::vector<int> lineLeft(lines.size(), 0), lineRight(lines.size(), 0);
     int widest = 0;
+    const int steps = style_.subpixel;
     for (size_t i = 0; i < lines.size(); ++i) {
-        int pen = 0, left = 1 << 30, right = -(1 << 30);
+        long pen26 = 0;
+        int left = 1 << 30, right = -(1 << 30);
+        unsigned previous = 0;
+        bool previousItalic = false;
         for (const StyledChar& c : styledChars(lines[i])) {
-            const Glyph& g = glyph(c.ch, c.italic);
+            if (steps > 1 && previous != 0) {
+                const Glyph& probe = glyph(c.ch, c.italic);
+                FT_Vector kern{0, 0};
+                if (previousItalic == c.italic && probe.index != 0 &&
+                    FT_Get_Kerning(c.italic ? faces_->italic : faces_->regular, previous, probe.index,
+                                   FT_KERNING_UNFITTED, &kern) == 0)
+                    pen26 += kern.x;
+            }
+            const int pen = static_cast<int>(pen26 >> 6);
+            const int fraction = steps > 1 ? static_cast<int>((pen26 & 63) * steps / 64) : 0;
+            const Glyph& g = glyph(c.ch, c.italic, fraction);
             if (g.width > 0) {
                 placed[i].push_back({&g, pen});
                 left = std::min(left, pen + g.left);
                 right = std::max(right, pen + g.left + g.width);
             }
-            pen += g.advance;
+            pen26 += steps > 1 ? g.advance26 : 64L * g.advance;
+            previous = g.index;
+            previousItalic = c.italic;
         }
         if (right < left) left = right = 0;
         lineLeft[i] = left;
@@ -279,6 +338,8 @@ IndexPicture TextRenderer::picture(std::string_view text) const {
 
     const int L = style_.levels;
     const bool outlined = style_.outlineWidth > 0;
+    const int shadow = style_.shadow;
+    const auto shadowIndex = static_cast<uint8_t>(outlined ? 2 * L + 1 : L + 1);
     std::vector<uint8_t> index(fill.size(), 0);
     int x0 = width, y0 = height, x1 = -1, y1 = -1;
     for (int y = 0; y < height; ++y)
@@ -290,6 +351,11 @@ IndexPicture TextRenderer::picture(std::string_view text) const {
                 v = f > 0 ? static_cast<uint8_t>(L + f) : o;
             else
                 v = f;
+            // The shadow: the outlined text's shape moved down and right, under the text.
+            if (v == 0 && shadow > 0 && x >= shadow && y >= shadow) {
+                const size_t from = t - static_cast<size_t>(shadow) * static_cast<size_t>(width) - static_cast<size_t>(shadow);
+                if (level(outlined ? outline[from] : fill[from], L) * 2 > L) v = shadowIndex;
+            }
             index[t] = v;
             if (v != 0) {
                 x0 = std::min(x0, x);
@@ -298,7 +364,8 @@ IndexPicture TextRenderer::picture(std::string_view text) const {
                 y1 = std::max(y1, y);
             }
         }
-    if (x1 < 0) return IndexPicture{8, 8, std::vector<uint8_t>(64, 0)};   // no ink at all
+    const uint8_t transparent = transparentIndex();
+    if (x1 < 0) return IndexPicture{8, 8, std::vector<uint8_t>(64, transparent)};   // no ink at all
     constexpr int kMargin = 3;
     x0 = std::max(0, x0 - kMargin);
     y0 = std::max(0, y0 - kMargin);
@@ -309,7 +376,65 @@ IndexPicture TextRenderer::picture(std::string_view text) const {
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x)
             p.pixels.push_back(index[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]);
+    if (style_.fillFirst) {
+        const uint8_t full = fillIndex();
+        for (uint8_t& v : p.pixels)
+            if (v == 0 || v == full) v = v == 0 ? full : 0;
+    }
     return p;
+}
+
+RenderedObject noiseObject(const TextRenderer& renderer, uint32_t seed) {
+    uint32_t state = seed * 2654435761u + 1;
+    auto next = [&](uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % std::max<uint32_t>(n, 1);
+    };
+    const TextStyle& st = renderer.style();
+    const int w = std::max(40, st.videoWidth / 4 + static_cast<int>(next(static_cast<uint32_t>(st.videoWidth / 4))));
+    const int h = std::max(20, st.pixelSize * 2 + static_cast<int>(next(static_cast<uint32_t>(st.pixelSize))));
+    // Opaque entries of the palette, the transparent one apart.
+    std::vector<uint8_t> opaque;
+    uint8_t transparent = 0;
+    for (const PaletteEntry& e : renderer.palette()) {
+        if (e.alpha == 255) opaque.push_back(e.index);
+        if (e.alpha == 0) transparent = e.index;
+    }
+    if (opaque.empty()) opaque.push_back(1);
+    IndexPicture p{w, h, std::vector<uint8_t>(static_cast<size_t>(w) * static_cast<size_t>(h), transparent)};
+    auto put = [&](int x, int y, uint8_t v) {
+        if (x >= 0 && y >= 0 && x < w && y < h) p.pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = v;
+    };
+    const uint32_t kind = seed % 3;
+    if (kind == 0) {
+        // Specks scattered over the picture.
+        for (int k = 0; k < w * h / 40; ++k) put(static_cast<int>(next(static_cast<uint32_t>(w))), static_cast<int>(next(static_cast<uint32_t>(h))), opaque[next(static_cast<uint32_t>(opaque.size()))]);
+    } else if (kind == 1) {
+        // Soft blobs of every colour.
+        for (int b = 0; b < 12; ++b) {
+            const int cx = static_cast<int>(next(static_cast<uint32_t>(w))), cy = static_cast<int>(next(static_cast<uint32_t>(h)));
+            const int r = 3 + static_cast<int>(next(static_cast<uint32_t>(h / 2)));
+            const uint8_t v = opaque[next(static_cast<uint32_t>(opaque.size()))];
+            for (int y = cy - r; y <= cy + r; ++y)
+                for (int x = cx - r; x <= cx + r; ++x)
+                    if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) put(x, y, v);
+        }
+    } else {
+        // A framed logo: a thick frame, a disc and diagonal bars.
+        const uint8_t v = opaque.back();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool frame = x < 4 || y < 4 || x >= w - 4 || y >= h - 4;
+                const int dx = x - w / 4, dy = y - h / 2;
+                const bool disc = dx * dx + dy * dy <= (h / 3) * (h / 3);
+                const bool bar = x > w / 2 && ((x + y) / 6) % 3 == 0 && y > 8 && y < h - 8;
+                if (frame || disc || bar) put(x, y, v);
+            }
+    }
+    RenderedObject o{std::move(p), 0, 0};
+    o.x = std::max(0, (st.videoWidth - w) / 2);
+    o.y = std::max(0, st.videoHeight / 3);
+    return o;
 }
 
 RenderedObject TextRenderer::bottom(std::string_view text) const {
@@ -375,8 +500,12 @@ Bytes textStream(const TextRenderer& renderer, const std::vector<SubtitleText>& 
         const uint32_t start = 90000u * static_cast<uint32_t>(3 * i + 1);
         const uint32_t end = start + 180000u;
         std::vector<RenderedObject> objects;
-        if (!subs[i].top.empty()) objects.push_back(object(subs[i].top, true));
-        objects.push_back(object(subs[i].bottom, false));
+        if (subs[i].noise != 0) {
+            objects.push_back(noiseObject(renderer, subs[i].noise));
+        } else {
+            if (!subs[i].top.empty()) objects.push_back(object(subs[i].top, true));
+            objects.push_back(object(subs[i].bottom, false));
+        }
 
         composition(b, start, renderer.style(), number++, 0x80, objects);
         b.wds(start, windowsOf(objects));

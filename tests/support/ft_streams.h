@@ -21,10 +21,20 @@ struct FontFiles {
     std::string italic;
 };
 
-enum class FontFamily { DejaVuSans, LiberationSans, FreeSans, LiberationSerif, DejaVuSerif };
+enum class FontFamily {
+    DejaVuSans,
+    LiberationSans,
+    FreeSans,
+    LiberationSerif,
+    DejaVuSerif,
+    NimbusRoman,           // a Times-like serif (fonts-urw-base35)
+    NimbusMono,            // a Courier-like monospace (fonts-urw-base35)
+    DejaVuSansCondensed,   // condensed (fonts-dejavu-extra)
+    UrwGothic,             // a geometric face (fonts-urw-base35)
+};
 
-// The files of a family under /usr/share/fonts (fonts-dejavu-core, fonts-liberation2,
-// fonts-freefont-ttf). Throws std::runtime_error naming the package when a file is missing.
+// The files of a family under /usr/share/fonts (fonts-dejavu-core, fonts-dejavu-extra,
+// fonts-liberation2, fonts-freefont-ttf, fonts-urw-base35). Throws std::runtime_error naming the package when a file is missing.
 FontFiles fontFiles(FontFamily family);
 // "DejaVuSans", "LiberationSans", ... for test names and labels.
 const char* familyName(FontFamily family);
@@ -43,6 +53,11 @@ struct TextStyle {
     int levels = 4;              // opacity steps of the anti-aliased edges (1..16); 1 = hard edges
     int videoWidth = 1920;
     int videoHeight = 1080;
+    // What real discs do and kind test streams do not:
+    int subpixel = 1;            // pen positions in steps of 1/subpixel pixel, with kerning (1: whole pixels)
+    double lineSpacing = 0;      // line pitch in em (0: the font's own), 0.95 puts two lines within a pixel or two
+    bool fillFirst = false;      // the fill takes palette entry 0 and the transparent colour the fill's entry
+    int shadow = 0;              // a soft dark drop shadow this many pixels down and right (0: none)
 };
 
 // A style in one line of a table of cases: a family and the values that differ.
@@ -54,6 +69,10 @@ struct StyleSpec {
     int outlineWidth;
     int levels;
     int videoWidth, videoHeight;
+    int subpixel = 1;
+    double lineSpacing = 0;
+    bool fillFirst = false;
+    int shadow = 0;
 
     TextStyle style() const;
 };
@@ -99,7 +118,10 @@ public:
 private:
     struct Faces;
     struct Glyph;
-    const Glyph& glyph(uint8_t ch, bool italic) const;
+    // The glyph drawn with its pen `fraction` steps of 1/subpixel right of a whole pixel.
+    const Glyph& glyph(uint8_t ch, bool italic, int fraction = 0) const;
+    uint8_t transparentIndex() const;
+    uint8_t fillIndex() const;
 
     TextStyle style_;
     std::vector<PaletteEntry> palette_;
@@ -112,9 +134,14 @@ private:
 struct SubtitleText {
     std::string bottom;
     std::string top;             // empty: a single object
+    uint32_t noise = 0;          // not 0: a picture without text (blobs, specks, a logo) from this seed
 
-    std::string expected() const { return top.empty() ? bottom : top + "|" + bottom; }
+    std::string expected() const { return noise ? std::string() : top.empty() ? bottom : top + "|" + bottom; }
 };
+
+// A picture that holds no text in the renderer's palette: blobs, specks and a framed logo of
+// about the size of a subtitle, different for each seed.
+RenderedObject noiseObject(const TextRenderer& renderer, uint32_t seed);
 
 // A Blu-ray stream of the subtitles, each shown for two seconds with a gap of one. The
 // composition states the style's video size; large objects are split over several

@@ -2,6 +2,7 @@
 #include "ocr/learned/glyphs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <numeric>
@@ -191,6 +192,95 @@ InkMask inkMask(const std::vector<uint8_t>& indexes, int width, int height, cons
     return mask;
 }
 
+namespace {
+
+// Pixels of `a` placed at (dx, dy) over `b` that have no ink of `b` in the same row within a
+// pixel either side; stops counting past `limit`. Renderers place text at fractions of a
+// pixel across, never up or down (the baseline is a row), so only columns get the slack.
+int farPixels(const uint8_t* a, int aw, int ah, const uint8_t* b, int bw, int bh, int dx, int dy, int limit) {
+    int far = 0;
+    for (int y = 0; y < ah; ++y) {
+        const uint8_t* row = a + static_cast<size_t>(y) * static_cast<size_t>(aw);
+        const int by = y + dy;
+        const uint8_t* brow = by >= 0 && by < bh ? b + static_cast<size_t>(by) * static_cast<size_t>(bw) : nullptr;
+        for (int x = 0; x < aw; ++x) {
+            if (!row[x]) continue;
+            const int bx = x + dx;
+            bool near = false;
+            if (brow)
+                for (int nx = std::max(0, bx - 1); nx <= std::min(bw - 1, bx + 1) && !near; ++nx) near = brow[nx] != 0;
+            if (!near && ++far > limit) return far;
+        }
+    }
+    return far;
+}
+
+void centre(const uint8_t* a, int w, int h, double& cx, double& cy, int& ink) {
+    double sx = 0, sy = 0;
+    ink = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (a[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)]) {
+                sx += x;
+                sy += y;
+                ++ink;
+            }
+    cx = ink ? sx / ink : 0;
+    cy = ink ? sy / ink : 0;
+}
+
+uint64_t shapeKey(int width, int height, Rise rise, uint8_t parts) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(width)) << 32) ^ (static_cast<uint64_t>(static_cast<uint32_t>(height)) << 12) ^
+           (uint64_t{static_cast<uint8_t>(rise)} << 8) ^ parts;
+}
+
+}  // namespace
+
+bool sameShape(const uint8_t* a, int aw, int ah, const uint8_t* b, int bw, int bh) {
+    if (aw <= 0 || ah <= 0 || bw <= 0 || bh <= 0) return false;
+    if (std::abs(aw - bw) > 1 || std::abs(ah - bh) > 1) return false;
+    double ax, ay, bx, by;
+    int ia, ib;
+    centre(a, aw, ah, ax, ay, ia);
+    centre(b, bw, bh, bx, by, ib);
+    if (ia == 0 || ib == 0) return false;
+    // Ink within a sixth of each other: a thicker stroke is another weight or another glyph.
+    if (std::abs(ia - ib) * 6 > std::max(ia, ib)) return false;
+    // Hardly any: one, and one more per 200 pixels of ink. An accent turned the other way,
+    // the bowl that makes h a b, the tail that makes o an a are each several.
+    const int limit = 1 + std::min(ia, ib) / 200;
+    // Rows line up by the boxes' tops or, one row apart in height, by their bottoms.
+    const int cdx = static_cast<int>(std::lround(ax - bx));
+    const int dys[2] = {0, ah - bh};
+    for (int dy : dys)
+        for (int dx = cdx - 1; dx <= cdx + 1; ++dx) {
+            // a's pixel (x, y) lies over b's (x - dx, y - dy).
+            if (farPixels(a, aw, ah, b, bw, bh, -dx, -dy, limit) > limit) continue;
+            if (farPixels(b, bw, bh, a, aw, ah, dx, dy, limit) > limit) continue;
+            return true;
+        }
+    return false;
+}
+
+int32_t ClusterTable::groupOf(int width, int height, Rise rise, uint8_t parts, const std::vector<uint8_t>& bits) {
+    // Small bitmaps (dots, commas, thin dashes) are told apart by a pixel or two: they group
+    // only when identical.
+    int ink = 0;
+    for (uint8_t b : bits) ink += b;
+    if (ink < 60 || int64_t{width} * height > 40000) return -1;
+    for (int dh = 0; dh <= 2; ++dh)
+        for (int dw = 0; dw <= 2; ++dw) {
+            const int h = height + (dh == 2 ? -1 : dh), w = width + (dw == 2 ? -1 : dw);
+            const auto it = leaders_.find(shapeKey(w, h, rise, parts));
+            if (it == leaders_.end()) continue;
+            for (int32_t id : it->second) {
+                const Cluster& c = clusters_[static_cast<size_t>(id)];
+                if (sameShape(bits.data(), width, height, c.bits.data(), c.width, c.height)) return id;
+            }
+        }
+    return -1;
+}
+
 int32_t ClusterTable::add(int width, int height, Rise rise, uint8_t parts, std::vector<uint8_t>&& bits) {
     const uint64_t h = hashBits(width, height, rise, bits);
     const auto [first, last] = byHash_.equal_range(h);
@@ -206,10 +296,18 @@ int32_t ClusterTable::add(int width, int height, Rise rise, uint8_t parts, std::
     c.height = height;
     c.rise = rise;
     c.parts = parts;
+    const auto id = static_cast<int32_t>(clusters_.size());
+    c.group = groupOf(width, height, rise, parts, bits);
+    for (uint8_t b : bits) c.ink += b;
     c.bits = std::move(bits);
     c.count = 1;
+    if (c.group < 0) {
+        c.group = id;
+        leaders_[shapeKey(width, height, rise, parts)].push_back(id);
+        members_.resize(static_cast<size_t>(id) + 1);
+    }
+    members_[static_cast<size_t>(c.group)].push_back(id);
     clusters_.push_back(std::move(c));
-    const auto id = static_cast<int32_t>(clusters_.size() - 1);
     byHash_.emplace(h, id);
     return id;
 }
@@ -338,8 +436,8 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
             // Raised pairs are “ ” and ", a pair below the baseline is „; a pair of upright
             // marks floating above the baseline is « or ».
             const bool chevrons = riseOf(a) == Rise::Base && riseOf(b) == Rise::Base &&
-                                  baseline - a.bottom >= std::max(2, above / 20) &&
-                                  baseline - b.bottom >= std::max(2, above / 20) && ha * 10 >= wa * 12 && hb * 10 >= wb * 12;
+                                  baseline - a.bottom >= std::max(1, above / 20) &&
+                                  baseline - b.bottom >= std::max(1, above / 20) && ha * 10 >= wa * 12 && hb * 10 >= wb * 12;
             if (!chevrons && (riseOf(a) == Rise::Base || riseOf(a) != riseOf(b))) continue;
             if (partCount[static_cast<size_t>(order[k])] != 1 || partCount[static_cast<size_t>(order[k + 1])] != 1) continue;
             if (std::abs(ha - hb) * 4 > std::max(ha, hb) || b.left - a.right - 1 > std::max({3, std::max(wa, wb) * 3 / 2, std::max(ha, hb) * 6 / 10}))

@@ -53,25 +53,42 @@ struct Cluster {
     GlyphNaming naming = GlyphNaming::Unknown;
     int8_t italic = -1;              // set by the library: -1 each word decides, 0 upright, 1 italic
     std::map<std::string, double> tally;   // the votes that named it, kept for review
+    int32_t group = -1;              // the first bitmap of its shape group (itself when it began one)
+    int32_t ink = 0;                 // pixels set
 };
+
+// Whether two bitmaps draw one shape: the same letter rendered at another fraction of a
+// pixel, which moves its anti-aliased edge by a pixel here and there. Aligned by their ink's
+// centre (and a pixel either way), hardly any pixel of either lies more than a pixel away
+// from the other's ink; a stroke that one has and the other lacks (the bar of e against c,
+// the join of m against r n, a slant against an upright stem) keeps them apart.
+bool sameShape(const uint8_t* a, int aw, int ah, const uint8_t* b, int bw, int bh);
 
 // The 64-bit hash a bitmap is indexed by (size, rise and bits).
 uint64_t glyphHash(int width, int height, Rise rise, const std::vector<uint8_t>& bits);
 
 // All distinct bitmaps of a stream: identical bitmaps (same size, rise and bits) share one
-// entry, found by a 64-bit hash and an exact compare.
+// entry, found by a 64-bit hash and an exact compare. A new bitmap of the same shape as an
+// earlier one (sameShape, size within a pixel, same rise and parts) joins that one's group,
+// so the variants of one letter are read once and named together.
 class ClusterTable {
 public:
     // The cluster of a bitmap; a new one when it was not seen before. Counts the occurrence.
     int32_t add(int width, int height, Rise rise, uint8_t parts, std::vector<uint8_t>&& bits);
+    // The clusters of one group, the group's first one first.
+    const std::vector<int32_t>& members(int32_t id) const { return members_[static_cast<size_t>(clusters_[static_cast<size_t>(id)].group)]; }
     std::vector<Cluster>& all() { return clusters_; }
     const std::vector<Cluster>& all() const { return clusters_; }
     Cluster& operator[](int32_t id) { return clusters_[static_cast<size_t>(id)]; }
     const Cluster& operator[](int32_t id) const { return clusters_[static_cast<size_t>(id)]; }
 
 private:
+    int32_t groupOf(int width, int height, Rise rise, uint8_t parts, const std::vector<uint8_t>& bits);
+
     std::vector<Cluster> clusters_;
     std::unordered_multimap<uint64_t, int32_t> byHash_;
+    std::unordered_map<uint64_t, std::vector<int32_t>> leaders_;   // size, rise, parts -> first bitmaps of groups
+    std::vector<std::vector<int32_t>> members_;                    // by group leader
 };
 
 // One glyph segment placed in its line: a cluster at a position (inclusive box).
@@ -88,6 +105,7 @@ struct TextLine {
     int32_t bottom = 0;       // inclusive
     int32_t baseline = 0;     // the row most glyphs end on
     std::vector<Glyph> glyphs;   // left to right
+    int32_t spaceGap = 0;     // the gap from which on a space is written for this line's text size (0: the stream's)
 };
 
 // Bitmaps larger than this are not learnt (a filled rectangle, a picture): always unknown.

@@ -47,6 +47,7 @@ struct Page {
     int32_t number = 0;
     std::vector<TextLine> lines;
     std::vector<Origin> origins;   // one per line
+    bool text = true;              // false: a picture without text (noise, a logo, a drawn sign)
 };
 
 struct WordRef {
@@ -62,7 +63,9 @@ public:
         : ctx_(ctx), teacher_(teacher), totals_(totals), overlay_(overlay) {}
 
     bool collect(const std::vector<int32_t>& numbers, const LearnedStep& step);
-    void learn();
+    // Reads with the teacher; `step` (called with 0 between the teacher's lines) may stop it.
+    void learn(const LearnedStep& step = {});
+    bool cancelled() const { return cancelled_; }
     void write();
 
 private:
@@ -71,7 +74,17 @@ private:
     // The gap before glyph g of a line, each glyph deslanted by its lean.
     int32_t gapBefore(const TextLine& line, size_t g);
     std::vector<std::pair<size_t, size_t>> wordsIn(const TextLine& line) {
-        return wordsOf(line, spaceGap_, [this](const TextLine& l, size_t g) { return gapBefore(l, g); });
+        return wordsOf(line, line.spaceGap > 0 ? line.spaceGap : spaceGap_,
+                       [this](const TextLine& l, size_t g) { return gapBefore(l, g); });
+    }
+    void findPicturesWithoutText();
+    void learnSpacing();
+    void readLinesWithUnknowns();
+    void learnWidths();
+    // Whether the teacher may read on: the step says so, and nothing cancelled the run.
+    bool keepGoing() {
+        if (!cancelled_ && step_ && !step_(0)) cancelled_ = true;
+        return !cancelled_;
     }
     void teach(const std::vector<WordRef>& words);
     void readCropLine(const std::vector<WordRef>& crops);
@@ -102,6 +115,10 @@ private:
     std::optional<Dictionary> dictionary_;
     GlyphReview review_;
     std::vector<int32_t> ilChanged_;   // places where the I/l choice changed a glyph's label
+    std::vector<int> typicalWidth_ = std::vector<int>(256, 0);   // by character, from the glyphs named
+    std::vector<uint8_t> widthDoubted_;   // clusters whose label was taken back once for their width
+    LearnedStep step_;
+    bool cancelled_ = false;
 };
 
 void LearnedRun::readPage(int32_t n) {
@@ -306,10 +323,12 @@ void LearnedRun::readCropLine(const std::vector<WordRef>& crops) {
             if (gl.cluster >= 0 && table_[gl.cluster].known) s.label = &table_[gl.cluster].label;
             segs.push_back(s);
         }
-        for (const AlignVote& v : alignWord(segs, tw.text)) {
+        const TypicalWidth typical = [this](unsigned char ch) { return typicalWidth_[ch]; };
+        for (const AlignVote& v : alignWord(segs, tw.text, typical)) {
             const int32_t id = segs[v.segment].cluster;
             if (id < 0) continue;
             Cluster& c = table_[id];
+            if (!riseFits(v.text, c.rise)) continue;
             if (v.text.size() == 1) {
                 const int parts = expectedParts(static_cast<unsigned char>(v.text[0]));
                 if (parts == 1 && c.parts != 1) continue;
@@ -327,9 +346,11 @@ void LearnedRun::teach(const std::vector<WordRef>& words) {
     int width = kMargin;
     for (const WordRef& w : words) {
         if (totals_.teacherCrops + static_cast<int64_t>(lineCrops.size()) >= kMaxTeacherCrops) break;
+        if (cancelled_) return;
         const TextLine& line = pages_[w.page].lines[w.line];
         const int cw = static_cast<int>(std::ceil((line.glyphs[w.last].right - line.glyphs[w.first].left + 2) * scale));
         if (!lineCrops.empty() && width + cw + kMargin > kLineWidth) {
+            if (!keepGoing()) return;
             readCropLine(lineCrops);
             lineCrops.clear();
             width = kMargin;
@@ -337,7 +358,7 @@ void LearnedRun::teach(const std::vector<WordRef>& words) {
         lineCrops.push_back(w);
         width += cw + sep;
     }
-    if (!lineCrops.empty()) readCropLine(lineCrops);
+    if (!lineCrops.empty() && keepGoing()) readCropLine(lineCrops);
 }
 
 // Pixels that differ between two bitmaps placed with b shifted by (dx, dy).
@@ -423,15 +444,54 @@ bool LearnedRun::ellipsisAt(const TextLine& line, size_t g, size_t last) const {
 }
 
 void LearnedRun::decideVotes() {
+    // The reads of a whole shape group, so one misaligned word cannot name a variant of a
+    // letter read right everywhere else.
+    std::unordered_map<int32_t, std::map<std::string, double>> pooled;
+    for (const Cluster& c : table_.all()) {
+        if (c.votes.empty() && c.tally.empty()) continue;
+        auto& p = pooled[c.group];
+        for (const auto& [label, w] : c.votes) p[label] += w;
+        for (const auto& [label, w] : c.tally) p[label] += w;
+    }
+    auto best = [](const std::map<std::string, double>& votes) {
+        return std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) { return a.second < b.second; })->first;
+    };
     for (Cluster& c : table_.all()) {
         if (c.known || c.votes.empty()) continue;
-        const auto best = std::max_element(c.votes.begin(), c.votes.end(),
-                                           [](const auto& a, const auto& b) { return a.second < b.second; });
-        c.label = best->first;
+        // Reads of its own that agree stand; reads that disagree ask the group.
+        std::map<std::string, double> scores = c.votes;
+        if (const auto it = pooled.find(c.group); it != pooled.end() && c.votes.size() > 1)
+            for (const auto& [label, w] : it->second) {
+                const auto own = c.votes.find(label);
+                scores[label] += 0.5 * (w - (own == c.votes.end() ? 0.0 : own->second));
+            }
+        c.label = best(scores);
         c.known = true;
-        c.naming = c.votes.size() == 1 ? GlyphNaming::Teacher : GlyphNaming::Vote;
+        c.naming = c.votes.size() == 1 && scores.size() == 1 ? GlyphNaming::Teacher : GlyphNaming::Vote;
         c.tally = std::move(c.votes);
         c.votes.clear();
+    }
+    // Variants nobody read take their group's reading, or the label its named members carry most.
+    for (size_t i = 0; i < table_.all().size(); ++i) {
+        Cluster& c = table_.all()[i];
+        if (c.known) continue;
+        std::string label;
+        if (const auto it = pooled.find(c.group); it != pooled.end() && !it->second.empty()) {
+            label = best(it->second);
+        } else {
+            int32_t most = 0;
+            for (int32_t m : table_.members(static_cast<int32_t>(i))) {
+                const Cluster& k = table_[m];
+                if (k.known && k.count > most) {
+                    most = k.count;
+                    label = k.label;
+                }
+            }
+        }
+        if (label.empty()) continue;
+        c.label = label;
+        c.known = true;
+        c.naming = GlyphNaming::Similar;
     }
     // Tesseract reads ’ as ' and a dash as - ; the shapes tell. A raised mark shaped like
     // the stream's comma, or whose foot lies left of its head, is the typographic
@@ -557,11 +617,162 @@ void LearnedRun::nearMatches() {
     }
 }
 
-void LearnedRun::learn() {
+namespace {
+
+// The x-height of a line: the lower quarter of the heights of its one-part glyphs on the
+// baseline at least 4 rows tall; 0 when it has too few.
+int32_t lineXHeight(const TextLine& l, const ClusterTable& table) {
+    std::vector<int32_t> heights;
+    for (const Glyph& g : l.glyphs)
+        if (g.cluster >= 0 && table[g.cluster].rise == Rise::Base && table[g.cluster].parts == 1 && g.bottom - g.top >= 3)
+            heights.push_back(g.bottom - g.top + 1);
+    if (heights.size() < 3) return 0;
+    std::sort(heights.begin(), heights.end());
+    return heights[heights.size() / 4];
+}
+
+// Whether a line looks like text of about the given x-height: a good share of its glyphs of
+// a letter's size, most standing on one baseline, none far larger than a word.
+bool textLike(const TextLine& l, int32_t xHeight) {
+    if (l.glyphs.empty() || xHeight <= 0) return false;
+    int32_t sized = 0, onBase = 0;
+    const int32_t tolerance = std::max(2, xHeight / 6);
+    for (const Glyph& g : l.glyphs) {
+        const int32_t h = g.bottom - g.top + 1, w = g.right - g.left + 1;
+        if (w > 8 * xHeight || h > 4 * xHeight) return false;
+        if (h * 2 >= xHeight) ++sized;
+        if (std::abs(g.bottom - l.baseline) <= tolerance) ++onBase;
+    }
+    // Punctuation is small ("So..." has two letters and three dots): a third will do.
+    const auto n = static_cast<int32_t>(l.glyphs.size());
+    return sized >= 1 && sized * 3 >= n && onBase * 2 >= n;
+}
+
+}  // namespace
+
+void LearnedRun::findPicturesWithoutText() {
+    // The stream's text size from the lines that most clearly are text, then each picture
+    // whose glyphs mostly lie outside text-like lines holds no text.
+    std::vector<int32_t> sizes;
+    for (const Page& p : pages_)
+        for (const TextLine& l : p.lines) {
+            const int32_t xh = lineXHeight(l, table_);
+            if (xh > 0 && textLike(l, xh)) sizes.push_back(xh);
+        }
+    if (sizes.empty()) return;   // nothing looks like text: read everything as it comes
+    std::sort(sizes.begin(), sizes.end());
+    const int32_t low = sizes[sizes.size() / 10], high = sizes[sizes.size() * 9 / 10];
+    for (Page& p : pages_) {
+        size_t all = 0, inText = 0;
+        for (const TextLine& l : p.lines) {
+            all += l.glyphs.size();
+            const int32_t xh = lineXHeight(l, table_);
+            // A line's own size when it tells one, within the stream's sizes; else the stream's.
+            const int32_t size = xh * 2 >= low && xh <= 2 * high ? xh : sizes[sizes.size() / 2];
+            if (textLike(l, size)) inText += l.glyphs.size();
+        }
+        p.text = all > 0 && inText * 2 > all;
+    }
+}
+
+void LearnedRun::learnSpacing() {
+    // Word gaps grow with the text: lines are grouped by their x-height (steps of a fifth)
+    // and each group with enough gaps learns its own threshold; the rest use the stream's.
+    std::map<int, std::vector<int32_t>> bySize;
+    std::vector<int32_t> all;
+    for (Page& p : pages_) {
+        if (!p.text) continue;
+        for (TextLine& l : p.lines) {
+            const int32_t xh = lineXHeight(l, table_);
+            const int bin = xh > 0 ? static_cast<int>(std::lround(std::log(static_cast<double>(xh)) / std::log(1.2))) : -1;
+            for (size_t g = 1; g < l.glyphs.size(); ++g) {
+                const int32_t gap = gapBefore(l, g);
+                all.push_back(gap);
+                if (bin >= 0) bySize[bin].push_back(gap);
+            }
+        }
+    }
+    spaceGap_ = spaceThreshold(all, static_cast<int32_t>(xHeight_));
+    std::map<int, int32_t> thresholds;
+    for (const auto& [bin, gaps] : bySize)
+        if (gaps.size() >= 40)
+            thresholds[bin] = spaceThreshold(gaps, static_cast<int32_t>(std::lround(std::pow(1.2, bin))));
+    for (Page& p : pages_)
+        for (TextLine& l : p.lines) {
+            const int32_t xh = lineXHeight(l, table_);
+            l.spaceGap = 0;
+            if (xh <= 0) continue;
+            const auto it = thresholds.find(static_cast<int>(std::lround(std::log(static_cast<double>(xh)) / std::log(1.2))));
+            if (it != thresholds.end()) l.spaceGap = it->second;
+        }
+}
+
+void LearnedRun::learnWidths() {
+    // The median width of each character's glyphs, counted by occurrence, from labels of one
+    // character that several glyphs carry.
+    std::vector<std::vector<std::pair<int, int32_t>>> widths(256);
+    for (const Cluster& c : table_.all())
+        if (c.known && c.label.size() == 1) widths[static_cast<unsigned char>(c.label[0])].push_back({c.width, c.count});
+    for (size_t ch = 0; ch < 256; ++ch) {
+        auto& w = widths[ch];
+        int64_t total = 0;
+        for (const auto& [width, count] : w) total += count;
+        typicalWidth_[ch] = 0;
+        if (total < 5) continue;
+        std::sort(w.begin(), w.end());
+        int64_t seen = 0;
+        for (const auto& [width, count] : w) {
+            seen += count;
+            if (seen * 2 >= total) {
+                typicalWidth_[ch] = width;
+                break;
+            }
+        }
+    }
+    // A glyph much wider than its character usually is holds two touching letters the
+    // teacher's word did not split: it is read again, in its line, once.
+    widthDoubted_.resize(table_.all().size(), 0);
+    for (size_t i = 0; i < table_.all().size(); ++i) {
+        Cluster& c = table_.all()[i];
+        if (!c.known || c.label.size() != 1 || widthDoubted_[i]) continue;
+        if (c.naming == GlyphNaming::Library || c.naming == GlyphNaming::User) continue;
+        const unsigned char ch = static_cast<unsigned char>(c.label[0]);
+        const int usual = typicalWidth_[ch];
+        if (!std::isalpha(ch) || usual <= 0 || c.width * 4 <= usual * 5 + 8) continue;
+        widthDoubted_[i] = 1;
+        c.known = false;
+        c.label.clear();
+        c.naming = GlyphNaming::Unknown;
+        c.votes.clear();
+    }
+}
+
+void LearnedRun::readLinesWithUnknowns() {
+    // Lines that still hold a glyph nobody named are read whole: the teacher sees each word
+    // in its sentence, and the alignment knows every other glyph of the line.
+    std::vector<WordRef> lines;
+    for (size_t pi = 0; pi < pages_.size(); ++pi) {
+        if (!pages_[pi].text) continue;
+        for (size_t li = 0; li < pages_[pi].lines.size(); ++li) {
+            const TextLine& line = pages_[pi].lines[li];
+            bool unknown = false;
+            for (const Glyph& g : line.glyphs) unknown = unknown || (g.cluster >= 0 && !table_[g.cluster].known);
+            if (unknown && !line.glyphs.empty()) lines.push_back({pi, li, 0, line.glyphs.size() - 1});
+        }
+    }
+    if (lines.empty()) return;
+    teach(lines);
+    decideVotes();
+}
+
+void LearnedRun::learn(const LearnedStep& step) {
+    step_ = step;
+    findPicturesWithoutText();
     // The text size: the x-height is about the lower quarter of the heights of glyphs on the
     // baseline.
     std::vector<int32_t> heights;
     for (const Page& p : pages_)
+        if (p.text)
         for (const TextLine& l : p.lines)
             for (const Glyph& g : l.glyphs)
                 if (g.cluster >= 0 && table_[g.cluster].rise == Rise::Base && table_[g.cluster].parts == 1)
@@ -573,6 +784,7 @@ void LearnedRun::learn() {
     // The slant of the stream's italics: the most common shear of the leaning glyphs.
     std::map<float, int64_t> shears;
     for (const Page& p : pages_)
+        if (p.text)
         for (const TextLine& l : p.lines)
             for (const Glyph& g : l.glyphs)
                 if (slanted(g.cluster) && table_[g.cluster].lean > 0) ++shears[table_[g.cluster].slant];
@@ -582,12 +794,7 @@ void LearnedRun::learn() {
             most = n;
             italicShear_ = shear;
         }
-    // Spaces: the gaps of the whole stream.
-    std::vector<int32_t> gaps;
-    for (const Page& p : pages_)
-        for (const TextLine& l : p.lines)
-            for (size_t g = 1; g < l.glyphs.size(); ++g) gaps.push_back(gapBefore(l, g));
-    spaceGap_ = spaceThreshold(gaps, static_cast<int32_t>(xHeight_));
+    learnSpacing();
     totals_.clusters = static_cast<int64_t>(table_.all().size());
     consultLibrary();
 
@@ -597,12 +804,18 @@ void LearnedRun::learn() {
         // A greedy cover: the first unused word holding a cluster nobody knows yet.
         // Each unknown bitmap is read in two words where it occurs that often, so one
         // misreading cannot name it everywhere.
+        // Counted per shape group: the variants of one letter need two reads between them.
         std::vector<uint8_t> covered(table_.all().size(), 0);
+        std::vector<int32_t> groupCount(table_.all().size(), 0);
+        for (const Cluster& c : table_.all()) groupCount[static_cast<size_t>(c.group)] += c.count;
         auto needsRead = [&](int32_t id) {
-            return id >= 0 && !table_[id].known && covered[static_cast<size_t>(id)] < std::min(table_[id].count, 2);
+            if (id < 0 || table_[id].known) return false;
+            const auto g = static_cast<size_t>(table_[id].group);
+            return covered[g] < std::min(groupCount[g], 2);
         };
         std::vector<WordRef> words;
         for (size_t pi = 0; pi < pages_.size(); ++pi) {
+            if (!pages_[pi].text) continue;
             for (size_t li = 0; li < pages_[pi].lines.size(); ++li) {
                 const TextLine& line = pages_[pi].lines[li];
                 for (const auto& [first, last] : wordsIn(line)) {
@@ -612,16 +825,30 @@ void LearnedRun::learn() {
                     if (!useful || used.count(wid)) continue;
                     used.insert(wid);
                     for (size_t g = first; g <= last; ++g)
-                        if (line.glyphs[g].cluster >= 0) ++covered[static_cast<size_t>(line.glyphs[g].cluster)];
+                        if (line.glyphs[g].cluster >= 0) ++covered[static_cast<size_t>(table_[line.glyphs[g].cluster].group)];
                     words.push_back({pi, li, first, last});
                 }
             }
         }
-        if (words.empty()) break;
+        if (words.empty() || cancelled_) break;
         teach(words);
         decideVotes();
+        learnWidths();
     }
     nearMatches();
+    if (teacher_.available() && !cancelled_) {
+        readLinesWithUnknowns();
+        learnWidths();
+        nearMatches();
+        // What the width check took back and no read named again keeps its first reading.
+        for (size_t i = 0; i < table_.all().size(); ++i) {
+            Cluster& c = table_.all()[i];
+            if (c.known || i >= widthDoubted_.size() || !widthDoubted_[i] || c.tally.empty()) continue;
+            c.label = std::max_element(c.tally.begin(), c.tally.end(), [](const auto& a, const auto& b) { return a.second < b.second; })->first;
+            c.known = true;
+            c.naming = GlyphNaming::Vote;
+        }
+    }
     if (!teacher_.problem().empty()) ctx_.msg.log(teacher_.problem());
 }
 
@@ -748,6 +975,11 @@ std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font
         // "|" separates lines in the program's texts: Tesseract's bar is an I or an l.
         for (char& c : word)
             if (c == '|') c = 'l';
+        // An italic capital I leans like a slash: a slash that opens a word of letters, or
+        // stands alone, in italic text is the letter.
+        if (italic[w] && !word.empty() && word[0] == '/' &&
+            (word.size() == 1 || std::isalpha(static_cast<unsigned char>(word[1]))))
+            word[0] = 'I';
         // I or l: only the letters of the word go to the dictionary.
         size_t a = 0, b = word.size();
         auto letter = [](unsigned char c) { return std::isalpha(c) || c >= 0xC0 || c == '\''; };
@@ -808,6 +1040,18 @@ void LearnedRun::write() {
         TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
         ++totals_.subtitles;
         if (p.lines.empty()) continue;   // a picture without ink changes nothing
+        if (!p.text) {
+            // Noise, a logo or a drawn sign: no junk characters; flagged for a look and left
+            // out of the SRT.
+            sub.noText = 1;
+            sub.ocrOK = 0;
+            sub.lineCount = 0;
+            sub.charCount = 0;
+            if (sub.locked == 0) sub.text.clear();
+            ++totals_.pictures;
+            continue;
+        }
+        sub.noText = 0;
         ReviewText t;
         t.subtitle = p.number;
         t.fontMode = sub.font;
@@ -862,8 +1106,9 @@ bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const L
         return false;
     }
     LearnedRun run(ctx, teacher, totals, overlay);
-    run.collect(numbers, step);
-    run.learn();
+    // A cancel while the pictures are read leaves the teacher out: what was read is written.
+    if (run.collect(numbers, step)) run.learn(step);
+    else run.learn([](int32_t) { return false; });
     run.write();
     return true;
 }

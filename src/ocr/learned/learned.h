@@ -23,6 +23,7 @@ struct LearnedTotals {
     int64_t teacherCrops = 0;    // word crops on those lines
     int64_t teacherGlyphs = 0;   // glyph segments inside those crops
     int64_t unknown = 0;         // glyphs nobody could name
+    int64_t pictures = 0;        // subtitles that show a picture without text
 };
 
 // One decoded slot of a subtitle as the picture's overlay shows it: the slot's place on the

@@ -137,7 +137,17 @@ int expectedParts(unsigned char c) {
     return 0;
 }
 
-std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, const std::string& text) {
+bool riseFits(const std::string& label, Rise rise) {
+    if (rise != Rise::Raised || label.empty()) return true;
+    for (char c : label) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || (u >= 0xC0 && u != 0xD7 && u != 0xF7)) return false;
+    }
+    return true;
+}
+
+std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, const std::string& text,
+                                 const TypicalWidth& typical) {
     const size_t m = segments.size(), n = text.size();
     std::vector<AlignVote> votes;
     if (m == 0 || n == 0 || m > 200 || n > 200) return votes;
@@ -186,11 +196,17 @@ std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, cons
             // mismatch, so a shifted alignment does not look cheap.
             const int want = expectedParts(static_cast<unsigned char>(text[j < n ? j : 0]));
             const bool fits = s.parts == 0 || want == 0 || (want == 1 ? s.parts == 1 : s.parts >= 2);
-            if (j < n) relax(i + 1, j + 1, fits ? 0 : kWrongParts, One, 1);
+            // Widths the stream's glyphs of these characters usually have, when known.
+            const int one = typical && j < n ? typical(static_cast<unsigned char>(text[j])) : 0;
+            const int two = typical && j + 1 < n && one > 0 ? typical(static_cast<unsigned char>(text[j + 1])) : 0;
+            const bool tooWide = one > 0 && s.width > 0 && s.width * 4 > one * 5 + 8;
+            if (j < n) relax(i + 1, j + 1, (fits ? 0 : kWrongParts) + (tooWide ? kWrongParts : 0), One, 1);
             // Touching glyphs are letters or digits ("rn", "fi", "11"), never signs.
             if (j + 2 <= n && std::isalnum(static_cast<unsigned char>(text[j])) &&
-                std::isalnum(static_cast<unsigned char>(text[j + 1])))
-                relax(i + 1, j + 2, s.width == 0 || s.width * 5 >= usual * 6 ? kPair : kPair + 1.0, Two, 2);
+                std::isalnum(static_cast<unsigned char>(text[j + 1]))) {
+                const bool pairWide = two > 0 ? s.width * 10 >= (one + two) * 7 : s.width == 0 || s.width * 5 >= usual * 6;
+                relax(i + 1, j + 2, pairWide ? kPair : kPair + 1.0, Two, 2);
+            }
             // The ellipsis is three dots: three small segments read as one "…".
             if (j < n && text[j] == '\x85' && i + 2 < m) {
                 bool dots = true;

@@ -41,6 +41,9 @@ struct AlignSegment {
     int width = 0;                        // columns; 0 when not known
 };
 
+// The usual width in columns of a character's glyph in this stream, 0 when not known yet.
+using TypicalWidth = std::function<int(unsigned char)>;
+
 // One vote the alignment gives: segment `segment` of the word reads `text`.
 struct AlignVote {
     size_t segment = 0;
@@ -52,7 +55,14 @@ struct AlignVote {
 // an unknown segment takes one character or two (touching glyphs), two raised marks may
 // share one character, and a character or segment may stay unmatched at a cost. Returns
 // the votes for unknown segments; none when the best alignment is poor.
-std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, const std::string& text);
+// With `typical`, a segment much wider than the character it would read (or about as wide
+// as two characters together) leans to reading two.
+std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, const std::string& text,
+                                 const TypicalWidth& typical = {});
+
+// Whether a character can be drawn at a glyph's place against the baseline: a letter or
+// digit is never a mark raised off the baseline (that is ’ ' " ° and the like).
+bool riseFits(const std::string& label, Rise rise);
 
 // How many separate parts a character's glyph has in common fonts (i 2, é 2, a 1), or 0
 // when it depends on the font.
