@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <limits>
 #include <numeric>
 
 namespace vantrel {
@@ -312,21 +313,277 @@ int32_t ClusterTable::add(int width, int height, Rise rise, uint8_t parts, std::
     return id;
 }
 
-std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
+namespace {
+
+// The rows of a band where one text line ends and the next begins. Two lines whose
+// descenders and ascenders share rows leave no empty row between them, but their bodies
+// (the rows at least half as full as the fullest) stay apart with a valley of few pixels
+// between, and only the odd descender or ascender reaches across it: a cut goes into the
+// deepest such valley that most parts lie wholly above or below. (A valley inside one line,
+// between the serifs of a thin font, has every letter reaching across.)
+std::vector<int> lineCuts(const std::vector<int32_t>& profile, const std::vector<Part>& parts, int from, int to) {
+    std::vector<int> cuts;
+    if (to - from < 8) return cuts;
+    std::vector<int32_t> maxAbove(static_cast<size_t>(to - from), 0), maxBelow(static_cast<size_t>(to - from), 0);
+    for (int y = from, m = 0; y < to; ++y) {
+        m = std::max(m, profile[static_cast<size_t>(y)]);
+        maxAbove[static_cast<size_t>(y - from)] = m;
+    }
+    for (int y = to - 1, m = 0; y >= from; --y) {
+        m = std::max(m, profile[static_cast<size_t>(y)]);
+        maxBelow[static_cast<size_t>(y - from)] = m;
+    }
+    // Candidate rows by how deep their valley is.
+    std::vector<std::pair<double, int>> valleys;
+    for (int y = from + 2; y < to - 2; ++y) {
+        const int32_t a = maxAbove[static_cast<size_t>(y - 1 - from)], b = maxBelow[static_cast<size_t>(y + 1 - from)];
+        const int32_t v = profile[static_cast<size_t>(y)];
+        if (a <= 0 || b <= 0 || v * 100 > std::min(a, b) * 35) continue;
+        valleys.push_back({static_cast<double>(v) / std::min(a, b), y});
+    }
+    std::sort(valleys.begin(), valleys.end());
+    for (const auto& [depth, y] : valleys) {
+        // The body above: the rows at least half as full as the fullest above the cut.
+        const int32_t a = maxAbove[static_cast<size_t>(y - 1 - from)], b = maxBelow[static_cast<size_t>(y + 1 - from)];
+        int aboveRows = 0, aboveBottom = -1, belowRows = 0, belowTop = -1;
+        for (int r = from; r < y; ++r)
+            if (profile[static_cast<size_t>(r)] * 2 >= a) {
+                ++aboveRows;
+                aboveBottom = r;
+            }
+        for (int r = to - 1; r > y; --r)
+            if (profile[static_cast<size_t>(r)] * 2 >= b) {
+                ++belowRows;
+                belowTop = r;
+            }
+        // Both bodies of one text size (a row of accents over a line is no line), apart.
+        if (aboveRows < 3 || belowRows < 3) continue;
+        if (aboveRows * 3 < belowRows * 2 || belowRows * 3 < aboveRows * 2) continue;
+        if ((belowTop - aboveBottom - 1) * 4 < aboveRows + belowRows) continue;
+        // Letters of one size on both sides (accents over a line are no line of their
+        // own), and few parts across.
+        std::vector<int> above, below;
+        size_t across = 0;
+        for (const Part& p : parts) {
+            if (p.bottom < from || p.top >= to) continue;
+            if (p.bottom < y) above.push_back(p.bottom - p.top + 1);
+            else if (p.top > y) below.push_back(p.bottom - p.top + 1);
+            else ++across;
+        }
+        if (above.size() < 2 || below.size() < 2 || across * 4 > above.size() + below.size() + across) continue;
+        std::nth_element(above.begin(), above.begin() + static_cast<std::ptrdiff_t>(above.size() / 2), above.end());
+        std::nth_element(below.begin(), below.begin() + static_cast<std::ptrdiff_t>(below.size() / 2), below.end());
+        const int ma = above[above.size() / 2], mb = below[below.size() / 2];
+        if (ma * 5 < mb * 3 || mb * 5 < ma * 3) continue;
+        // The cut: the emptiest row between the bodies, the middle one of a tie.
+        int best = y;
+        for (int r = aboveBottom + 1; r < belowTop; ++r)
+            if (profile[static_cast<size_t>(r)] < profile[static_cast<size_t>(best)] ||
+                (profile[static_cast<size_t>(r)] == profile[static_cast<size_t>(best)] &&
+                 std::abs(r - (aboveBottom + belowTop) / 2) < std::abs(best - (aboveBottom + belowTop) / 2)))
+                best = r;
+        cuts = lineCuts(profile, parts, from, best);
+        cuts.push_back(best);
+        for (int c : lineCuts(profile, parts, best, to)) cuts.push_back(c);
+        return cuts;
+    }
+    return cuts;
+}
+
+// The body rows of a line: the rows of [from, to) at least half as full as its fullest.
+std::pair<int, int> bodyOf(const std::vector<int32_t>& profile, int from, int to) {
+    int32_t most = 0;
+    for (int y = from; y < to; ++y) most = std::max(most, profile[static_cast<size_t>(y)]);
+    int top = to, bottom = from - 1;
+    for (int y = from; y < to; ++y)
+        if (most > 0 && profile[static_cast<size_t>(y)] * 2 >= most) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    return {top, bottom};
+}
+
+// One text line from its parts (band coordinates, sorted by left): stacked parts joined,
+// quotation marks paired, the baseline found and every glyph entered in the table.
+TextLine buildLine(std::vector<Part> parts, const std::vector<int32_t>& labels, int w, int bandTop,
+                   ClusterTable& table) {
+    int lineTop = parts.front().top, lineBottom = parts.front().bottom;
+    for (const Part& p : parts) {
+        lineTop = std::min(lineTop, p.top);
+        lineBottom = std::max(lineBottom, p.bottom);
+    }
+    // Coordinates from here on are relative to the line's top row.
+    for (Part& p : parts) {
+        p.top -= lineTop;
+        p.bottom -= lineTop;
+    }
+    const int bh = lineBottom - lineTop + 1;
+    int32_t maxLabel = 0;
+    int widest = 0;
+    for (const Part& p : parts) {
+        maxLabel = std::max(maxLabel, p.label);
+        widest = std::max(widest, p.right - p.left + 1);
+    }
+    std::vector<int32_t> parent(parts.size());
+    std::iota(parent.begin(), parent.end(), 0);
+    // Stacked parts: each small part (dot, accent, half of a colon) joins the one part it
+    // stacks with best, so the dots of an italic "ij" do not tie both letters together.
+    // Only neighbours in x can overlap, and parts are sorted by their left edge: the scan
+    // covers the widest part's width before and a slant allowance after, so a band of a
+    // thousand specks is not a million comparisons.
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (!isSmall(parts[i], bh)) continue;
+        double bestScore = 0;
+        size_t best = i;
+        size_t j0 = i;
+        while (j0 > 0 && parts[j0 - 1].left + widest + bh / 3 >= parts[i].left) --j0;
+        for (size_t j = j0; j < parts.size() && parts[j].left <= parts[i].right + bh / 3; ++j) {
+            if (j == i || parts[j].right + bh / 3 < parts[i].left) continue;
+            const double score = stacking(parts[i], parts[j], bh);
+            if (score > bestScore) {
+                bestScore = score;
+                best = j;
+            }
+        }
+        if (best != i)
+            parent[static_cast<size_t>(findRoot(parent, static_cast<int32_t>(best)))] =
+                findRoot(parent, static_cast<int32_t>(i));
+    }
+    // Groups: the union of their parts.
+    std::vector<Part> groups;
+    std::vector<int32_t> groupOf(parts.size(), -1), partCount;
+    std::vector<int32_t> groupOfLabel(static_cast<size_t>(maxLabel) + 1, -1);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const int32_t r = findRoot(parent, static_cast<int32_t>(i));
+        if (groupOf[static_cast<size_t>(r)] < 0) {
+            groupOf[static_cast<size_t>(r)] = static_cast<int32_t>(groups.size());
+            groups.push_back(parts[i]);
+            partCount.push_back(0);
+        }
+        const int32_t g = groupOf[static_cast<size_t>(r)];
+        Part& gp = groups[static_cast<size_t>(g)];
+        gp.left = std::min(gp.left, parts[i].left);
+        gp.right = std::max(gp.right, parts[i].right);
+        gp.top = std::min(gp.top, parts[i].top);
+        gp.bottom = std::max(gp.bottom, parts[i].bottom);
+        ++partCount[static_cast<size_t>(g)];
+        groupOfLabel[static_cast<size_t>(parts[i].label)] = g;
+    }
+    // Baseline: the bottom row most tall-enough groups share.
+    std::vector<int> bottoms;
+    for (const Part& g : groups)
+        if ((g.bottom - g.top + 1) * 10 >= bh * 3) bottoms.push_back(g.bottom);
+    if (bottoms.empty())
+        for (const Part& g : groups) bottoms.push_back(g.bottom);
+    std::sort(bottoms.begin(), bottoms.end());
+    int baseline = bottoms.front(), bestRun = 0;
+    for (size_t i = 0; i < bottoms.size();) {
+        size_t j = i;
+        while (j < bottoms.size() && bottoms[j] == bottoms[i]) ++j;
+        if (static_cast<int>(j - i) > bestRun || (static_cast<int>(j - i) == bestRun && bottoms[i] > baseline)) {
+            bestRun = static_cast<int>(j - i);
+            baseline = bottoms[i];
+        }
+        i = j;
+    }
+    const int above = std::max(1, baseline);   // band rows above the baseline
+    auto riseOf = [&](const Part& g) {
+        if (g.bottom > baseline + std::max(1, above / 12)) return Rise::Below;
+        if ((baseline - g.bottom) * 10 > above * 3) return Rise::Raised;
+        return Rise::Base;
+    };
+    // Quotation marks: two small marks side by side off the baseline make one glyph.
+    std::vector<int32_t> order(groups.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&](int32_t a, int32_t b) { return groups[static_cast<size_t>(a)].left < groups[static_cast<size_t>(b)].left; });
+    std::vector<int32_t> mergedInto(groups.size(), -1);
+    for (size_t k = 0; k + 1 < order.size(); ++k) {
+        Part& a = groups[static_cast<size_t>(order[k])];
+        const Part& b = groups[static_cast<size_t>(order[k + 1])];
+        if (mergedInto[static_cast<size_t>(order[k])] >= 0) continue;
+        const int ha = a.bottom - a.top + 1, hb = b.bottom - b.top + 1;
+        const int wa = a.right - a.left + 1, wb = b.right - b.left + 1;
+        // Raised pairs are “ ” and ", a pair below the baseline is „; a pair of upright
+        // marks floating above the baseline is « or ».
+        const bool chevrons = riseOf(a) == Rise::Base && riseOf(b) == Rise::Base &&
+                              baseline - a.bottom >= std::max(1, above / 20) &&
+                              baseline - b.bottom >= std::max(1, above / 20) && ha * 10 >= wa * 12 && hb * 10 >= wb * 12;
+        if (!chevrons && (riseOf(a) == Rise::Base || riseOf(a) != riseOf(b))) continue;
+        if (partCount[static_cast<size_t>(order[k])] != 1 || partCount[static_cast<size_t>(order[k + 1])] != 1) continue;
+        if (std::abs(ha - hb) * 4 > std::max(ha, hb) || b.left - a.right - 1 > std::max({3, std::max(wa, wb) * 3 / 2, std::max(ha, hb) * 6 / 10}))
+            continue;
+        // Quotation marks stay under half the line height above the baseline, « under 60 %.
+        if (std::max(ha, hb) * (chevrons ? 5 : 2) > above * (chevrons ? 3 : 1)) continue;
+        mergedInto[static_cast<size_t>(order[k + 1])] = order[k];
+        a.left = std::min(a.left, b.left);
+        a.right = std::max(a.right, b.right);
+        a.top = std::min(a.top, b.top);
+        a.bottom = std::max(a.bottom, b.bottom);
+        partCount[static_cast<size_t>(order[k])] += 1;
+        ++k;
+    }
+    for (int32_t& g : groupOfLabel) {
+        if (g >= 0 && mergedInto[static_cast<size_t>(g)] >= 0) g = mergedInto[static_cast<size_t>(g)];
+    }
+
+    TextLine line;
+    line.top = bandTop + lineTop;
+    line.bottom = bandTop + lineBottom;
+    line.baseline = bandTop + lineTop + baseline;
+    for (int32_t gi : order) {
+        if (mergedInto[static_cast<size_t>(gi)] >= 0) continue;
+        const Part& g = groups[static_cast<size_t>(gi)];
+        Glyph glyph{-1, g.left, bandTop + lineTop + g.top, g.right, bandTop + lineTop + g.bottom};
+        const int gw = g.right - g.left + 1, gh = g.bottom - g.top + 1;
+        if (int64_t{gw} * gh <= kMaxClusterPixels) {
+            std::vector<uint8_t> bits(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
+            for (int y = 0; y < gh; ++y) {
+                for (int x = 0; x < gw; ++x) {
+                    const int32_t l = labels[static_cast<size_t>(lineTop + g.top + y) * static_cast<size_t>(w) +
+                                             static_cast<size_t>(g.left + x)];
+                    if (l >= 0 && l <= maxLabel && groupOfLabel[static_cast<size_t>(l)] == gi)
+                        bits[static_cast<size_t>(y) * static_cast<size_t>(gw) + static_cast<size_t>(x)] = 1;
+                }
+            }
+            // A glyph is ink: a box whose pixels all belong to other parts is none.
+            if (std::find(bits.begin(), bits.end(), uint8_t{1}) == bits.end()) continue;
+            const auto pc = static_cast<uint8_t>(std::min<int32_t>(partCount[static_cast<size_t>(gi)], 255));
+            glyph.cluster = table.add(gw, gh, riseOf(g), pc, std::move(bits));
+        }
+        line.glyphs.push_back(glyph);
+    }
+    return line;
+}
+
+}  // namespace
+
+std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t maxParts, bool* overBudget) {
     std::vector<TextLine> lines;
+    if (overBudget) *overBudget = false;
     if (mask.width <= 0 || mask.height <= 0) return lines;
     const int w = mask.width;
     std::vector<int32_t> labels;
     std::vector<int32_t> stack;
+    int64_t partsSeen = 0;
     for (const auto& [bandTop, bandBottom] : findBands(mask)) {
         const int bh = bandBottom - bandTop + 1;
         labels.assign(static_cast<size_t>(w) * static_cast<size_t>(bh), -1);
         std::vector<Part> parts;
+        std::vector<int32_t> profile(static_cast<size_t>(bh), 0);
         // 8-connected parts of the band.
         for (int y = 0; y < bh; ++y) {
             for (int x = 0; x < w; ++x) {
+                if (!mask.at(x, bandTop + y)) continue;
+                ++profile[static_cast<size_t>(y)];
                 const size_t at = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
-                if (labels[at] >= 0 || !mask.at(x, bandTop + y)) continue;
+                if (labels[at] >= 0) continue;
+                // A picture of thousands of specks is no text: it gets no glyphs at all.
+                if (++partsSeen > maxParts) {
+                    if (overBudget) *overBudget = true;
+                    lines.clear();
+                    return lines;
+                }
                 const auto id = static_cast<int32_t>(parts.size());
                 Part p{x, y, x, y, id};
                 labels[at] = id;
@@ -356,131 +613,92 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table) {
             }
         }
         if (parts.empty()) continue;
-        std::sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.left < b.left; });
-        std::vector<int32_t> parent(parts.size());
-        std::iota(parent.begin(), parent.end(), 0);
-        // Stacked parts: each small part (dot, accent, half of a colon) joins the one part it
-        // stacks with best, so the dots of an italic "ij" do not tie both letters together.
-        // Only neighbours in x can overlap: the scan stops a slant allowance past the part.
-        for (size_t i = 0; i < parts.size(); ++i) {
-            if (!isSmall(parts[i], bh)) continue;
-            double bestScore = 0;
-            size_t best = i;
-            for (size_t j = 0; j < parts.size(); ++j) {
-                if (j == i || parts[j].left > parts[i].right + bh / 3 || parts[j].right + bh / 3 < parts[i].left) continue;
-                const double score = stacking(parts[i], parts[j], bh);
-                if (score > bestScore) {
-                    bestScore = score;
-                    best = j;
+
+        // Lines inside the band, each with its body rows.
+        std::vector<int> bounds{0};
+        for (int c : lineCuts(profile, parts, 0, bh)) bounds.push_back(c);
+        bounds.push_back(bh);
+        const size_t nLines = bounds.size() - 1;
+        std::vector<std::pair<int, int>> bodies;
+        for (size_t k = 0; k < nLines; ++k) bodies.push_back(bodyOf(profile, bounds[k], bounds[k + 1]));
+        std::vector<std::vector<Part>> byLine(nLines);
+        if (nLines == 1) {
+            byLine[0] = std::move(parts);
+        } else {
+            // A part joining two lines (a descender touching an ascender) is cut at the valley.
+            const size_t original = parts.size();
+            for (size_t i = 0; i < original; ++i) {
+                for (size_t k = 0; k + 1 < nLines; ++k) {
+                    Part& p = parts[i];
+                    const int cut = bounds[k + 1];
+                    if (p.top >= cut || p.bottom < cut) continue;
+                    if (overlap(p.top, p.bottom, bodies[k].first, bodies[k].second) <= 0 ||
+                        overlap(p.top, p.bottom, bodies[k + 1].first, bodies[k + 1].second) <= 0)
+                        continue;
+                    // The part splits where it is narrowest between the two bodies (where a
+                    // descender meets an ascender), the row nearest the valley of a tie.
+                    const Part whole = p;
+                    int split = cut, thinnest = std::numeric_limits<int>::max();
+                    for (int y = std::max(whole.top, bodies[k].second + 1); y <= std::min(whole.bottom, bodies[k + 1].first - 1); ++y) {
+                        int n = 0;
+                        for (int x = whole.left; x <= whole.right; ++x)
+                            n += labels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] == whole.label;
+                        if (n < thinnest || (n == thinnest && std::abs(y - cut) < std::abs(split - cut))) {
+                            thinnest = n;
+                            split = y;
+                        }
+                    }
+                    Part upper{whole.right, whole.bottom, whole.left, whole.top, whole.label};
+                    Part lower{whole.right, whole.bottom, whole.left, whole.top, static_cast<int32_t>(parts.size())};
+                    for (int y = whole.top; y <= whole.bottom; ++y)
+                        for (int x = whole.left; x <= whole.right; ++x) {
+                            int32_t& l = labels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)];
+                            if (l != whole.label) continue;
+                            Part& piece = y < split ? upper : lower;
+                            if (y >= split) l = lower.label;
+                            piece.left = std::min(piece.left, x);
+                            piece.right = std::max(piece.right, x);
+                            piece.top = std::min(piece.top, y);
+                            piece.bottom = std::max(piece.bottom, y);
+                        }
+                    p = upper;
+                    parts.push_back(lower);
                 }
             }
-            if (best != i)
-                parent[static_cast<size_t>(findRoot(parent, static_cast<int32_t>(best)))] =
-                    findRoot(parent, static_cast<int32_t>(i));
-        }
-        // Groups: the union of their parts.
-        std::vector<Part> groups;
-        std::vector<int32_t> groupOf(parts.size(), -1), partCount;
-        std::vector<int32_t> groupOfLabel(parts.size(), -1);
-        for (size_t i = 0; i < parts.size(); ++i) {
-            const int32_t r = findRoot(parent, static_cast<int32_t>(i));
-            if (groupOf[static_cast<size_t>(r)] < 0) {
-                groupOf[static_cast<size_t>(r)] = static_cast<int32_t>(groups.size());
-                groups.push_back(parts[i]);
-                partCount.push_back(0);
-            }
-            const int32_t g = groupOf[static_cast<size_t>(r)];
-            Part& gp = groups[static_cast<size_t>(g)];
-            gp.left = std::min(gp.left, parts[i].left);
-            gp.right = std::max(gp.right, parts[i].right);
-            gp.top = std::min(gp.top, parts[i].top);
-            gp.bottom = std::max(gp.bottom, parts[i].bottom);
-            ++partCount[static_cast<size_t>(g)];
-            groupOfLabel[static_cast<size_t>(parts[i].label)] = g;
-        }
-        // Baseline: the bottom row most tall-enough groups share.
-        std::vector<int> bottoms;
-        for (const Part& g : groups)
-            if ((g.bottom - g.top + 1) * 10 >= bh * 3) bottoms.push_back(g.bottom);
-        if (bottoms.empty())
-            for (const Part& g : groups) bottoms.push_back(g.bottom);
-        std::sort(bottoms.begin(), bottoms.end());
-        int baseline = bottoms.front(), bestRun = 0;
-        for (size_t i = 0; i < bottoms.size();) {
-            size_t j = i;
-            while (j < bottoms.size() && bottoms[j] == bottoms[i]) ++j;
-            if (static_cast<int>(j - i) > bestRun || (static_cast<int>(j - i) == bestRun && bottoms[i] > baseline)) {
-                bestRun = static_cast<int>(j - i);
-                baseline = bottoms[i];
-            }
-            i = j;
-        }
-        const int above = std::max(1, baseline);   // band rows above the baseline
-        auto riseOf = [&](const Part& g) {
-            if (g.bottom > baseline + std::max(1, above / 12)) return Rise::Below;
-            if ((baseline - g.bottom) * 10 > above * 3) return Rise::Raised;
-            return Rise::Base;
-        };
-        // Quotation marks: two small marks side by side off the baseline make one glyph.
-        std::vector<int32_t> order(groups.size());
-        std::iota(order.begin(), order.end(), 0);
-        std::sort(order.begin(), order.end(),
-                  [&](int32_t a, int32_t b) { return groups[static_cast<size_t>(a)].left < groups[static_cast<size_t>(b)].left; });
-        std::vector<int32_t> mergedInto(groups.size(), -1);
-        for (size_t k = 0; k + 1 < order.size(); ++k) {
-            Part& a = groups[static_cast<size_t>(order[k])];
-            const Part& b = groups[static_cast<size_t>(order[k + 1])];
-            if (mergedInto[static_cast<size_t>(order[k])] >= 0) continue;
-            const int ha = a.bottom - a.top + 1, hb = b.bottom - b.top + 1;
-            const int wa = a.right - a.left + 1, wb = b.right - b.left + 1;
-            // Raised pairs are “ ” and ", a pair below the baseline is „; a pair of upright
-            // marks floating above the baseline is « or ».
-            const bool chevrons = riseOf(a) == Rise::Base && riseOf(b) == Rise::Base &&
-                                  baseline - a.bottom >= std::max(1, above / 20) &&
-                                  baseline - b.bottom >= std::max(1, above / 20) && ha * 10 >= wa * 12 && hb * 10 >= wb * 12;
-            if (!chevrons && (riseOf(a) == Rise::Base || riseOf(a) != riseOf(b))) continue;
-            if (partCount[static_cast<size_t>(order[k])] != 1 || partCount[static_cast<size_t>(order[k + 1])] != 1) continue;
-            if (std::abs(ha - hb) * 4 > std::max(ha, hb) || b.left - a.right - 1 > std::max({3, std::max(wa, wb) * 3 / 2, std::max(ha, hb) * 6 / 10}))
-                continue;
-            // Quotation marks stay under half the line height above the baseline, « under 60 %.
-            if (std::max(ha, hb) * (chevrons ? 5 : 2) > above * (chevrons ? 3 : 1)) continue;
-            mergedInto[static_cast<size_t>(order[k + 1])] = order[k];
-            a.left = std::min(a.left, b.left);
-            a.right = std::max(a.right, b.right);
-            a.top = std::min(a.top, b.top);
-            a.bottom = std::max(a.bottom, b.bottom);
-            partCount[static_cast<size_t>(order[k])] += 1;
-            ++k;
-        }
-        for (int32_t& g : groupOfLabel) {
-            if (g >= 0 && mergedInto[static_cast<size_t>(g)] >= 0) g = mergedInto[static_cast<size_t>(g)];
-        }
-
-        TextLine line;
-        line.top = bandTop;
-        line.bottom = bandBottom;
-        line.baseline = bandTop + baseline;
-        for (int32_t gi : order) {
-            if (mergedInto[static_cast<size_t>(gi)] >= 0) continue;
-            const Part& g = groups[static_cast<size_t>(gi)];
-            Glyph glyph{-1, g.left, bandTop + g.top, g.right, bandTop + g.bottom};
-            const int gw = g.right - g.left + 1, gh = g.bottom - g.top + 1;
-            if (int64_t{gw} * gh <= kMaxClusterPixels) {
-                std::vector<uint8_t> bits(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
-                for (int y = 0; y < gh; ++y) {
-                    for (int x = 0; x < gw; ++x) {
-                        const int32_t l = labels[static_cast<size_t>(g.top + y) * static_cast<size_t>(w) +
-                                                 static_cast<size_t>(g.left + x)];
-                        if (l >= 0 && groupOfLabel[static_cast<size_t>(l)] == gi)
-                            bits[static_cast<size_t>(y) * static_cast<size_t>(gw) + static_cast<size_t>(x)] = 1;
+            // Each part goes to the line whose body it overlaps most; one between two bodies
+            // hangs from the upper line when it starts at its baseline (a comma), else it sits
+            // over the lower one (an accent, a dot, a quotation mark).
+            for (Part& p : parts) {
+                size_t line = 0;
+                int most = 0;
+                for (size_t k = 0; k < nLines; ++k) {
+                    const int o = overlap(p.top, p.bottom, bodies[k].first, bodies[k].second);
+                    if (o > most) {
+                        most = o;
+                        line = k;
                     }
                 }
-                const auto pc = static_cast<uint8_t>(std::min<int32_t>(partCount[static_cast<size_t>(gi)], 255));
-                glyph.cluster = table.add(gw, gh, riseOf(g), pc, std::move(bits));
+                if (most <= 0) {
+                    line = nLines - 1;
+                    for (size_t k = 0; k < nLines; ++k) {
+                        if (p.bottom < bodies[k].first) {
+                            line = k;
+                            if (k > 0) {
+                                const int bodyRows = bodies[k - 1].second - bodies[k - 1].first + 1;
+                                if (p.top <= bodies[k - 1].second + std::max(1, bodyRows / 5)) line = k - 1;
+                            }
+                            break;
+                        }
+                    }
+                }
+                byLine[line].push_back(p);
             }
-            line.glyphs.push_back(glyph);
         }
-        lines.push_back(std::move(line));
+        for (std::vector<Part>& lineParts : byLine) {
+            if (lineParts.empty()) continue;
+            std::sort(lineParts.begin(), lineParts.end(), [](const Part& a, const Part& b) { return a.left < b.left; });
+            lines.push_back(buildLine(std::move(lineParts), labels, w, bandTop, table));
+        }
     }
     return lines;
 }

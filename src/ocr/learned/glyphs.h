@@ -111,9 +111,16 @@ struct TextLine {
 // Bitmaps larger than this are not learnt (a filled rectangle, a picture): always unknown.
 inline constexpr int64_t kMaxClusterPixels = 200000;
 
+// More connected parts than any subtitle of text has: a picture of specks.
+inline constexpr int64_t kMaxPartsPerPicture = 6000;
+
 // The text lines of a mask, top to bottom, with their glyph segments: lines from the row
-// projection (an accent band joins the line under it), segments as 8-connected parts with
-// vertically stacked parts merged (i, j, accents, : ; ! ?) and quote marks paired.
-std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table);
+// projection (an accent band joins the line under it; two lines that share rows are cut at
+// the valley between their bodies, and each part goes to the line whose body holds it),
+// segments as 8-connected parts with vertically stacked parts merged (i, j, accents,
+// : ; ! ?) and quote marks paired. A mask of more than `maxParts` parts gives no lines and
+// sets `overBudget`.
+std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t maxParts = kMaxPartsPerPicture,
+                               bool* overBudget = nullptr);
 
 }  // namespace vantrel

@@ -33,6 +33,8 @@ constexpr int kTeacherPasses = 3;
 constexpr int kLineWidth = 2400;
 constexpr int kMargin = 12;
 constexpr double kTargetXHeight = 22.0;
+// The tallest crop drawn for the teacher: ten times the x-height crops are scaled to.
+constexpr double kMaxCropHeight = 10 * kTargetXHeight;
 // A glyph leans when its best shear is at least this.
 constexpr float kItalicSlant = 0.09f;
 
@@ -141,7 +143,10 @@ void LearnedRun::readPage(int32_t n) {
         if (!decodeSlotPlane(ctx_, index, s, data, plane)) continue;
         const InkMask mask = inkMask(plane.pixels, plane.width, plane.height, prog.pal);
         const TSUPObject& o = sub.obj[static_cast<size_t>(s)];
-        for (TextLine& l : cutLines(mask, table_)) {
+        bool specks = false;
+        std::vector<TextLine> lines = cutLines(mask, table_, kMaxPartsPerPicture, &specks);
+        if (specks) page.text = false;
+        for (TextLine& l : lines) {
             page.lines.push_back(std::move(l));
             page.origins.push_back({o.x1, o.y1, plane.width});
         }
@@ -349,6 +354,14 @@ void LearnedRun::teach(const std::vector<WordRef>& words) {
         if (cancelled_) return;
         const TextLine& line = pages_[w.page].lines[w.line];
         const int cw = static_cast<int>(std::ceil((line.glyphs[w.last].right - line.glyphs[w.first].left + 2) * scale));
+        // A crop no text line needs (a glyph as tall as many lines, a word wider than the
+        // teacher's line) is not drawn: its pixels would cost more than any reading gains.
+        int32_t top = line.baseline, bottom = line.baseline;
+        for (size_t g = w.first; g <= w.last; ++g) {
+            top = std::min(top, line.glyphs[g].top);
+            bottom = std::max(bottom, line.glyphs[g].bottom);
+        }
+        if (cw > kLineWidth || (bottom - top + 4) * scale > kMaxCropHeight) continue;
         if (!lineCrops.empty() && width + cw + kMargin > kLineWidth) {
             if (!keepGoing()) return;
             readCropLine(lineCrops);
@@ -626,20 +639,22 @@ int32_t lineXHeight(const TextLine& l, const ClusterTable& table) {
     for (const Glyph& g : l.glyphs)
         if (g.cluster >= 0 && table[g.cluster].rise == Rise::Base && table[g.cluster].parts == 1 && g.bottom - g.top >= 3)
             heights.push_back(g.bottom - g.top + 1);
-    if (heights.size() < 3) return 0;
+    if (heights.size() < 2) return 0;
     std::sort(heights.begin(), heights.end());
     return heights[heights.size() / 4];
 }
 
 // Whether a line looks like text of about the given x-height: a good share of its glyphs of
 // a letter's size, most standing on one baseline, none far larger than a word.
-bool textLike(const TextLine& l, int32_t xHeight) {
+bool textLike(const TextLine& l, int32_t xHeight, const ClusterTable& table) {
     if (l.glyphs.empty() || xHeight <= 0) return false;
     int32_t sized = 0, onBase = 0;
     const int32_t tolerance = std::max(2, xHeight / 6);
     for (const Glyph& g : l.glyphs) {
         const int32_t h = g.bottom - g.top + 1, w = g.right - g.left + 1;
-        if (w > 8 * xHeight || h > 4 * xHeight) return false;
+        if (w > 8 * xHeight || h > 4 * xHeight || g.cluster < 0) return false;
+        // No letter is a solid block more than an x-height wide and tall.
+        if (w >= xHeight && h >= xHeight && int64_t{table[g.cluster].ink} * 10 >= int64_t{w} * h * 9) return false;
         if (h * 2 >= xHeight) ++sized;
         if (std::abs(g.bottom - l.baseline) <= tolerance) ++onBase;
     }
@@ -657,9 +672,23 @@ void LearnedRun::findPicturesWithoutText() {
     for (const Page& p : pages_)
         for (const TextLine& l : p.lines) {
             const int32_t xh = lineXHeight(l, table_);
-            if (xh > 0 && textLike(l, xh)) sizes.push_back(xh);
+            if (xh > 0 && textLike(l, xh, table_)) sizes.push_back(xh);
         }
-    if (sizes.empty()) return;   // nothing looks like text: read everything as it comes
+    if (sizes.empty()) {
+        // Nothing clearly is text: only pictures of nothing but specks and solid blocks are
+        // set apart.
+        for (Page& p : pages_) {
+            bool letterLike = false;
+            for (const TextLine& l : p.lines)
+                for (const Glyph& g : l.glyphs) {
+                    const int32_t h = g.bottom - g.top + 1, w = g.right - g.left + 1;
+                    const bool block = g.cluster < 0 || (w >= 8 && h >= 8 && int64_t{table_[g.cluster].ink} * 10 >= int64_t{w} * h * 9);
+                    letterLike = letterLike || (h >= 4 && !block);
+                }
+            p.text = p.text && (letterLike || p.lines.empty());
+        }
+        return;
+    }
     std::sort(sizes.begin(), sizes.end());
     const int32_t low = sizes[sizes.size() / 10], high = sizes[sizes.size() * 9 / 10];
     for (Page& p : pages_) {
@@ -669,9 +698,9 @@ void LearnedRun::findPicturesWithoutText() {
             const int32_t xh = lineXHeight(l, table_);
             // A line's own size when it tells one, within the stream's sizes; else the stream's.
             const int32_t size = xh * 2 >= low && xh <= 2 * high ? xh : sizes[sizes.size() / 2];
-            if (textLike(l, size)) inText += l.glyphs.size();
+            if (textLike(l, size, table_)) inText += l.glyphs.size();
         }
-        p.text = all > 0 && inText * 2 > all;
+        p.text = p.text && (all == 0 || inText * 2 > all);
     }
 }
 
@@ -1039,7 +1068,7 @@ void LearnedRun::write() {
     for (const Page& p : pages_) {
         TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
         ++totals_.subtitles;
-        if (p.lines.empty()) continue;   // a picture without ink changes nothing
+        if (p.lines.empty() && p.text) continue;   // a picture without ink changes nothing
         if (!p.text) {
             // Noise, a logo or a drawn sign: no junk characters; flagged for a look and left
             // out of the SRT.
