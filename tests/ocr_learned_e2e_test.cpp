@@ -10,10 +10,12 @@
 
 #include "core/encoding.h"
 #include "export/writers.h"
+#include "ocr/ocr.h"
 #include "ocr/ocr_batch.h"
 #include "render/composer.h"
 #include "stream/load.h"
 #include "support/ft_streams.h"
+#include "support/session.h"
 #include "text/atlas.h"
 #include "text/srt_reader.h"
 #include "text/srt_writer.h"
@@ -337,4 +339,113 @@ TEST(OcrLearnedE2E, NoisePicturesAmongText) {
     }
     EXPECT_EQ(left, 3u);
     EXPECT_EQ(b.prog.mSRT.size(), a.prog.mSRT.size()) << "the SRT holds the text subtitles only";
+}
+
+namespace {
+
+int64_t unknownMarks(const std::string& text) { return std::count(text.begin(), text.end(), kUnknownMark); }
+
+// A disc-like stream with pictures without text among its subtitles, so that the error
+// navigation has places to go.
+std::string navigationStream() {
+    const TextRenderer renderer(StyleSpec{FontFamily::LiberationSans, 48, kWhite, kBlack, 2, 8, 1920, 1080, 4, 1.0}.style());
+    TextOptions o;
+    o.count = 24;
+    o.italicEvery = 4;
+    std::vector<SubtitleText> subs;
+    for (const std::string& t : subtitleTexts("eng", o)) {
+        subs.push_back({t, {}});
+        if (subs.size() % 9 == 4) subs.push_back({{}, {}, static_cast<uint32_t>(subs.size())});
+    }
+    return writeTempFile("navigation.sup", textStream(renderer, subs));
+}
+
+}  // namespace
+
+// After "OCR all", walking the errors shows what the run wrote and changes no text; a
+// deliberate OCR or font choice of one subtitle reads it with the run's glyphs and changes
+// that subtitle only, never for the worse; a hand fix elsewhere stays.
+TEST(OcrLearnedE2E, NavigationAndSingleReadsKeepTheRunsWork) {
+    LearnedSession s("eng");
+    if (!s.read(navigationStream())) GTEST_SKIP() << "the learned engine is not built in";
+    auto texts = s.texts();
+    std::vector<int32_t> errors;
+    for (int32_t n = nextError(s.prog.Subs, 0); n != 0; n = nextError(s.prog.Subs, n)) errors.push_back(n);
+    ASSERT_GE(errors.size(), 2u);
+
+    for (int32_t n = 0, k = 0; (n = bNextClick(s.ctx, n)) != 0; ++k) {
+        ASSERT_LT(static_cast<size_t>(k), errors.size());
+        EXPECT_EQ(n, errors[static_cast<size_t>(k)]);
+        EXPECT_EQ(s.texts(), texts) << "Next changed a text at " << n;
+    }
+    for (int32_t n = static_cast<int32_t>(s.prog.Subs.size()) + 1; (n = bPrevClick(s.ctx, n)) != 0;)
+        EXPECT_EQ(s.texts(), texts) << "Prev changed a text at " << n;
+
+    s.prog.Subs[0].text = "A hand fix";
+    texts[0] = "A hand fix";
+    std::vector<int32_t> asked = errors;
+    asked.push_back(2);   // a subtitle of text
+    for (int32_t n : asked) {
+        SCOPED_TRACE(n);
+        auto check = [&](const char* what) {
+            const auto now = s.texts();
+            for (size_t i = 0; i < now.size(); ++i) {
+                if (static_cast<int32_t>(i + 1) == n) {
+                    EXPECT_LE(unknownMarks(now[i]), unknownMarks(texts[i])) << what << ": " << now[i];
+                } else {
+                    EXPECT_EQ(now[i], texts[i]) << what << " changed subtitle " << i + 1;
+                }
+            }
+            texts = now;
+        };
+        bOCRClick(s.ctx, n);
+        check("OCR");
+        for (int font : {0, 2, 1}) {
+            rgFontClick(s.ctx, n, font);
+            check("font choice");
+        }
+    }
+    // Upright and italic choices of a text subtitle are read the way the run read it.
+    rgFontClick(s.ctx, 2, 0);
+    EXPECT_EQ(s.prog.Subs[1].text.find("<i>"), std::string::npos) << s.prog.Subs[1].text;
+    EXPECT_EQ(unknownMarks(s.prog.Subs[1].text), 0);
+}
+
+namespace {
+
+// A window that the user cancels once the teacher is at work: pumping after every subtitle
+// and the teacher's first line have been read sets Cancel.
+struct CancellingHost : RecordingHost {
+    Program* prog = nullptr;
+    int32_t subtitles = 0;
+    void pumpMessages() override {
+        RecordingHost::pumpMessages();
+        if (prog && pumps > subtitles + 1) prog->Cancel = true;
+    }
+};
+
+}  // namespace
+
+// Cancel during the teacher's reading stops it at the next line: what was read is kept, the
+// log says it was cancelled and not "Done.".
+TEST(OcrLearnedE2E, CancelDuringTheTeacher) {
+    BasicTestSession<CancellingHost> s;
+    s.opt.ocrEngine = kOcrLearned;
+    s.opt.ocrLanguage = "eng";
+    s.prog.eSUPfile = navigationStream();
+    ASSERT_EQ(Load(s.ctx), LoadResult::Loaded);
+    s.host.prog = &s.prog;
+    s.host.subtitles = static_cast<int32_t>(s.prog.Subs.size());
+    s.host.pumps = 0;
+    s.host.lines.clear();
+    const OcrBatchResult r = ocrAll(s.ctx);
+    const std::string log = s.host.logText();
+    if (log.find("not available in this build") != std::string::npos) GTEST_SKIP();
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(log.find("Done."), std::string::npos) << log;
+    EXPECT_NE(log.find("OCR cancelled"), std::string::npos) << log;
+    // The teacher read the line it was reading when Cancel came, and no more.
+    EXPECT_NE(log.find("the teacher read 1 lines") , std::string::npos) << log;
+    // Every subtitle has its reading, glyphs nobody could name marked.
+    for (const TSUP& sub : s.prog.Subs) EXPECT_NE(sub.text.rfind("line ", 0), 0u) << sub.text;
 }

@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "core/encoding.h"
+#include "ocr/learned/teacher.h"
 #include "platform/files.h"
 #include "stream/load.h"
 #include "text/atlas.h"
@@ -143,6 +144,8 @@ std::string parseArgs(const Subcommand& c, int argc, char** argv, Args& args) {
 
 int main(int argc, char** argv) {
     using namespace vantrel::cli;
+    // Before anything starts a thread: Tesseract reads its thread limit when it loads.
+    vantrel::limitTeacherThreads();
     if (argc < 2) {
         printUsage(std::cerr);
         return kUsage;

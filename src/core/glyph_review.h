@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -100,12 +101,18 @@ struct RelabelStep {
     std::vector<Record> records;
 };
 
+// What the learned engine knew of the stream when it last read it whole (its glyph table,
+// the pictures' lines and the measures it learnt), so that one subtitle can be read again
+// the way the whole run read it. Defined by the engine.
+struct LearnedMemory;
+
 struct GlyphReview {
     std::vector<ReviewGlyph> glyphs;
     std::vector<ReviewText> texts;
     bool tags = true;         // italic tags were written
     int coLang = 0;           // the replacement table the texts went through
     std::vector<RelabelStep> undo;   // the last relabel at the back
+    std::shared_ptr<LearnedMemory> memory;   // null until a run of the whole table
     bool empty() const { return glyphs.empty(); }
 };
 

@@ -44,40 +44,60 @@ void logLearnedTotals(Context& ctx, const LearnedTotals& t) {
         ctx.msg.log(std::to_string(t.pictures) + " subtitles show a picture without text; they are marked for review.");
 }
 
-// Subtitle n read by the learned engine, with the panel and the glyph frames showing the
-// result as the rule engine's OCR does. False when the engine could not run.
-bool learnedOne(Context& ctx, int32_t n, const OcrCommandView& view) {
-    LearnedTotals totals;
-    // The glyphs of the whole stream stay under review; the subtitle read alone leaves it,
-    // so relabelling a glyph does not overwrite what this reading wrote.
-    GlyphReview review = std::move(ctx.prog.glyphs.review);
-    std::vector<LearnedOverlay> overlay;
-    const bool read = learnedOcr(ctx, {n}, {}, totals, &overlay);
-    ctx.prog.glyphs.review = std::move(review);
-    if (!read) return false;
-    auto& texts = ctx.prog.glyphs.review.texts;
-    texts.erase(std::remove_if(texts.begin(), texts.end(), [n](const ReviewText& t) { return t.subtitle == n; }),
-                texts.end());
+// The glyph frames of a learned reading on the shown picture, and the panel showing
+// subtitle n's text, as the rule engine's OCR leaves them.
+void showLearned(Context& ctx, int32_t n, const std::vector<LearnedOverlay>& overlay, const OcrCommandView& view) {
     // The boxes are the glyphs' own, italic ones included: no skew to add.
     OcrSettings settings = OcrSettings::from(ctx.opt);
     settings.skewMul = 1;
     settings.skewDiv = INT32_MAX;
     for (const LearnedOverlay& o : overlay)
         drawOcrOverlay(ctx.prog.pics.display, o.seg, o.x1, o.y1, o.width, settings, view.imageVisible);
-    logLearnedTotals(ctx, totals);
     Program& prog = ctx.prog;
     const TSUP& sub = prog.Subs[static_cast<size_t>(n - 1)];
     prog.CurSub = n - 1;
     prog.controls.ieSubs = n;
     if (sub.font < 3) prog.panel.rgFont = sub.font;
     prog.panel.editorLines = TxtToLines(sub.text);
+}
+
+// Subtitle n read by the learned engine, with the panel and the glyph frames showing the
+// result. After a run over the whole table it is read with that run's glyphs and measures;
+// before one, on its own. False when the engine could not run.
+bool learnedOne(Context& ctx, int32_t n, const OcrCommandView& view) {
+    LearnedTotals totals;
+    std::vector<LearnedOverlay> overlay;
+    if (kLearnedEngineOn && learnedReread(ctx, n, totals, &overlay)) {
+        showLearned(ctx, n, overlay, view);
+        logLearnedTotals(ctx, totals);
+        return true;
+    }
+    // The glyphs of the whole stream stay under review; the subtitle read alone leaves it,
+    // so relabelling a glyph does not overwrite what this reading wrote.
+    GlyphReview review = std::move(ctx.prog.glyphs.review);
+    const bool read = learnedOcr(ctx, {n}, {}, totals, &overlay);
+    ctx.prog.glyphs.review = std::move(review);
+    if (!read) return false;
+    auto& texts = ctx.prog.glyphs.review.texts;
+    texts.erase(std::remove_if(texts.begin(), texts.end(), [n](const ReviewText& t) { return t.subtitle == n; }),
+                texts.end());
+    showLearned(ctx, n, overlay, view);
+    logLearnedTotals(ctx, totals);
     return true;
 }
 
-void drawAndRecognise(Context& ctx, int32_t n, const OcrCommandView& view) {
+// Draws subtitle n and reads it; `reread` false (the error navigation) shows what the last
+// learned run over the table wrote, with its glyph frames, without reading it again.
+void drawAndRecognise(Context& ctx, int32_t n, const OcrCommandView& view, bool reread = true) {
     OcrRunning running(ctx.prog);
     DrawSub(ctx, n, view.draw);
     if (ctx.opt.ocrEngine == kOcrLearned && validNumber(ctx.prog, n)) {
+        std::vector<LearnedOverlay> frames;
+        if (!reread && (learnedFrames(ctx, n, frames) || ctx.prog.glyphs.review.memory)) {
+            // A picture the run found no text in is shown as it is.
+            showLearned(ctx, n, frames, view);
+            return;
+        }
         if (learnedOne(ctx, n, view)) return;
         ctx.msg.log("Using the rule engine instead.");
     }
@@ -87,7 +107,7 @@ void drawAndRecognise(Context& ctx, int32_t n, const OcrCommandView& view) {
 int32_t jumpTo(Context& ctx, int32_t target, const OcrCommandView& view) {
     if (target == 0) return 0;
     ctx.prog.controls.ieSubs = target;
-    drawAndRecognise(ctx, target, view);
+    drawAndRecognise(ctx, target, view, false);
     ctx.prog.srtDirty = true;
     return target;
 }
@@ -203,8 +223,9 @@ bool ocrAllLearned(Context& ctx, int32_t count, const std::function<void(int32_t
     const bool learned = learnedOcr(
         ctx, numbers,
         [&](int32_t i) {
+            // 0: between two of the teacher's lines, where Cancel is heard too.
             ctx.host().pumpMessages();
-            progress(i);
+            if (i > 0) progress(i);
             return !p.Cancel;
         },
         totals);
@@ -308,7 +329,8 @@ OcrBatchResult ocrAll(Context& ctx, const OcrBatchView& view) {
         p.ocrRunning = false;
         p.controls.mSRT = true;
         msg.slog2("Ready", "");
-        if (!result.cancelled) msg.logn("Done.");
+        if (result.cancelled) msg.log("OCR cancelled: the subtitles read so far keep their texts.");
+        else msg.logn("Done.");
         msg.log("");
     }
     if (count >= 1) {

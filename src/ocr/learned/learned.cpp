@@ -4,6 +4,7 @@
 #include "ocr/learned/learned.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <optional>
@@ -38,19 +39,41 @@ constexpr double kMaxCropHeight = 10 * kTargetXHeight;
 // A glyph leans when its best shear is at least this.
 constexpr float kItalicSlant = 0.09f;
 
+}  // namespace
+
 // Where a line's slot lies on the screen, for the overlay.
-struct Origin {
+struct LearnedOrigin {
     int32_t x = 0;
     int32_t y = 0;
     int32_t width = 0;
 };
 
-struct Page {
+// One subtitle as the engine cut it.
+struct LearnedPage {
     int32_t number = 0;
     std::vector<TextLine> lines;
-    std::vector<Origin> origins;   // one per line
-    bool text = true;              // false: a picture without text (noise, a logo, a drawn sign)
+    std::vector<LearnedOrigin> origins;   // one per line
+    bool text = true;                     // false: a picture without text (noise, a logo, a drawn sign)
 };
+
+struct LearnedMemory {
+    std::string language;
+    ClusterTable table;
+    std::vector<LearnedPage> pages;
+    int32_t spaceGap = 8;
+    float italicShear = 0.2f;
+    int32_t period = -1;
+    double xHeight = 20;
+    std::vector<int32_t> italicTally;
+    std::vector<int> typicalWidth;
+    std::vector<uint8_t> widthDoubted;
+    std::array<int32_t, 3> textSizes{};
+};
+
+namespace {
+
+using Origin = LearnedOrigin;
+using Page = LearnedPage;
 
 struct WordRef {
     size_t page, line, first, last;   // glyphs [first, last] of one line
@@ -61,10 +84,15 @@ std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, int32_t spa
 
 class LearnedRun {
 public:
-    LearnedRun(Context& ctx, Teacher& teacher, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay)
+    LearnedRun(Context& ctx, WordReader& teacher, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay)
         : ctx_(ctx), teacher_(teacher), totals_(totals), overlay_(overlay) {}
 
     bool collect(const std::vector<int32_t>& numbers, const LearnedStep& step);
+    // Starts from what a run of the whole table knew, to read subtitle `number` again the way
+    // that run read it: its glyph table (with the labels of `review`, the user's included),
+    // its measures and the other pictures' lines.
+    void restore(const LearnedMemory& memory, const GlyphReview& review, int32_t number);
+    LearnedMemory save();
     // Reads with the teacher; `step` (called with 0 between the teacher's lines) may stop it.
     void learn(const LearnedStep& step = {});
     bool cancelled() const { return cancelled_; }
@@ -80,9 +108,13 @@ private:
                        [this](const TextLine& l, size_t g) { return gapBefore(l, g); });
     }
     void findPicturesWithoutText();
+    bool pageIsText(const Page& p) const;
     void learnSpacing();
     void readLinesWithUnknowns();
-    void learnWidths();
+    void learnWidths(bool doubt = true);
+    void learnSingle();
+    void writeSingle();
+    std::optional<ReviewText> writePage(const Page& p);
     // Whether the teacher may read on: the step says so, and nothing cancelled the run.
     bool keepGoing() {
         if (!cancelled_ && step_ && !step_(0)) cancelled_ = true;
@@ -104,7 +136,7 @@ private:
                                       LineBand* band);
 
     Context& ctx_;
-    Teacher& teacher_;
+    WordReader& teacher_;
     LearnedTotals& totals_;
     std::vector<LearnedOverlay>* overlay_;
     ClusterTable table_;
@@ -114,14 +146,57 @@ private:
     std::vector<int32_t> italicTally_;
     int32_t period_ = -1;   // the most frequent bitmap read as "."
     double xHeight_ = 20;
-    std::optional<Dictionary> dictionary_;
+    const Dictionary* dictionary_ = nullptr;
     GlyphReview review_;
     std::vector<int32_t> ilChanged_;   // places where the I/l choice changed a glyph's label
     std::vector<int> typicalWidth_ = std::vector<int>(256, 0);   // by character, from the glyphs named
     std::vector<uint8_t> widthDoubted_;   // clusters whose label was taken back once for their width
     LearnedStep step_;
     bool cancelled_ = false;
+    int32_t single_ = 0;   // not 0: the subtitle read again with a whole run's memory
+    std::array<int32_t, 3> textSizes_{};   // x-heights of the stream's text: low, usual, high (0: none seen)
 };
+
+void LearnedRun::restore(const LearnedMemory& memory, const GlyphReview& review, int32_t number) {
+    table_ = memory.table;
+    pages_ = memory.pages;
+    spaceGap_ = memory.spaceGap;
+    italicShear_ = memory.italicShear;
+    period_ = memory.period;
+    xHeight_ = memory.xHeight;
+    italicTally_ = memory.italicTally;
+    typicalWidth_ = memory.typicalWidth;
+    widthDoubted_ = memory.widthDoubted;
+    textSizes_ = memory.textSizes;
+    single_ = number;
+    // What the user relabelled since stands.
+    for (size_t i = 0; i < review.glyphs.size() && i < table_.all().size(); ++i) {
+        const ReviewGlyph& g = review.glyphs[i];
+        Cluster& c = table_.all()[i];
+        c.known = g.known;
+        c.label = g.label;
+        c.naming = g.naming;
+        c.italic = g.italic;
+    }
+    pages_.erase(std::remove_if(pages_.begin(), pages_.end(), [number](const Page& p) { return p.number == number; }),
+                 pages_.end());
+}
+
+LearnedMemory LearnedRun::save() {
+    LearnedMemory m;
+    m.language = ctx_.opt.ocrLanguage;
+    m.table = std::move(table_);
+    m.pages = std::move(pages_);
+    m.spaceGap = spaceGap_;
+    m.italicShear = italicShear_;
+    m.period = period_;
+    m.xHeight = xHeight_;
+    m.italicTally = std::move(italicTally_);
+    m.typicalWidth = std::move(typicalWidth_);
+    m.widthDoubted = std::move(widthDoubted_);
+    m.textSizes = textSizes_;
+    return m;
+}
 
 void LearnedRun::readPage(int32_t n) {
     Program& prog = ctx_.prog;
@@ -665,8 +740,34 @@ bool textLike(const TextLine& l, int32_t xHeight, const ClusterTable& table) {
 
 }  // namespace
 
+bool LearnedRun::pageIsText(const Page& p) const {
+    if (!p.text) return false;
+    if (textSizes_[1] <= 0) {
+        // Nothing clearly is text: only pictures of nothing but specks and solid blocks are
+        // set apart.
+        bool letterLike = false;
+        for (const TextLine& l : p.lines)
+            for (const Glyph& g : l.glyphs) {
+                const int32_t h = g.bottom - g.top + 1, w = g.right - g.left + 1;
+                const bool block = g.cluster < 0 || (w >= 8 && h >= 8 && int64_t{table_[g.cluster].ink} * 10 >= int64_t{w} * h * 9);
+                letterLike = letterLike || (h >= 4 && !block);
+            }
+        return letterLike || p.lines.empty();
+    }
+    const int32_t low = textSizes_[0], usual = textSizes_[1], high = textSizes_[2];
+    size_t all = 0, inText = 0;
+    for (const TextLine& l : p.lines) {
+        all += l.glyphs.size();
+        const int32_t xh = lineXHeight(l, table_);
+        // A line's own size when it tells one, within the stream's sizes; else the stream's.
+        const int32_t size = xh * 2 >= low && xh <= 2 * high ? xh : usual;
+        if (textLike(l, size, table_)) inText += l.glyphs.size();
+    }
+    return all == 0 || inText * 2 > all;
+}
+
 void LearnedRun::findPicturesWithoutText() {
-    // The stream's text size from the lines that most clearly are text, then each picture
+    // The stream's text sizes from the lines that most clearly are text, then each picture
     // whose glyphs mostly lie outside text-like lines holds no text.
     std::vector<int32_t> sizes;
     for (const Page& p : pages_)
@@ -674,34 +775,12 @@ void LearnedRun::findPicturesWithoutText() {
             const int32_t xh = lineXHeight(l, table_);
             if (xh > 0 && textLike(l, xh, table_)) sizes.push_back(xh);
         }
-    if (sizes.empty()) {
-        // Nothing clearly is text: only pictures of nothing but specks and solid blocks are
-        // set apart.
-        for (Page& p : pages_) {
-            bool letterLike = false;
-            for (const TextLine& l : p.lines)
-                for (const Glyph& g : l.glyphs) {
-                    const int32_t h = g.bottom - g.top + 1, w = g.right - g.left + 1;
-                    const bool block = g.cluster < 0 || (w >= 8 && h >= 8 && int64_t{table_[g.cluster].ink} * 10 >= int64_t{w} * h * 9);
-                    letterLike = letterLike || (h >= 4 && !block);
-                }
-            p.text = p.text && (letterLike || p.lines.empty());
-        }
-        return;
+    textSizes_ = {0, 0, 0};
+    if (!sizes.empty()) {
+        std::sort(sizes.begin(), sizes.end());
+        textSizes_ = {sizes[sizes.size() / 10], sizes[sizes.size() / 2], sizes[sizes.size() * 9 / 10]};
     }
-    std::sort(sizes.begin(), sizes.end());
-    const int32_t low = sizes[sizes.size() / 10], high = sizes[sizes.size() * 9 / 10];
-    for (Page& p : pages_) {
-        size_t all = 0, inText = 0;
-        for (const TextLine& l : p.lines) {
-            all += l.glyphs.size();
-            const int32_t xh = lineXHeight(l, table_);
-            // A line's own size when it tells one, within the stream's sizes; else the stream's.
-            const int32_t size = xh * 2 >= low && xh <= 2 * high ? xh : sizes[sizes.size() / 2];
-            if (textLike(l, size, table_)) inText += l.glyphs.size();
-        }
-        p.text = p.text && (all == 0 || inText * 2 > all);
-    }
+    for (Page& p : pages_) p.text = pageIsText(p);
 }
 
 void LearnedRun::learnSpacing() {
@@ -736,7 +815,7 @@ void LearnedRun::learnSpacing() {
         }
 }
 
-void LearnedRun::learnWidths() {
+void LearnedRun::learnWidths(bool doubt) {
     // The median width of each character's glyphs, counted by occurrence, from labels of one
     // character that several glyphs carry.
     std::vector<std::vector<std::pair<int, int32_t>>> widths(256);
@@ -761,7 +840,7 @@ void LearnedRun::learnWidths() {
     // A glyph much wider than its character usually is holds two touching letters the
     // teacher's word did not split: it is read again, in its line, once.
     widthDoubted_.resize(table_.all().size(), 0);
-    for (size_t i = 0; i < table_.all().size(); ++i) {
+    for (size_t i = 0; i < table_.all().size() && doubt; ++i) {
         Cluster& c = table_.all()[i];
         if (!c.known || c.label.size() != 1 || widthDoubted_[i]) continue;
         if (c.naming == GlyphNaming::Library || c.naming == GlyphNaming::User) continue;
@@ -781,7 +860,7 @@ void LearnedRun::readLinesWithUnknowns() {
     // in its sentence, and the alignment knows every other glyph of the line.
     std::vector<WordRef> lines;
     for (size_t pi = 0; pi < pages_.size(); ++pi) {
-        if (!pages_[pi].text) continue;
+        if (!pages_[pi].text || (single_ && pages_[pi].number != single_)) continue;
         for (size_t li = 0; li < pages_[pi].lines.size(); ++li) {
             const TextLine& line = pages_[pi].lines[li];
             bool unknown = false;
@@ -794,8 +873,38 @@ void LearnedRun::readLinesWithUnknowns() {
     decideVotes();
 }
 
+void LearnedRun::learnSingle() {
+    // The subtitle read again is the last page; everything else stays as the run learnt it.
+    Page& page = pages_.back();
+    page.text = pageIsText(page);
+    consultLibrary();
+    decideVotes();
+    nearMatches();
+    if (!teacher_.available() || !page.text) return;
+    std::vector<WordRef> words;
+    const size_t pi = pages_.size() - 1;
+    for (size_t li = 0; li < page.lines.size(); ++li)
+        for (const auto& [first, last] : wordsIn(page.lines[li])) {
+            bool unknown = false;
+            for (size_t g = first; g <= last; ++g)
+                unknown = unknown || (page.lines[li].glyphs[g].cluster >= 0 && !table_[page.lines[li].glyphs[g].cluster].known);
+            if (unknown) words.push_back({pi, li, first, last});
+        }
+    if (words.empty()) return;
+    teach(words);
+    decideVotes();
+    learnWidths(false);
+    readLinesWithUnknowns();
+    nearMatches();
+}
+
 void LearnedRun::learn(const LearnedStep& step) {
     step_ = step;
+    if (single_) {
+        learnSingle();
+        if (!teacher_.problem().empty()) ctx_.msg.log(teacher_.problem());
+        return;
+    }
     findPicturesWithoutText();
     // The text size: the x-height is about the lower quarter of the heights of glyphs on the
     // baseline.
@@ -1039,8 +1148,75 @@ std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font
     return out;
 }
 
+ReviewGlyph reviewGlyph(const Cluster& c) {
+    ReviewGlyph g;
+    g.width = c.width;
+    g.height = c.height;
+    g.rise = static_cast<uint8_t>(c.rise);
+    g.bits = c.bits;
+    g.known = c.known;
+    g.label = c.label;
+    g.naming = c.known ? c.naming : GlyphNaming::Unknown;
+    g.italic = c.italic;
+    g.leans = c.lean > 0;
+    g.votes = c.tally;
+    return g;
+}
+
+int64_t unknownMarks(const std::string& text) { return std::count(text.begin(), text.end(), kUnknownMark); }
+
+std::optional<ReviewText> LearnedRun::writePage(const Page& p) {
+    TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
+    ++totals_.subtitles;
+    if (p.lines.empty() && p.text) return std::nullopt;   // a picture without ink changes nothing
+    if (!p.text) {
+        // Noise, a logo or a drawn sign: no junk characters; flagged for a look and left
+        // out of the SRT.
+        sub.noText = 1;
+        sub.ocrOK = 0;
+        sub.lineCount = 0;
+        sub.charCount = 0;
+        if (sub.locked == 0) sub.text.clear();
+        ++totals_.pictures;
+        return std::nullopt;
+    }
+    ReviewText t;
+    t.subtitle = p.number;
+    t.fontMode = sub.font;
+    for (size_t li = 0; li < p.lines.size(); ++li) {
+        LineBand* band = nullptr;
+        if (overlay_) {
+            // A slot's lines go together; the next slot starts a new overlay.
+            const Origin& o = p.origins[li];
+            if (li == 0 || o.x != p.origins[li - 1].x || o.y != p.origins[li - 1].y)
+                overlay_->push_back({o.x, o.y, o.width, {}});
+            band = &overlay_->back().seg.lines.emplace_back();
+            band->lineTop = p.lines[li].top;
+            band->lineBottom = p.lines[li].bottom + 1;
+        }
+        for (ReviewWord& w : lineWords(p.lines[li], sub.font, p.number, static_cast<int32_t>(li), band))
+            t.words.push_back(std::move(w));
+    }
+    const BuiltText built = buildReviewText(review_, t);
+    // Read again on its own, a text that comes out with more glyphs nobody could name than
+    // it has now stays as it is, and the log says so.
+    if (single_ && reviewTextOf(review_, p.number) && unknownMarks(built.text) > unknownMarks(sub.text)) {
+        ctx_.msg.log("Subtitle " + std::to_string(p.number) + ": the new reading names fewer glyphs (" +
+                     std::to_string(unknownMarks(built.text)) + " unknown against " +
+                     std::to_string(unknownMarks(sub.text)) + "); the text stays as it was.");
+        return std::nullopt;
+    }
+    sub.noText = 0;
+    storeBuiltText(sub, t.fontMode, built);
+    return t;
+}
+
 void LearnedRun::write() {
-    dictionary_.emplace(ctx_.opt.ocrLanguage);
+    dictionary_ = &Dictionary::shared(ctx_.opt.ocrLanguage);
+    if (single_) {
+        writeSingle();
+        return;
+    }
     for (size_t i = 0; i < table_.all().size(); ++i) {
         const Cluster& c = table_.all()[i];
         if (c.known && c.label == "." && (period_ < 0 || c.count > table_[period_].count)) period_ = static_cast<int32_t>(i);
@@ -1050,57 +1226,10 @@ void LearnedRun::write() {
     review_.tags = ctx_.opt.cbTags;
     review_.coLang = ctx_.opt.coLang;
     review_.glyphs.reserve(table_.all().size());
-    for (const Cluster& c : table_.all()) {
-        ReviewGlyph g;
-        g.width = c.width;
-        g.height = c.height;
-        g.rise = static_cast<uint8_t>(c.rise);
-        g.bits = c.bits;
-        g.known = c.known;
-        g.label = c.label;
-        g.naming = c.known ? c.naming : GlyphNaming::Unknown;
-        g.italic = c.italic;
-        g.leans = c.lean > 0;
-        g.votes = c.tally;
-        review_.glyphs.push_back(std::move(g));
-    }
+    for (const Cluster& c : table_.all()) review_.glyphs.push_back(reviewGlyph(c));
     ilChanged_.assign(table_.all().size(), 0);
-    for (const Page& p : pages_) {
-        TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
-        ++totals_.subtitles;
-        if (p.lines.empty() && p.text) continue;   // a picture without ink changes nothing
-        if (!p.text) {
-            // Noise, a logo or a drawn sign: no junk characters; flagged for a look and left
-            // out of the SRT.
-            sub.noText = 1;
-            sub.ocrOK = 0;
-            sub.lineCount = 0;
-            sub.charCount = 0;
-            if (sub.locked == 0) sub.text.clear();
-            ++totals_.pictures;
-            continue;
-        }
-        sub.noText = 0;
-        ReviewText t;
-        t.subtitle = p.number;
-        t.fontMode = sub.font;
-        for (size_t li = 0; li < p.lines.size(); ++li) {
-            LineBand* band = nullptr;
-            if (overlay_) {
-                // A slot's lines go together; the next slot starts a new overlay.
-                const Origin& o = p.origins[li];
-                if (li == 0 || o.x != p.origins[li - 1].x || o.y != p.origins[li - 1].y)
-                    overlay_->push_back({o.x, o.y, o.width, {}});
-                band = &overlay_->back().seg.lines.emplace_back();
-                band->lineTop = p.lines[li].top;
-                band->lineBottom = p.lines[li].bottom + 1;
-            }
-            for (ReviewWord& w : lineWords(p.lines[li], sub.font, p.number, static_cast<int32_t>(li), band))
-                t.words.push_back(std::move(w));
-        }
-        storeBuiltText(sub, t.fontMode, buildReviewText(review_, t));
-        review_.texts.push_back(std::move(t));
-    }
+    for (const Page& p : pages_)
+        if (auto t = writePage(p)) review_.texts.push_back(std::move(*t));
     for (size_t i = 0; i < review_.glyphs.size(); ++i) {
         ReviewGlyph& g = review_.glyphs[i];
         if (g.known && g.naming != GlyphNaming::Library && ilChanged_[i] * 2 > static_cast<int32_t>(g.places.size()))
@@ -1109,6 +1238,43 @@ void LearnedRun::write() {
     std::stable_sort(review_.texts.begin(), review_.texts.end(),
                      [](const ReviewText& a, const ReviewText& b) { return a.subtitle < b.subtitle; });
     ctx_.prog.glyphs.review = std::move(review_);
+    if (!cancelled_) ctx_.prog.glyphs.review.memory = std::make_shared<LearnedMemory>(save());
+}
+
+void LearnedRun::writeSingle() {
+    // The stream's review goes on: new bitmaps join it, bitmaps this reading named take their
+    // label, and subtitle n's places and text are made anew.
+    review_ = std::move(ctx_.prog.glyphs.review);
+    const size_t known = review_.glyphs.size();
+    for (size_t i = 0; i < table_.all().size(); ++i) {
+        const Cluster& c = table_.all()[i];
+        if (i >= known) {
+            review_.glyphs.push_back(reviewGlyph(c));
+            continue;
+        }
+        ReviewGlyph& g = review_.glyphs[i];
+        if (!g.known && c.known) {
+            g.known = true;
+            g.label = c.label;
+            g.naming = c.naming;
+            g.votes = c.tally;
+        }
+    }
+    for (ReviewGlyph& g : review_.glyphs)
+        g.places.erase(std::remove_if(g.places.begin(), g.places.end(),
+                                      [this](const GlyphPlace& at) { return at.subtitle == single_; }),
+                       g.places.end());
+    ilChanged_.assign(table_.all().size(), 0);
+    italicTally_.resize(table_.all().size(), 0);
+    if (auto t = writePage(pages_.back())) {
+        auto& texts = review_.texts;
+        texts.erase(std::remove_if(texts.begin(), texts.end(), [this](const ReviewText& r) { return r.subtitle == single_; }),
+                    texts.end());
+        texts.push_back(std::move(*t));
+        std::stable_sort(texts.begin(), texts.end(), [](const ReviewText& a, const ReviewText& b) { return a.subtitle < b.subtitle; });
+    }
+    ctx_.prog.glyphs.review = std::move(review_);
+    ctx_.prog.glyphs.review.memory = std::make_shared<LearnedMemory>(save());
 }
 
 }  // namespace
@@ -1129,17 +1295,65 @@ bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const L
         ctx.msg.log("The learned OCR engine reads picture streams only.");
         return false;
     }
-    Teacher teacher(ctx.opt.ocrLanguage);
+    Teacher& teacher = Teacher::shared(ctx.opt.ocrLanguage);
     if (!teacher.available()) {
         ctx.msg.log(teacher.problem());
         return false;
     }
-    LearnedRun run(ctx, teacher, totals, overlay);
+    return runLearnedEngineWith(ctx, teacher, numbers, step, totals, overlay);
+}
+
+bool runLearnedEngineWith(Context& ctx, WordReader& reader, const std::vector<int32_t>& numbers, const LearnedStep& step,
+                          LearnedTotals& totals, std::vector<LearnedOverlay>* overlay) {
+    if (ctx.prog.SubKind > 2) return false;
+    LearnedRun run(ctx, reader, totals, overlay);
     // A cancel while the pictures are read leaves the teacher out: what was read is written.
     if (run.collect(numbers, step)) run.learn(step);
     else run.learn([](int32_t) { return false; });
     run.write();
     return true;
+}
+
+bool learnedReread(Context& ctx, int32_t n, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay) {
+    const std::shared_ptr<LearnedMemory> memory = ctx.prog.glyphs.review.memory;
+    if (!memory || memory->language != ctx.opt.ocrLanguage || ctx.prog.SubKind > 2) return false;
+    if (n < 1 || static_cast<size_t>(n) > ctx.prog.Subs.size()) return false;
+    Teacher& teacher = Teacher::shared(ctx.opt.ocrLanguage);
+    if (!teacher.available()) return false;
+    LearnedRun run(ctx, teacher, totals, overlay);
+    run.restore(*memory, ctx.prog.glyphs.review, n);
+    run.collect({n}, {});
+    run.learn();
+    run.write();
+    return true;
+}
+
+bool learnedFrames(const Context& ctx, int32_t n, std::vector<LearnedOverlay>& overlay) {
+    const GlyphReview& review = ctx.prog.glyphs.review;
+    if (!review.memory || !reviewTextOf(review, n)) return false;
+    for (const LearnedPage& p : review.memory->pages) {
+        if (p.number != n) continue;
+        for (size_t li = 0; li < p.lines.size(); ++li) {
+            const LearnedOrigin& o = p.origins[li];
+            if (li == 0 || o.x != p.origins[li - 1].x || o.y != p.origins[li - 1].y) overlay.push_back({o.x, o.y, o.width, {}});
+            LineBand& band = overlay.back().seg.lines.emplace_back();
+            band.lineTop = p.lines[li].top;
+            band.lineBottom = p.lines[li].bottom + 1;
+            for (const Glyph& g : p.lines[li].glyphs) {
+                // The label as the review holds it now: relabelled glyphs show their new name.
+                unsigned char ch = 0;
+                bool italic = false;
+                if (g.cluster >= 0 && static_cast<size_t>(g.cluster) < review.glyphs.size()) {
+                    const ReviewGlyph& rg = review.glyphs[static_cast<size_t>(g.cluster)];
+                    if (rg.known && !rg.label.empty()) ch = static_cast<unsigned char>(rg.label[0]);
+                    italic = rg.italic == 1 || (rg.italic < 0 && rg.leans);
+                }
+                band.slots.push_back({g.left, g.right, g.top, g.bottom, static_cast<uint8_t>(italic ? 2 : 0), ch});
+            }
+        }
+        return true;
+    }
+    return false;
 }
 
 }  // namespace vantrel

@@ -45,6 +45,22 @@ inline constexpr bool kLearnedEngineOn = true;
 bool runLearnedEngine(Context& ctx, const std::vector<int32_t>& numbers, const LearnedStep& step,
                       LearnedTotals& totals, std::vector<LearnedOverlay>* overlay = nullptr);
 
+class WordReader;
+
+// The engine with another reader in the teacher's place (tests, fuzzing).
+bool runLearnedEngineWith(Context& ctx, WordReader& reader, const std::vector<int32_t>& numbers,
+                          const LearnedStep& step, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay = nullptr);
+
+// Reads subtitle n (1-based) again with what the last run over the whole table learnt: its
+// glyphs, their labels (the user's relabels included), its text size, spacing and slant. A
+// reading with more unknown glyphs than the text has leaves the text as it is and says so.
+// False when there is no such run for the current language (or no teacher): nothing done.
+bool learnedReread(Context& ctx, int32_t n, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay = nullptr);
+
+// The glyph frames of subtitle n as the last whole run cut it, with the labels the review
+// holds now; false when that run did not write its text.
+bool learnedFrames(const Context& ctx, int32_t n, std::vector<LearnedOverlay>& overlay);
+
 // What the OCR commands call: runLearnedEngine while the engine is switched on.
 // Recognises the subtitles `numbers` (1-based) and stores font, ocrOK, lineCount, charCount
 // and (unless locked) the text in their records, as the rule engine does. Returns false,

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
 
 #include <tesseract/capi.h>
 
@@ -36,11 +38,27 @@ const char* dictionaryFor(const std::string& language) {
     return nullptr;
 }
 
+// Tesseract codes are lower-case letters, digits and "_" ("eng", "chi_sim"), several joined
+// by "+"; anything else would reach a file name.
 bool validCode(const std::string& code) {
-    if (code.empty() || code.size() > 32) return false;
-    for (char c : code)
+    if (code.empty() || code.size() > 64 || code.front() == '+' || code.back() == '+') return false;
+    for (size_t i = 0; i < code.size(); ++i) {
+        const char c = code[i];
+        if (c == '+' && code[i - 1] != '+') continue;
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    }
     return true;
+}
+
+std::vector<std::string> codesOf(const std::string& language) {
+    std::vector<std::string> codes;
+    size_t start = 0;
+    for (;;) {
+        const size_t plus = language.find('+', start);
+        codes.push_back(language.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+        if (plus == std::string::npos) return codes;
+        start = plus + 1;
+    }
 }
 
 }  // namespace
@@ -84,14 +102,39 @@ struct Teacher::Api {
     }
 };
 
+void limitTeacherThreads() {
+    // Tesseract's OpenMP threads cost four to six times the work on a shared machine.
+    ::setenv("OMP_THREAD_LIMIT", "1", 1);
+}
+
+namespace {
+
+// Kept for the whole process and never torn down: Tesseract and Hunspell are loaded once,
+// and ending them while the process exits gains nothing.
+template <typename T>
+T& sharedOne(const std::string& language) {
+    static std::mutex lock;
+    static auto* kept = new std::map<std::string, std::unique_ptr<T>>();
+    const std::lock_guard<std::mutex> hold(lock);
+    auto& slot = (*kept)[language];
+    if (!slot) slot = std::make_unique<T>(language);
+    return *slot;
+}
+
+}  // namespace
+
+Teacher& Teacher::shared(const std::string& language) { return sharedOne<Teacher>(language); }
+
+const Dictionary& Dictionary::shared(const std::string& language) { return sharedOne<Dictionary>(language); }
+
 Teacher::Teacher(std::string language) : api_(std::make_unique<Api>()), language_(std::move(language)) {
     if (!validCode(language_)) {
         problem_ = "\"" + language_ + "\" is not a Tesseract language code (eng, fra, deu, spa, ita, nld, por).";
         return;
     }
-    // Tesseract's OpenMP threads cost four to six times the work on a shared machine; the
-    // limit is read when the library loads, so it has to be set before dlopen.
-    ::setenv("OMP_THREAD_LIMIT", "1", 1);
+    // The thread limit is read when the library loads, so it has to be set before dlopen;
+    // main() sets it before any thread runs, and only a program that did not is set here.
+    if (!::getenv("OMP_THREAD_LIMIT")) limitTeacherThreads();
     api_->lib = ::dlopen("libtesseract.so.5", RTLD_NOW | RTLD_LOCAL);
     if (!api_->lib) {
         problem_ = "Tesseract is not installed (libtesseract.so.5): install the package libtesseract5.";
@@ -101,12 +144,14 @@ Teacher::Teacher(std::string language) : api_(std::make_unique<Api>()), language
         problem_ = "The installed libtesseract.so.5 lacks functions the OCR needs.";
         return;
     }
-    if (!fileExists(std::string(kTessdataDir) + "/" + language_ + ".traineddata")) {
-        std::string package = language_;
+    for (const std::string& code : codesOf(language_)) {
+        if (fileExists(std::string(kTessdataDir) + "/" + code + ".traineddata")) continue;
+        std::string package = code;
         for (char& c : package)
             if (c == '_') c = '-';
-        problem_ = "Tesseract has no data for the language \"" + language_ + "\": install the package tesseract-ocr-" +
-                   package + ".";
+        problem_ = "Tesseract has no data for the language \"" + code + "\": install the package tesseract-ocr-" +
+                   package + " (apt-get install tesseract-ocr-" + package + ").";
+        return;
     }
 }
 
@@ -162,7 +207,8 @@ struct Dictionary::Api {
 };
 
 Dictionary::Dictionary(const std::string& language) : api_(std::make_unique<Api>()) {
-    const char* name = dictionaryFor(language);
+    // Several languages: the first one's dictionary.
+    const char* name = dictionaryFor(codesOf(language).front());
     if (!name) return;
     const std::string base = std::string("/usr/share/hunspell/") + name;
     if (!fileExists(base + ".aff") || !fileExists(base + ".dic")) return;
