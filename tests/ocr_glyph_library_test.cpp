@@ -185,6 +185,38 @@ TEST(GlyphLibraryFile, SavedLibraryLoadsBackExactly) {
     EXPECT_TRUE(none.glyphs.empty());
 }
 
+// A ring of width w (an "o"), its right side `extra` columns thicker; with `bar`, a middle
+// bar closing it into an "e"-like shape.
+std::vector<uint8_t> ring(int w, int h, int extra, bool bar) {
+    std::vector<uint8_t> bits(static_cast<size_t>(w * h), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool edge = y < 3 || y >= h - 3 || x < 3 || x >= w - 3 - extra;
+            const bool middle = bar && y >= h / 2 - 1 && y <= h / 2 + 1;
+            bits[static_cast<size_t>(y * w + x)] = edge || middle ? 1 : 0;
+        }
+    return bits;
+}
+
+// The next episode draws a letter at another fraction of a pixel: the library still names
+// it, and another letter of the same size is not taken for it.
+TEST(GlyphLibraryFile, VariantsOfALibraryGlyphAreFound) {
+    GlyphLibrary lib;
+    LibraryGlyph o;
+    o.width = 16;
+    o.height = 20;
+    o.label = "o";
+    o.bits = ring(16, 20, 0, false);
+    putLibraryGlyph(lib, o);
+    EXPECT_EQ(findLibraryShape(lib, 16, 20, 0, o.bits), &lib.glyphs[0]);
+    const LibraryGlyph* variant = findLibraryShape(lib, 17, 20, 0, ring(17, 20, 1, false));
+    ASSERT_NE(variant, nullptr);
+    EXPECT_EQ(variant->label, "o");
+    EXPECT_EQ(findLibraryGlyph(lib, 17, 20, 0, ring(17, 20, 1, false)), nullptr);   // not the same bitmap
+    EXPECT_EQ(findLibraryShape(lib, 16, 20, 0, ring(16, 20, 0, true)), nullptr);    // a bar apart
+    EXPECT_EQ(findLibraryShape(lib, 16, 20, 2, o.bits), nullptr);                   // raised: another glyph
+}
+
 TEST(GlyphLibraryFile, DamagedOrForeignFilesAreRefusedAndTheLibraryKept) {
     GlyphLibrary good;
     putLibraryGlyph(good, glyph(2, 3, 0, "x"));

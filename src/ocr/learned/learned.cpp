@@ -1022,7 +1022,8 @@ void LearnedRun::consultLibrary() {
     const GlyphLibrary& lib = ctx_.prog.glyphs.library;
     if (!lib.use || lib.glyphs.empty()) return;
     for (Cluster& c : table_.all()) {
-        const LibraryGlyph* g = findLibraryGlyph(lib, c.width, c.height, static_cast<uint8_t>(c.rise), c.bits);
+        if (c.known) continue;
+        const LibraryGlyph* g = findLibraryShape(lib, c.width, c.height, static_cast<uint8_t>(c.rise), c.bits);
         if (!g) continue;
         c.known = true;
         c.label = g->label;

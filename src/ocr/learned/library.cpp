@@ -114,6 +114,17 @@ const LibraryGlyph* findLibraryGlyph(const GlyphLibrary& lib, int32_t width, int
     return nullptr;
 }
 
+const LibraryGlyph* findLibraryShape(const GlyphLibrary& lib, int32_t width, int32_t height, uint8_t rise,
+                                     const std::vector<uint8_t>& bits) {
+    if (const LibraryGlyph* exact = findLibraryGlyph(lib, width, height, rise, bits)) return exact;
+    for (const LibraryGlyph& g : lib.glyphs) {
+        if (g.rise != rise || std::abs(g.width - width) > 1 || std::abs(g.height - height) > 1) continue;
+        if (g.bits.size() != static_cast<size_t>(g.width) * static_cast<size_t>(g.height)) continue;
+        if (sameShape(bits.data(), width, height, g.bits.data(), g.width, g.height)) return &g;
+    }
+    return nullptr;
+}
+
 void putLibraryGlyph(GlyphLibrary& lib, LibraryGlyph glyph) {
     const uint64_t h = hashOf(glyph.width, glyph.height, glyph.rise, glyph.bits);
     if (size_t* at = findIndex(lib, glyph.width, glyph.height, glyph.rise, glyph.bits, h)) {

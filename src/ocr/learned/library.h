@@ -52,6 +52,10 @@ bool validLibraryLabel(std::string_view label);
 // The entry of a bitmap, or null.
 const LibraryGlyph* findLibraryGlyph(const GlyphLibrary& lib, int32_t width, int32_t height, uint8_t rise,
                                      const std::vector<uint8_t>& bits);
+// The entry of a bitmap, or else of a bitmap drawing the same shape (the letter at another
+// fraction of a pixel, see sameShape; size within a pixel, same rise), or null.
+const LibraryGlyph* findLibraryShape(const GlyphLibrary& lib, int32_t width, int32_t height, uint8_t rise,
+                                     const std::vector<uint8_t>& bits);
 // Adds a glyph or replaces the entry of the same bitmap.
 void putLibraryGlyph(GlyphLibrary& lib, LibraryGlyph glyph);
 // Takes a bitmap's entry out; false when it had none.
