@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "core/encoding.h"
+#include "core/version.h"
 #include "platform/files.h"
 #include "stream/load.h"
 #include "text/atlas.h"
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
         return kOk;
     }
     if (name == "--version") {
-        std::cout << "vantrel-cli " << VANTREL_VERSION << '\n';
+        std::cout << "vantrel-cli " << vantrel::kVersionText << '\n';
         return kOk;
     }
     for (const auto& c : subcommands()) {
