@@ -67,7 +67,8 @@ build_programs() {
   # and fail, and under pipefail the window would never be built.
   local help
   help="$(cmake --build "$VANTREL_BUILD" --target help 2>/dev/null || true)"
-  if grep -qx '\.\.\. vantrel' <<<"$help"; then
+  # Make lists "... vantrel", Ninja "vantrel: phony".
+  if grep -qxE '(\.\.\. )?vantrel(: .*)?' <<<"$help"; then
     targets+=(--target vantrel)
   fi
   cmake --build "$VANTREL_BUILD" -j "$VANTREL_JOBS" "${targets[@]}" >&2
