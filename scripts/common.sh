@@ -62,8 +62,13 @@ configure_release() {
 build_programs() {
   configure_release
   local targets=(--target vantrel-cli)
-  # The window exists only where Qt 6 was found.
-  if cmake --build "$VANTREL_BUILD" --target help 2>/dev/null | grep -qx '\.\.\. vantrel'; then
+  # The window exists only where Qt 6 was found. The target list is read whole before it is
+  # searched: with `grep -q` quitting at the first match, make would write into a closed pipe
+  # and fail, and under pipefail the window would never be built.
+  local help
+  help="$(cmake --build "$VANTREL_BUILD" --target help 2>/dev/null || true)"
+  # Make lists "... vantrel", Ninja "vantrel: phony".
+  if grep -qxE '(\.\.\. )?vantrel(: .*)?' <<<"$help"; then
     targets+=(--target vantrel)
   fi
   cmake --build "$VANTREL_BUILD" -j "$VANTREL_JOBS" "${targets[@]}" >&2

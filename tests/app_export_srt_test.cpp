@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "app/widgets.h"
 #include "platform/files.h"
 #include "stream/load.h"
+#include "ocr_stream.h"
 #include "support/qt_app.h"
 #include "support/stream_builder.h"
 #include "support/test_window.h"
@@ -168,6 +170,7 @@ TEST_F(FeatureTest, OutputsGoNextToTheSource) {
 
     w->PageControl->setCurrentWidget(w->tsSRT);
     ASSERT_TRUE(w->bSaveSRT->isEnabled());
+    w->answer = false;   // the texts are placeholders; not recognised first
     w->bSaveSRT->click();
     EXPECT_EQ(w->dialogProposed, folder + QStringLiteral("/film.srt"));
     w->bOpenSRTClick();
@@ -183,4 +186,86 @@ TEST_F(FeatureTest, OutputsGoNextToTheSource) {
     EXPECT_FALSE(QFileInfo(folder + QStringLiteral("/film.BD.23.976.sup")).exists());
     w->bSaveSRT->click();
     EXPECT_EQ(w->dialogProposed, out + QStringLiteral("/film.srt"));
+}
+
+namespace {
+
+QString fileText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+}  // namespace
+
+// "Save SRT" before any OCR: the placeholders are named and the OCR is offered first. The
+// proposed name keeps the language part of the stream's name.
+TEST_F(FeatureTest, SavingBeforeTheOcrOffersToRunIt) {
+    w->startUp({});
+    w->opt.ocrEngine = kOcrRules;
+    // Bars the rule engine reads as "l l".
+    const QString fr = QString::fromStdString(barsStream("movie.fr.sup", 2));
+    const QString en = QString::fromStdString(barsStream("movie.en.sup", 2));
+    const QString out = QDir(dir.path()).filePath(QStringLiteral("saved.srt"));
+    w->eSUPfile->setText(fr);
+    w->bReadSUPClick();
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+    w->PageControl->setCurrentWidget(w->tsSRT);
+    w->nextSaveFile = out;
+
+    // No: saved as it is, after the warning.
+    w->answer = false;
+    w->bSaveSRT->click();
+    settle();
+    ASSERT_EQ(w->questions.size(), 1u);
+    EXPECT_EQ(w->questions[0], "2 of 2 subtitles are not recognised yet: the SRT file would hold \"line 1\", "
+                               "\"line 2\" ... in place of their text. Run \"OCR all\" first?");
+    EXPECT_TRUE(w->dialogProposed.endsWith(QStringLiteral("/movie.fr.srt"))) << w->dialogProposed.toStdString();
+    EXPECT_TRUE(fileText(out).contains(QStringLiteral("line 1")));
+
+    // Yes: the OCR runs, then the file holds what it read.
+    w->answer = true;
+    w->PageControl->setCurrentWidget(w->tsSRT);
+    w->bSaveSRT->click();
+    settle();
+    ASSERT_EQ(w->questions.size(), 2u);
+    for (const TSUP& s : w->prog.Subs) EXPECT_EQ(s.text, "l l");
+    const QString saved = fileText(out);
+    EXPECT_FALSE(saved.contains(QStringLiteral("line 1"))) << saved.toStdString();
+    EXPECT_EQ(QString(saved).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), w->mSRT->toPlainText() + "\n");
+
+    // Recognised: nothing to ask. Nothing unsaved either: a reload asks nothing.
+    w->bSaveSRT->click();
+    EXPECT_EQ(w->questions.size(), 2u);
+    w->eSUPfile->setText(en);
+    w->bReadSUPClick();
+    EXPECT_EQ(w->questions.size(), 2u);
+    w->nextSaveFile.clear();
+    w->answer = false;
+    w->bSaveSRT->click();
+    EXPECT_TRUE(w->dialogProposed.endsWith(QStringLiteral("/movie.en.srt"))) << w->dialogProposed.toStdString();
+}
+
+// The SRT page shows the text "Save SRT" writes and takes no typing: texts are edited on the
+// Image page, and the page says so.
+TEST_F(FeatureTest, TheSrtPageShowsWhatIsSavedAndSaysWhereToEdit) {
+    w->startUp({});
+    w->eSUPfile->setText(QString::fromStdString(writeTempFile("film.sup", twoSubtitles())));
+    w->bReadSUPClick();
+    w->prog.Subs[0].font = kFontNormal;
+    w->showSubtitle(1);
+    w->mSubtext->setPlainText(QStringLiteral("Typed on the Image page"));
+    w->PageControl->setCurrentWidget(w->tsSRT);
+    EXPECT_TRUE(w->mSRT->isReadOnly());
+    const auto* hint = w->tsSRT->findChild<QLabel*>(QStringLiteral("lSRThint"));
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("Image page")));
+    EXPECT_TRUE(w->mSRT->toPlainText().contains(QStringLiteral("Typed on the Image page")));
+    QTest::keyClicks(w->mSRT, QStringLiteral("lost"));
+    EXPECT_FALSE(w->mSRT->toPlainText().contains(QStringLiteral("lost")));
+
+    const QString out = QDir(dir.path()).filePath(QStringLiteral("film.srt"));
+    w->nextSaveFile = out;
+    w->answer = false;
+    w->bSaveSRT->click();
+    EXPECT_EQ(fileText(out).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), w->mSRT->toPlainText() + "\n");
 }

@@ -18,6 +18,7 @@
 #include "app/widgets.h"
 #include "ocr/correction.h"
 #include "ocr_stream.h"
+#include "support/ft_streams.h"
 #include "support/qt_app.h"
 #include "support/test_window.h"
 
@@ -136,12 +137,12 @@ TEST_F(OcrWindowTest, OcrAllRestoresTheWindowOnEveryWayOut) {
 TEST_F(OcrWindowTest, EnglishGuessShowsInTheListWithoutAsking) {
     load(barsStream("english.sup", 3));
     ASSERT_EQ(w->coLang->currentIndex(), 0);
-    // Subtitle 2 was recognised earlier; its letters make the top string EOAINH.
+    // Subtitle 2 was recognised earlier: English dialogue, whose letters name the language.
     TSUP& earlier = w->prog.Subs[1];
     earlier.font = kFontNormal;
-    earlier.text = "eeeeeeeeee ooooooooo aaaaaaaa|iiiiiii nnnnnn hhhhh";
-    earlier.lineCount = 2;
-    earlier.charCount = 50;
+    for (size_t k = 0; k < 6; ++k) earlier.text += (k ? "|" : "") + corpus("eng")[k];
+    earlier.lineCount = 6;
+    earlier.charCount = static_cast<int32_t>(earlier.text.size());
 
     w->bOCRall->click();
     settle();

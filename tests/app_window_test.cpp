@@ -160,24 +160,29 @@ TEST_F(WindowTest, StartUpWithTwoArgumentsLoadsNothing) {
     EXPECT_FALSE(w->bReadSUP->isEnabled());
 }
 
+// A failed load with no table open before: nothing that works on a table can be pressed.
 TEST_F(WindowTest, ControlStatesAfterALoadWithoutSubtitles) {
     addAtlas();
-    w->startUp({q(stream())});
+    w->startUp({});
     w->eSUPfile->setText(q(writeTempFile("junk.sup", Bytes{'X', 'Y', 0, 0})));
     w->bReadSUPClick();
     EXPECT_TRUE(w->prog.Subs.empty());
     EXPECT_EQ(w->ieSubs->value(), 0);
-    EXPECT_FALSE(w->bSaveBMP->isEnabled());
-    EXPECT_FALSE(w->bExport->isEnabled());
-    EXPECT_FALSE(w->bOCRall->isEnabled());   // nothing left to recognise
+    for (QPushButton* b : {w->bSaveBMP, w->bExport, w->bOCRall, w->bOCR, w->bPrev, w->bNext, w->bSaveSRT}) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        EXPECT_FALSE(b->isEnabled());
+        b->click();   // a disabled button does nothing; neither may the command
+        settle();
+    }
     EXPECT_TRUE(w->statusPanels->bar().errorBadge);
     EXPECT_TRUE(w->lines().contains("Unsupported file format."));
+    EXPECT_FALSE(w->lines().contains("Done."));
     EXPECT_EQ(w->beeps, 1);
 }
 
-// Every way a load can fail, against every command that works on the table. A file that
-// cannot be opened never starts a load: the table loaded before stays, with its commands.
-TEST_F(WindowTest, AFailedLoadDisarmsEveryCommandThatNeedsATable) {
+// Every way a load can fail, over an open stream with recognised text: the stream that was
+// open stays, with its texts, its view and its commands, and the file field names it again.
+TEST_F(WindowTest, AFailedLoadKeepsTheOpenStream) {
     addAtlas();
     w->startUp({});
     const QString good = q(stream());
@@ -188,56 +193,107 @@ TEST_F(WindowTest, AFailedLoadDisarmsEveryCommandThatNeedsATable) {
     struct Case {
         const char* name;
         QString file;
-        bool keepsTable;
+        const char* logged;   // the line that says why the file was not loaded; null: a message box
     };
     const Case cases[] = {
-        {"unsupported format", q(writeTempFile("junk.sup", Bytes{'X', 'Y', 0, 0})), false},
-        {"shorter than a marker", q(writeTempFile("tiny.sup", Bytes{'P'})), false},
-        {"format error inside the stream", q(writeTempFile("broken.sup", laterMarker)), false},
-        {"a stream without subtitles", q(writeTempFile("empty.sup", composition.bytes())), false},
-        {"a file that cannot be opened", QDir(dir.path()).filePath("missing.sup"), true},
+        {"unsupported format", q(writeTempFile("junk.sup", Bytes{'X', 'Y', 0, 0})), "Unsupported file format."},
+        {"shorter than a marker", q(writeTempFile("tiny.sup", Bytes{'P'})), "Unsupported file format."},
+        {"format error inside the stream", q(writeTempFile("broken.sup", laterMarker)), nullptr},
+        {"a stream without subtitles", q(writeTempFile("empty.sup", composition.bytes())), nullptr},
+        {"a file that cannot be opened", QDir(dir.path()).filePath("missing.sup"), nullptr},
     };
-    const QList<QPushButton*> commands = {w->bSaveBMP, w->bOCRall, w->bExport, w->bOCR, w->bPrev, w->bNext, w->bSaveSRT};
+    const QList<QPushButton*> commands = {w->bSaveBMP, w->bOCRall, w->bExport, w->bOCR, w->bNext, w->bSaveSRT};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         w->eSUPfile->setText(good);
         w->bReadSUPClick();
         ASSERT_EQ(w->prog.Subs.size(), 2u);
+        w->showSubtitle(2);
         w->bOCR->click();                  // recognised once, so the SRT text has lines to save
+        w->prog.Subs[1].text = "Fixed by hand";
         w->PageControl->setCurrentIndex(1);
         w->PageControl->setCurrentIndex(0);
-        for (QPushButton* b : commands) {
-            SCOPED_TRACE(b->objectName().toStdString());
-            ASSERT_TRUE(b->isEnabled() || b == w->bPrev);
-        }
+        const QString srt = w->mSRT->toPlainText();
+        ASSERT_TRUE(srt.contains("Fixed by hand"));
 
         w->errors.clear();
+        w->questions.clear();
         const int before = w->reMessage->lineCount();
         w->eSUPfile->setText(c.file);
         w->bReadSUPClick();
-        EXPECT_EQ(w->errors.isEmpty(), !c.keepsTable);
-        EXPECT_EQ(w->prog.Subs.size(), c.keepsTable ? 2u : 0u);
+        EXPECT_EQ(w->questions.size(), 1u);   // the hand fix was not saved
+        ASSERT_EQ(w->prog.Subs.size(), 2u);
+        EXPECT_EQ(w->prog.Subs[1].text, "Fixed by hand");
+        EXPECT_EQ(w->prog.streamFile, good.toStdString());
+        EXPECT_EQ(w->eSUPfile->text(), good);
+        EXPECT_EQ(w->prog.BaseName, "movie.en");
+        EXPECT_EQ(w->lMaxline->text(), "/ 2");
+        EXPECT_EQ(w->ieSubs->value(), 2);
+        EXPECT_EQ(w->lStartEnd->text(), "00:00:05,000 - 00:00:06,000");
+        EXPECT_EQ(w->mSubtext->toPlainText(), "Fixed by hand");
+        EXPECT_EQ(w->mSRT->toPlainText(), srt);
         for (QPushButton* b : commands) {
             SCOPED_TRACE(b->objectName().toStdString());
-            if (c.keepsTable) {
-                EXPECT_TRUE(b->isEnabled() || b == w->bPrev);
-                continue;
-            }
-            EXPECT_FALSE(b->isEnabled());
-            b->click();   // a disabled button does nothing; neither may the command
-            settle();
-            EXPECT_FALSE(b->isEnabled());
+            EXPECT_TRUE(b->isEnabled() || b == w->bNext);
         }
-        EXPECT_FALSE(w->mSubtext->isEnabled() && !c.keepsTable);
-        if (c.keepsTable) continue;
         const QStringList lines = w->lines().mid(before);
-        EXPECT_FALSE(lines.contains("Done.")) << lines.join('\n').toStdString();
-        EXPECT_TRUE(w->mSRT->toPlainText().isEmpty());
-        for (const QString& folder : {QFileInfo(good).absolutePath(), QDir::currentPath()}) {
-            const QStringList written = QDir(folder).entryList({"movie.*BD*", "*.bitmaps"});
-            EXPECT_TRUE(written.isEmpty()) << written.join(' ').toStdString();
+        if (c.logged) {
+            EXPECT_TRUE(lines.contains(c.logged)) << lines.join(QLatin1Char(10)).toStdString();
         }
+        const bool opened = !c.file.endsWith("missing.sup");
+        EXPECT_EQ(w->errors.isEmpty(), opened);
+        EXPECT_TRUE(lines.contains("The subtitles loaded before stay open: " + good)) << lines.join('\n').toStdString();
+        // The kept stream is still the one the pictures come from.
+        w->showSubtitle(1);
+        EXPECT_EQ(w->lStartEnd->text(), "00:00:01,000 - 00:00:02,000");
+        EXPECT_TRUE(w->errors.isEmpty() || !opened);
     }
+}
+
+// Enter in a field of a page ends that field's input: it never reads the stream again. A
+// reload over texts that were not saved asks first, and No keeps them.
+TEST_F(WindowTest, EnterInAFieldNeverReloadsAndAReloadAsksBeforeLosingWork) {
+    addAtlas();
+    w->startUp({});
+    w->eSUPfile->setText(q(stream()));
+    QTest::keyClick(w->eSUPfile, Qt::Key_Return);
+    ASSERT_EQ(w->prog.Subs.size(), 2u);
+    ASSERT_TRUE(w->bReadSUP->isEnabled());
+    w->prog.Subs[0].text = "Fixed by hand";
+    QApplication::setActiveWindow(w.get());
+    auto loads = [this] { return w->lines().filter(" loading").size(); };
+    ASSERT_EQ(loads(), 1);
+    w->PageControl->setCurrentWidget(w->tsImage);
+    for (QLineEdit* field : std::initializer_list<QLineEdit*>{w->ieSubs, w->ieCutLevel, w->ieSpacing, w->eWorkDir}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        w->PageControl->setCurrentWidget(field == w->ieSubs ? w->tsImage : w->tsOptions);
+        field->setFocus();
+        settle();
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClick(field, Qt::Key_Enter);
+        settle();
+        EXPECT_EQ(loads(), 1);
+        EXPECT_TRUE(w->questions.empty());
+        EXPECT_EQ(w->prog.Subs[0].text, "Fixed by hand");
+    }
+    EXPECT_EQ(w->ieSubs->value(), 1);
+
+    // The button itself: asked, and No keeps the table as it is.
+    w->answer = false;
+    w->bReadSUP->click();
+    ASSERT_EQ(w->questions.size(), 1u);
+    EXPECT_EQ(w->questions[0], "The open subtitles have changes that are not saved (texts, fixes or places). "
+                               "Lose them and load the file?");
+    EXPECT_EQ(loads(), 1);
+    EXPECT_EQ(w->prog.Subs[0].text, "Fixed by hand");
+    // Yes reads it again; a table as loaded asks nothing.
+    w->answer = true;
+    w->bReadSUP->click();
+    EXPECT_EQ(loads(), 2);
+    EXPECT_NE(w->prog.Subs[0].text, "Fixed by hand");
+    w->bReadSUP->click();
+    EXPECT_EQ(loads(), 3);
+    EXPECT_EQ(w->questions.size(), 2u);
 }
 
 // A path typed into the file field and Enter: loaded once, and the Image page shows its

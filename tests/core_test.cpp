@@ -7,6 +7,9 @@
 #include "core/message_log.h"
 #include "core/options.h"
 #include "core/subtitle.h"
+#include "core/table_state.h"
+#include "stream/load.h"
+#include "support/stream_builder.h"
 #include "support/recording_host.h"
 #include "support/session.h"
 
@@ -253,6 +256,7 @@ TEST(JobScope, SetsTheBusyStateAndUndoesItOnEveryWayOut) {
         vantrel::testing::TestSession session;
         auto& [host, msg, prog, opt, ctx] = session;
         if (c.withTable) prog.Subs.resize(2);
+        prog.SubKind = kBluRayKind;
         prog.controls.bReadSUP = true;
         bool cancelled = false;
         try {
@@ -277,4 +281,127 @@ TEST(JobScope, SetsTheBusyStateAndUndoesItOnEveryWayOut) {
         EXPECT_EQ(host.title, "Vantrel");
         EXPECT_FALSE(refuseWhileWorking(ctx));
     }
+}
+
+// What each kind of table allows, and the same answer from every way a table comes: a load
+// and the end of a job (an export, picture saving, OCR all) after it. SRT import is in
+// text_srt_test.cpp.
+TEST(TableCommands, OneRuleForEveryKindAndEveryWayATableComes) {
+    using vantrel::testing::Bytes;
+    using vantrel::testing::SpBuilder;
+    // One subpicture packet: a display area, field offsets, palette and contrast.
+    auto subpicture = [](bool hd) {
+        Bytes first = SpBuilder::staDsp();
+        const uint32_t header = hd ? 10 : 4;
+        for (const Bytes& c : {SpBuilder::setDarea(hd, 100, 1819, 900, 1019), SpBuilder::setDspxa(hd, header, header + 24),
+                               SpBuilder::setColor2({}), SpBuilder::setContr2({}), SpBuilder::cmdEnd()})
+            first.insert(first.end(), c.begin(), c.end());
+        Bytes second = SpBuilder::stpDsp();
+        second.push_back(0xFF);
+        SpBuilder b;
+        b.packet(900000, hd, Bytes(40, 0x11), {{0, first}, {100, second, true}});
+        return b.bytes();
+    };
+    struct Case {
+        const char* name;
+        TableKind kind;
+        size_t subtitles;
+        TableCommands expected;   // save bitmaps, export, OCR
+        Bytes stream;             // loaded to check the paths too; empty: the rule alone
+    };
+    const Case cases[] = {
+        {"DVD-style", kDvdKind, 1, {true, true, false}, subpicture(false)},
+        {"HD DVD", kHdDvdKind, 1, {true, true, true}, subpicture(true)},
+        {"Blu-ray", kBluRayKind, 30, {true, true, true}, vantrel::testing::craftedBluRay(2000)},
+        {"SRT", kSrtKind, 3, {true, true, false}, {}},
+        {"empty DVD-style", kDvdKind, 0, {false, false, false}, {}},
+        {"empty HD DVD", kHdDvdKind, 0, {false, false, false}, {}},
+        {"empty Blu-ray", kBluRayKind, 0, {false, false, false}, {}},
+        {"empty SRT", kSrtKind, 0, {false, false, false}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TableCommands t = tableCommands(c.kind, c.subtitles);
+        EXPECT_EQ(t.saveBitmaps, c.expected.saveBitmaps);
+        EXPECT_EQ(t.exportStream, c.expected.exportStream);
+        EXPECT_EQ(t.ocr, c.expected.ocr);
+        if (c.stream.empty()) continue;
+
+        vantrel::testing::TestSession session;
+        auto& [host, msg, prog, opt, ctx] = session;
+        auto expectRule = [&](const char* when) {
+            SCOPED_TRACE(when);
+            EXPECT_EQ(prog.controls.bSaveBMP, c.expected.saveBitmaps);
+            EXPECT_EQ(prog.controls.bExport, c.expected.exportStream);
+            EXPECT_EQ(prog.controls.bOCRall, c.expected.ocr);
+        };
+        prog.eSUPfile = vantrel::testing::writeTempFile("kind.sup", c.stream);
+        ASSERT_EQ(Load(ctx), LoadResult::Loaded);
+        ASSERT_EQ(prog.SubKind, c.kind);
+        ASSERT_FALSE(prog.Subs.empty());
+        expectRule("after loading");
+        { JobScope job(ctx, {&Program::ExportingBD, true, false}); }
+        expectRule("after a job");
+    }
+}
+
+// Unsaved work: texts and places changed since the table was loaded or last saved.
+TEST(TableState, UnsavedWorkFollowsTextsAndPlacesUntilSaved) {
+    Program p;
+    EXPECT_FALSE(unsavedWork(p));   // no table, nothing to lose
+    p.Subs.resize(3);
+    p.Subs[1].text = "line 2";
+    markTableSaved(p);
+    EXPECT_FALSE(unsavedWork(p));
+    p.Subs[1].text = "Hello";
+    EXPECT_TRUE(unsavedWork(p));
+    markTextsSaved(p);   // an SRT file was written
+    EXPECT_FALSE(unsavedWork(p));
+    p.Subs[2].obj[0].y1 = 40;   // moved on the screen
+    EXPECT_TRUE(unsavedWork(p));
+    markLayoutSaved(p);   // a stream was exported
+    EXPECT_FALSE(unsavedWork(p));
+    p.Subs[0].locked = 1;
+    EXPECT_TRUE(unsavedWork(p));
+}
+
+// A failed load puts the open table back as it was, the file field included.
+TEST(TableState, KeptTableComesBackWhole) {
+    Program p;
+    p.Subs.resize(2);
+    p.Subs[1].text = "kept";
+    p.BaseName = "movie.en";
+    p.streamFile = "/films/movie.en.sup";
+    p.eSUPfile = "/films/broken.sup";   // the field names the file that failed
+    p.streamSize = 1234;
+    p.SubKind = kBluRayKind;
+    p.CurSub = 1;
+    p.controls.udSubsMax = 2;
+    p.controls.bOCRall = true;
+    p.glyphs.review.glyphs.resize(4);
+    markTableSaved(p);
+    OpenTable open = keepOpenTable(p);
+
+    p.Subs.clear();
+    p.BaseName.clear();
+    p.eSUPfile = "/films/broken.sup";
+    p.streamFile = "/films/broken.sup";
+    p.streamSize = 9;
+    p.SubKind = kDvdKind;
+    p.CurSub = 0;
+    p.controls = {};
+    p.glyphs.review = {};
+    restoreOpenTable(p, std::move(open));
+    ASSERT_EQ(p.Subs.size(), 2u);
+    EXPECT_EQ(p.Subs[1].text, "kept");
+    EXPECT_EQ(p.BaseName, "movie.en");
+    EXPECT_EQ(p.eSUPfile, "/films/movie.en.sup");
+    EXPECT_EQ(p.streamFile, "/films/movie.en.sup");
+    EXPECT_EQ(p.streamSize, 1234);
+    EXPECT_EQ(p.SubKind, kBluRayKind);
+    EXPECT_EQ(p.CurSub, 1);
+    EXPECT_EQ(p.controls.udSubsMax, 2);
+    EXPECT_TRUE(p.controls.bOCRall);
+    EXPECT_EQ(p.glyphs.review.glyphs.size(), 4u);
+    EXPECT_FALSE(unsavedWork(p));
 }

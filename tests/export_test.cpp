@@ -1,7 +1,9 @@
 // Stream export: encoders, the two writers, file names, and round trips through the readers.
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,19 @@ IndexedImage picture(int w, int h) {
 }
 
 }  // namespace
+
+// A size patched into bytes not written yet is a writer's miscount: reported, not skipped.
+TEST(OutBuffer, Patch24WritesInsideAndRefusesPastTheEnd) {
+    OutBuffer out;
+    for (int k = 0; k < 5; ++k) out.putByte(0);
+    out.patch24(2, 0x123456);
+    EXPECT_EQ(out.bytes(), (Bytes{0, 0, 0x12, 0x34, 0x56}));
+    for (size_t at : {size_t{3}, size_t{5}, size_t{6}, SIZE_MAX - 1}) {
+        SCOPED_TRACE(at);
+        EXPECT_THROW(out.patch24(at, 0xFFFFFF), std::out_of_range);
+    }
+    EXPECT_EQ(out.bytes(), (Bytes{0, 0, 0x12, 0x34, 0x56}));
+}
 
 TEST(BluRayEncoder, RunForms) {
     struct Case {

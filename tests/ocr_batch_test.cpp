@@ -13,6 +13,7 @@
 #include "ocr_stream.h"
 #include "platform/files.h"
 #include "stream/load.h"
+#include "support/ft_streams.h"
 #include "support/run_command.h"
 #include "support/recording_host.h"
 #include "support/session.h"
@@ -132,11 +133,9 @@ TEST(OcrBatch, StatisticAndLanguageGuess) {
         LanguageGuess guess;
     };
     const Case cases[] = {
-        {"English", {"EEEEEEEEEE OOOOOOOOO", "AAAAAAAA IIIIIII|NNNNNN HHHHH"}, "EOAINH", LanguageGuess::English},
-        {"English, second order", {"EEEEEEEEEE AAAAAAAAA OOOOOOOO NNNNNNN IIIIII HHHHH"}, "EAONIH", LanguageGuess::English},
-        {"French", {"EEEEEE AAAAA IIII NNN OO L"}, "EAINOL", LanguageGuess::French},
-        // Lower-case "a".."p" count, "q".."z" do not: frequent t, s, r stay at 0.
-        {"lower case", {"tttt ssss rrrr eee oo a"}, "EOAAAA", LanguageGuess::None},
+        {"capitals", {"EEEEEEEEEE OOOOOOOOO", "AAAAAAAA IIIIIII|NNNNNN HHHHH"}, "EOAINH", LanguageGuess::None},
+        // Every letter counts in both cases, "q".."z" as much as the others.
+        {"lower case", {"tttt ssss rrrr eee oo a"}, "RSTEOA", LanguageGuess::None},
         {"ties go to the earlier letter", {"zZ yY"}, "YZAAAA", LanguageGuess::None},
         {"digits only", {"123 456"}, "AAAAAA", LanguageGuess::None},
     };
@@ -160,6 +159,34 @@ TEST(OcrBatch, StatisticAndLanguageGuess) {
         EXPECT_EQ(s.logHas("It seems to be in French."), c.guess == LanguageGuess::French);
         // The guess does not touch the texts.
         EXPECT_EQ(s.prog.Subs[0].text, c.texts[0]);
+    }
+}
+
+// The guess over ordinary dialogue: English and French are named, the other languages are
+// taken for neither, also from a handful of subtitles.
+TEST(OcrBatch, LanguageGuessOverDialogue) {
+    for (const std::string& language : corpusLanguages()) {
+        for (const size_t sentences : {size_t{6}, corpus(language).size()}) {
+            SCOPED_TRACE(language + ", " + std::to_string(sentences) + " sentences");
+            BatchSession s;
+            for (size_t k = 0; k < sentences; ++k) {
+                TSUP sub;
+                sub.font = kFontNormal;
+                sub.text = corpus(language)[k];
+                sub.lineCount = 1;
+                sub.charCount = static_cast<int32_t>(sub.text.size());
+                s.prog.Subs.push_back(sub);
+            }
+            const OcrBatchResult r = ocrAll(s.ctx);
+            const LanguageGuess expected = language == "eng"   ? LanguageGuess::English
+                                           : language == "fra" ? LanguageGuess::French
+                                                               : LanguageGuess::None;
+            EXPECT_EQ(r.guess, expected) << r.top;
+            EXPECT_EQ(s.logHas("It seems to be in English."), expected == LanguageGuess::English);
+            int64_t qToZ = 0;
+            for (size_t k = 16; k < 26; ++k) qToZ += r.letters[k];
+            EXPECT_GT(qToZ, 0);
+        }
     }
 }
 

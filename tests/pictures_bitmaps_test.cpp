@@ -248,7 +248,7 @@ TEST(Reduce720p, RangesOfTheRectangleClippedToThePictures) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         IndexedImage out;
-        reduceTo720p(source, pal, c.sub, 2, 0, out);
+        reduceTo720p(source, pal, c.sub, kBluRayKind, 0, out);
         ASSERT_EQ(out.width, 1280);
         ASSERT_EQ(out.height, 720);
         EXPECT_EQ(inkBox(out, 0), c.box);
@@ -257,7 +257,7 @@ TEST(Reduce720p, RangesOfTheRectangleClippedToThePictures) {
     }
     // Between the two windows the background stays.
     IndexedImage out;
-    reduceTo720p(source, pal, twoWindows, 2, 0, out);
+    reduceTo720p(source, pal, twoWindows, kBluRayKind, 0, out);
     EXPECT_EQ(out.at(400, 300), 0);
     EXPECT_EQ(out.at(400, 100), 200);
 }
@@ -272,20 +272,20 @@ TEST(Reduce720p, AreaWeightsTransparencyAndOpaqueBackground) {
         const char* name;
         uint8_t pixel20;        // source pixel (2, 0)
         bool opaqueBackground;  // index 0 opaque black, as the OCR palette makes it
-        uint8_t subKind;
+        TableKind subKind;
         uint8_t expected[2][2]; // target rows 0..1, columns 0..1
     };
     const Case cases[] = {
         // (100+200/2+40/2+10/4)4/9 = 98.9; (200/2+50+10/4+21/2)4/9 = 72.4;
         // (40/2+10/4+250+90/2)4/9 = 141.1; (10/4+21/2+90/2+30)4/9 = 39.1
-        {"averages", 50, false, 2, {{98, 72}, {141, 39}}},
+        {"averages", 50, false, kBluRayKind, {{98, 72}, {141, 39}}},
         // One touched pixel as transparent as TranspIdx makes the target TranspIdx.
-        {"transparent touch", 0, false, 2, {{98, 0}, {141, 39}}},
+        {"transparent touch", 0, false, kBluRayKind, {{98, 0}, {141, 39}}},
         // All opaque: no test, the black pixel counts: (200/2+0+10/4+21/2)4/9 = 50.2.
-        {"opaque background averaged", 0, true, 2, {{98, 50}, {141, 39}}},
+        {"opaque background averaged", 0, true, kBluRayKind, {{98, 50}, {141, 39}}},
         // Text subtitles: the nearest step of the grey ramp at 2..18; every average lies
         // above this palette's ramp, so the top step.
-        {"text subtitle ramp", 50, false, 3, {{18, 18}, {18, 18}}},
+        {"text subtitle ramp", 50, false, kSrtKind, {{18, 18}, {18, 18}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,7 +318,7 @@ TEST(ReduceTo720p, TextKeepsTheLevelsOfItsGreyRamp) {
         for (int y = 300; y < 330; ++y)
             for (int x = 300; x < 330; ++x) source.at(x, y) = step;
         IndexedImage out;
-        reduceTo720p(source, pal, subtitleAt(300, 329, 300, 329), 3, pal.TranspIdx, out);
+        reduceTo720p(source, pal, subtitleAt(300, 329, 300, 329), kSrtKind, pal.TranspIdx, out);
         const uint8_t inside = out.at(210, 210);
         EXPECT_EQ(pal.Palette[inside], pal.Palette[step]);
         EXPECT_EQ(pal.Alpha[inside], pal.Alpha[step]);

@@ -1,12 +1,16 @@
 // The About text and the changelog.
 #include "app/about_text.h"
 
+#include "core/version.h"
+
 namespace vantrel::app {
 
 QString aboutText() {
     return QStringLiteral(
-        "<p><span style=\"font-size:12pt; font-weight:bold; color:#000088;\">Vantrel</span> "
-        "<span style=\"color:#666699;\">v0.53b2</span></p>"
+               "<p><span style=\"font-size:12pt; font-weight:bold; color:#000088;\">Vantrel</span> "
+               "<span style=\"color:#666699;\">v%1</span></p>")
+               .arg(QString::fromLatin1(kVersionText)) +
+           QStringLiteral(
         "<p>A tool for the graphic subtitles of high-definition discs. It reads Blu-ray "
         "presentation graphics and HD DVD or DVD subpicture streams (<i>.sup</i>), shows every "
         "subtitle as a 1920x1080 picture, recognises the text and saves it as SubRip "

@@ -5,6 +5,7 @@
 #include "app/bindings.h"
 #include "app/main_window.h"
 #include "core/log_names.h"
+#include "core/table_state.h"
 #include "export/writers.h"
 #include "platform/files.h"
 #include "stream/pgs_check.h"
@@ -20,7 +21,10 @@ void bExportClick(TfMain& w) {
     }
     // Next to the source (or in the output folder), named with its full path in the log.
     const std::string fileName = w.outputFolder() + "/" + exportFileName(w.ctx);
-    w.guarded([&] { exportStream(w.ctx, fileName); });
+    ExportResult result = ExportResult::Refused;
+    w.guarded([&] { result = exportStream(w.ctx, fileName); });
+    // The places of the subtitles are in the stream now.
+    if (result == ExportResult::Done) markLayoutSaved(w.prog);
 }
 
 // Checks the stream named in the file field against the disc decoder model and writes the

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -21,8 +22,11 @@
 #include "app/qt_text.h"
 #include "app/widgets.h"
 #include "ocr/correction.h"
+#include "ocr/learned/glyphs.h"
 #include "ocr/learned/library.h"
 #include "ocr/learned/relabel.h"
+#include "render/decoder.h"
+#include "render/palette.h"
 
 namespace vantrel::app {
 namespace {
@@ -65,6 +69,66 @@ QTableWidgetItem* textItem(const QString& text) {
     return item;
 }
 
+// The picture of one line of subtitle `place.subtitle` as the learned reading saw it (ink
+// black on white), cut the way the reading cut it, with the glyph at `place` framed in red.
+// `frame` gets the glyph's box in the picture. A null picture when the subtitle or its line
+// is not there (the stream changed, the table is of another kind). Platform errors propagate.
+QPixmap glyphInLine(Context& ctx, const GlyphPlace& place, QRect& frame) {
+    Program& prog = ctx.prog;
+    const int32_t index = place.subtitle - 1;
+    if (index < 0 || static_cast<size_t>(index) >= prog.Subs.size() || prog.streamFile.empty()) return {};
+    if (prog.SubKind != kBluRayKind && prog.SubKind != kHdDvdKind) return {};
+    // The palette belongs to the subtitle the viewer shows; it is put back afterwards.
+    struct KeepPalette {
+        PaletteState& pal;
+        PaletteState kept;
+        ~KeepPalette() { pal = kept; }
+    } keepPalette{prog.pal, prog.pal};
+    setpal(ctx, index);
+    const TSUP& sub = prog.Subs[static_cast<size_t>(index)];
+    // The windows top to bottom and their lines in that order, as the reading numbers them.
+    std::vector<int> windows;
+    for (int s = 0; s < (prog.SubKind == kBluRayKind ? kSlots : 1); ++s)
+        if (sub.obj[static_cast<size_t>(s)].partLen[0] != 0) windows.push_back(s);
+    std::sort(windows.begin(), windows.end(),
+              [&](int a, int b) { return sub.obj[static_cast<size_t>(a)].y1 < sub.obj[static_cast<size_t>(b)].y1; });
+    int32_t lineIndex = 0;
+    for (int s : windows) {
+        PixelData data;
+        loadSlot(prog.streamFile, sub.obj[static_cast<size_t>(s)], data);
+        IndexPlane plane;
+        if (!decodeSlotPlane(ctx, index, s, data, plane)) continue;
+        const InkMask mask = inkMask(plane.pixels, plane.width, plane.height, prog.pal);
+        ClusterTable clusters;
+        const std::vector<TextLine> lines = cutLines(mask, clusters);
+        if (place.line >= lineIndex + static_cast<int32_t>(lines.size())) {
+            lineIndex += static_cast<int32_t>(lines.size());
+            continue;
+        }
+        const TextLine& line = lines[static_cast<size_t>(place.line - lineIndex)];
+        if (place.position < 0 || static_cast<size_t>(place.position) >= line.glyphs.size()) return {};
+        const Glyph& g = line.glyphs[static_cast<size_t>(place.position)];
+        // The line with a little room above and below.
+        const int top = std::max(0, line.top - 4);
+        const int bottom = std::min(mask.height - 1, line.bottom + 4);
+        QImage img(mask.width, bottom - top + 1, QImage::Format_RGB32);
+        for (int y = top; y <= bottom; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y - top));
+            for (int x = 0; x < mask.width; ++x) row[x] = mask.at(x, y) ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+        }
+        frame = QRect(QPoint(g.left, g.top), QPoint(g.right, g.bottom));
+        const QRect drawn = frame.translated(0, -top).adjusted(-2, -2, 2, 2);
+        for (int x = drawn.left(); x <= drawn.right(); ++x)
+            for (int y : {drawn.top(), drawn.bottom()})
+                if (img.rect().contains(x, y)) img.setPixel(x, y, qRgb(255, 0, 0));
+        for (int y = drawn.top(); y <= drawn.bottom(); ++y)
+            for (int x : {drawn.left(), drawn.right()})
+                if (img.rect().contains(x, y)) img.setPixel(x, y, qRgb(255, 0, 0));
+        return QPixmap::fromImage(img);
+    }
+    return {};
+}
+
 QString labelText(const ReviewGlyph& g) {
     QString text = g.known ? subtitleTextToQt(g.label) : QStringLiteral("?");
     if (g.italic == 1) text += QStringLiteral("  (italic)");
@@ -99,10 +163,17 @@ GlyphsPage::GlyphsPage(TfMain& w) : w_(w) {
     lbGlyphUses = new QListWidget(split);
     lbGlyphUses->setObjectName(QStringLiteral("lbGlyphUses"));
     lbGlyphUses->setToolTip(QStringLiteral("The subtitles using the glyph; double-click to show one"));
+    lGlyphLine = new QLabel(split);
+    lGlyphLine->setObjectName(QStringLiteral("lGlyphLine"));
+    lGlyphLine->setAlignment(Qt::AlignCenter);
+    lGlyphLine->setMinimumHeight(24);
+    lGlyphLine->setToolTip(QStringLiteral("The selected glyph framed in its line"));
     split->addWidget(tGlyphs);
     split->addWidget(lbGlyphUses);
+    split->addWidget(lGlyphLine);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setStretchFactor(2, 1);
     v->addWidget(split, 1);
 
     auto* edit = new QHBoxLayout;
@@ -143,6 +214,9 @@ GlyphsPage::GlyphsPage(TfMain& w) : w_(w) {
         eGlyphLabel->setText(g.known ? subtitleTextToQt(g.label) : QString());
         coGlyphItalic->setCurrentIndex(g.italic == 1 ? 1 : (g.italic == 0 ? 2 : 0));
     });
+    connect(lbGlyphUses, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (item) showInLine(item->data(Qt::UserRole).toInt());
+    });
     connect(lbGlyphUses, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         const int n = item->data(Qt::UserRole).toInt();
         if (refused()) return;
@@ -158,8 +232,12 @@ GlyphsPage::GlyphsPage(TfMain& w) : w_(w) {
     refresh();
 }
 
-void GlyphsPage::refresh() {
+void GlyphsPage::refresh() { relist(false); }
+
+void GlyphsPage::relist(bool keepRow) {
     const int32_t selected = selectedGlyph();
+    const int selectedRow = tGlyphs->currentRow();
+    const int scroll = tGlyphs->verticalScrollBar()->value();
     const GlyphReview& review = w_.prog.glyphs.review;
     tGlyphs->setSortingEnabled(false);
     tGlyphs->clearContents();
@@ -190,8 +268,17 @@ void GlyphsPage::refresh() {
                          : QStringLiteral("No glyphs yet: \"OCR all\" with the learned engine lists them here."));
     showLibrary();
     bUndoRelabel->setEnabled(!review.undo.empty());
-    if (selected >= 0 && static_cast<size_t>(selected) < review.glyphs.size()) selectGlyph(selected);
-    else showUses();
+    // The list stays where the user is: a relabelled glyph is no longer doubtful and moves
+    // down the list, so after a relabel the row it left (now the next glyph to look at) is
+    // selected; otherwise the same glyph stays selected. The list is not scrolled to it.
+    if (keepRow && selectedRow >= 0 && tGlyphs->rowCount() > 0) {
+        tGlyphs->selectRow(std::min(selectedRow, tGlyphs->rowCount() - 1));
+    } else if (selected >= 0 && static_cast<size_t>(selected) < review.glyphs.size()) {
+        selectGlyph(selected);
+    } else {
+        showUses();
+    }
+    tGlyphs->verticalScrollBar()->setValue(scroll);
 }
 
 void GlyphsPage::showLibrary() {
@@ -224,13 +311,41 @@ void GlyphsPage::selectGlyph(int32_t glyph) {
     }
 }
 
+void GlyphsPage::showInLine(int32_t subtitle) {
+    glyphFrame_ = QRect();
+    lGlyphLine->clear();
+    const int32_t id = selectedGlyph();
+    if (id < 0 || w_.prog.Busy || w_.prog.Loading) return;
+    for (const GlyphPlace& place : w_.prog.glyphs.review.glyphs[static_cast<size_t>(id)].places) {
+        if (subtitle > 0 && place.subtitle != subtitle) continue;
+        QPixmap picture;
+        QRect frame;
+        // A stream that changed on disk or cannot be read shows nothing here; the viewer
+        // reports it when the subtitle is drawn.
+        try {
+            picture = glyphInLine(w_.ctx, place, frame);
+        } catch (const std::exception&) {
+            return;
+        }
+        if (picture.isNull()) return;
+        glyphFrame_ = frame;
+        // Wide lines are shown whole, scaled down to the page's width.
+        const int room = std::max(lGlyphLine->width() - 8, 200);
+        lGlyphLine->setPixmap(picture.width() > room ? picture.scaledToWidth(room, Qt::SmoothTransformation) : picture);
+        return;
+    }
+}
+
 void GlyphsPage::showUses() {
     lbGlyphUses->clear();
     const int32_t id = selectedGlyph();
     const bool any = id >= 0;
     bRelabel->setEnabled(any);
     bConfirmGlyph->setEnabled(any && w_.prog.glyphs.review.glyphs[static_cast<size_t>(id)].known);
-    if (!any) return;
+    if (!any) {
+        showInLine(0);
+        return;
+    }
     for (int32_t n : subtitlesUsing(w_.prog.glyphs.review, id)) {
         if (n < 1 || static_cast<size_t>(n) > w_.prog.Subs.size()) continue;
         const TSUP& sub = w_.prog.Subs[static_cast<size_t>(n - 1)];
@@ -239,6 +354,7 @@ void GlyphsPage::showUses() {
         auto* item = new QListWidgetItem(text, lbGlyphUses);
         item->setData(Qt::UserRole, n);
     }
+    showInLine(0);
 }
 
 bool GlyphsPage::refused() {
@@ -247,7 +363,7 @@ bool GlyphsPage::refused() {
     return true;
 }
 
-void GlyphsPage::textsChanged(const std::vector<int32_t>& changed) {
+void GlyphsPage::textsChanged(const std::vector<int32_t>& changed, bool keepRow) {
     if (const TSUP* sub = w_.currentRecord()) {
         const int32_t shown = w_.prog.CurSub + 1;
         if (std::find(changed.begin(), changed.end(), shown) != changed.end()) {
@@ -257,7 +373,7 @@ void GlyphsPage::textsChanged(const std::vector<int32_t>& changed) {
     }
     // The SRT page follows at once.
     refreshSrtPage(w_);
-    refresh();
+    relist(keepRow);
 }
 
 void GlyphsPage::relabel() {
@@ -276,7 +392,7 @@ void GlyphsPage::relabel() {
     if (!r.done) return;
     w_.msg.log("Glyph relabelled as \"" + label + "\": " + std::to_string(r.changed.size()) + " subtitles changed" +
                (r.locked > 0 ? ", " + std::to_string(r.locked) + " locked ones kept." : "."));
-    textsChanged(r.changed);
+    textsChanged(r.changed, true);
 }
 
 void GlyphsPage::confirm() {
@@ -286,7 +402,7 @@ void GlyphsPage::confirm() {
 
 void GlyphsPage::undo() {
     if (refused()) return;
-    textsChanged(undoRelabel(w_.ctx));
+    textsChanged(undoRelabel(w_.ctx), false);
 }
 
 void GlyphsPage::exportLibrary() {

@@ -3,6 +3,7 @@
 // that uses it. Also the user's glyph library beside the settings, and its export and import.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -46,15 +47,28 @@ public:
     QPushButton* bExportGlyphs;
     QPushButton* bImportGlyphs;
     QLabel* lGlyphs;              // totals and where the library is kept
+    QLabel* lGlyphLine;           // the selected glyph framed in its line
+
+    // The box of the glyph framed in lGlyphLine, in the coordinates of the picture of its
+    // subtitle's window (corners inclusive); empty when none is shown.
+    QRect shownFrame() const { return glyphFrame_; }
 
 private:
     void showUses();
+    // Shows the selected glyph framed in its line: at its first place in subtitle
+    // `subtitle`, or at its first place of all for 0.
+    void showInLine(int32_t subtitle);
     void showLibrary();
-    // After a relabel or its undo: the shown subtitle's editor, the SRT text, the list.
-    void textsChanged(const std::vector<int32_t>& changed);
+    // After a relabel (keepRow: the selection stays on its row) or its undo: the shown
+    // subtitle's editor, the SRT text, the list.
+    void textsChanged(const std::vector<int32_t>& changed, bool keepRow);
+    // Lists the glyphs again at the same scroll position; keepRow selects the row that was
+    // selected, else the glyph that was.
+    void relist(bool keepRow);
     bool refused();
 
     TfMain& w_;
+    QRect glyphFrame_;
 };
 
 // Loads the user's glyph library, kept beside the settings file `settingsFile`. A damaged or

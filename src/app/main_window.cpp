@@ -180,8 +180,17 @@ QWidget* TfMain::buildSrtPage() {
     tsSRT = named(new QWidget, "tsSRT");
     auto* v = new QVBoxLayout(tsSRT);
     v->setContentsMargins(4, 4, 4, 4);
+    // The SRT text is built from the subtitles each time the page opens, and "Save SRT"
+    // writes what the subtitles hold: typing here would be lost, so the page only shows it.
     mSRT = named(new QPlainTextEdit(tsSRT), "mSRT");
     mSRT->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mSRT->setReadOnly(true);
+    auto* hint = named(new QLabel(QStringLiteral("The SRT text of the subtitles, as \"Save SRT\" writes it. "
+                                                 "Edit a text on the Image page, below its picture."),
+                                  tsSRT),
+                       "lSRThint");
+    hint->setWordWrap(true);
+    v->addWidget(hint);
     v->addWidget(mSRT, 1);
     auto* row = new QHBoxLayout;
     lSRTfile = named(new QLabel(tsSRT), "lSRTfile");

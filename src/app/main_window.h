@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "core/context.h"
 #include "core/host.h"
+#include "core/version.h"
 #include "render/composer.h"
 
 class QCheckBox;
@@ -44,7 +45,7 @@ class TUpDown;
 class TfMain : public QMainWindow, public Host {
     Q_OBJECT
 public:
-    static constexpr const char* kVersion = "0.53b2";
+    static constexpr const char* kVersion = kVersionText;
 
     explicit TfMain(QWidget* parent = nullptr);
     ~TfMain() override;
@@ -269,6 +270,8 @@ private:
     QString readmePath() const;
     void centreSubtitle();
     bool refuseWhileWorking();
+    // True when nothing unsaved is in the table, or the user agrees to lose it.
+    bool mayReplaceTable();
 
     std::vector<std::function<void()>> optionsToWidgets_;
     QString appTitle_;

@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 #include <QUrl>
 
+#include <optional>
+
 #include "app/bindings.h"
 #include "app/glyphs_page.h"
 #include "app/image_view.h"
@@ -31,6 +33,7 @@
 #include "app/widgets.h"
 #include "core/job.h"
 #include "core/log_names.h"
+#include "core/table_state.h"
 #include "platform/files.h"
 #include "stream/load.h"
 #include "text/atlas.h"
@@ -144,17 +147,44 @@ void TfMain::LineDataChange() { fillLineY(prog, opt); }
 
 bool TfMain::refuseWhileWorking() { return vantrel::refuseWhileWorking(ctx); }
 
+bool TfMain::mayReplaceTable() {
+    if (!unsavedWork(prog)) return true;
+    return confirm("The open subtitles have changes that are not saved (texts, fixes or places). "
+                   "Lose them and load the file?");
+}
+
 void TfMain::bReadSUPClick() {
     if (refuseWhileWorking()) return;
+    if (!mayReplaceTable()) return;
     // The log names the stream with its full path, whatever was typed.
     if (!eSUPfile->text().isEmpty()) prog.eSUPfile = nativePath(QFileInfo(eSUPfile->text()).absoluteFilePath());
-    guarded([this] { Load(ctx); });
-    // A failed load leaves no table: the SRT text of the one before must not be saved.
-    // After a load with subtitles the work goes on at the first picture.
-    if (prog.Subs.empty()) {
+    // A file that turns out to hold no subtitles (unsupported, malformed, empty) leaves the
+    // subtitles that were open in place.
+    std::optional<OpenTable> open;
+    if (!prog.Subs.empty()) open = keepOpenTable(prog);
+    LoadResult result = LoadResult::Loaded;
+    const bool ran = guarded([this, &result] { result = Load(ctx); });
+    // A file that could not be opened never touched the table; a read error keeps what the
+    // new stream gave, unless it gave nothing.
+    const bool failed = ran ? result == LoadResult::Unsupported || result == LoadResult::FormatError ||
+                                  result == LoadResult::NoSubtitles
+                            : prog.Subs.empty() || (open && prog.streamFile == open->streamFile);
+    if (failed && open) {
+        restoreOpenTable(prog, std::move(*open));
+        msg.log2("The subtitles loaded before stay open: " + logName(prog.streamFile.empty() ? prog.BaseName
+                                                                                           : prog.streamFile));
+        eSUPfile->setText(displayPath(prog.eSUPfile));
+        applyControls();
+        guarded([this] { showSubtitle(prog.CurSub + 1); });
+    } else if (prog.Subs.empty()) {
+        // No table: the SRT text of the one before must not be saved.
         prog.mSRT.clear();
         showSrtPage();
-    } else if (!closeAfterLoad_) PageControl->setCurrentIndex(kImagePage);
+    } else if (!closeAfterLoad_) {
+        // After a load with subtitles the work goes on at the first picture.
+        PageControl->setCurrentIndex(kImagePage);
+    }
+    if (!(failed && open)) markTableSaved(prog);
     reMessage->update();
     if (closeAfterLoad_) {
         closeAfterLoad_ = false;
@@ -206,7 +236,9 @@ void TfMain::importSrt(const QString& path) {
         logAtlasMissing();
         return;
     }
+    if (!mayReplaceTable()) return;
     openSrtFile(*this, nativePath(path));
+    markTableSaved(prog);
 }
 
 void TfMain::dropFiles(const QStringList& paths) {
@@ -296,8 +328,12 @@ void TfMain::dropEvent(QDropEvent* event) {
 }
 
 void TfMain::keyPressEvent(QKeyEvent* event) {
-    // bReadSUP is the default button: Enter that no control took loads the stream.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && bReadSUP->isEnabled()) {
+    // bReadSUP is the default button of the top row: Enter that no control took loads the
+    // stream. Enter on a page (a number field, a check box) never reloads: the fields take
+    // it as the end of their input.
+    const QWidget* focus = focusWidget();
+    const bool onPage = focus && PageControl->isAncestorOf(focus);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && bReadSUP->isEnabled() && !onPage) {
         bReadSUPClick();
         return;
     }

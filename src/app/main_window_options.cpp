@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/widgets.h"
+#include "render/palette.h"
 
 namespace vantrel::app {
 namespace {
@@ -89,10 +90,8 @@ void TfMain::bindOptions() {
     integer(ieLastLine, &Options::ieLastLine, INT_MIN, INT_MAX, [this] { LineDataChange(); });
     integer(ieLineSpc, &Options::ieLineSpc, INT_MIN, INT_MAX, [this] { LineDataChange(); });
     integer(ieSpacing, &Options::ieSpacing);
-    integer(ieCutLevel, &Options::ieCutLevel, 1, 255, [this] {
-        const uint32_t level = static_cast<uint32_t>(opt.ieCutLevel);
-        prog.pal.cutThreshold = level + 256 * level + 65536 * level;
-    });
+    integer(ieCutLevel, &Options::ieCutLevel, 1, 255,
+            [this] { prog.pal.cutThreshold = cutThresholdFor(opt.ieCutLevel); });
     flag(cbTags, &Options::cbTags);
     list(coLang, &Options::coLang);
     list(coOcrEngine, &Options::ocrEngine);

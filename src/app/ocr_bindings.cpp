@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/widgets.h"
+#include "core/table_state.h"
 #include "ocr/correction.h"
 #include "ocr/ocr_batch.h"
 #include "platform/files.h"
@@ -20,13 +21,44 @@ namespace {
 
 constexpr int kImagePage = 2;
 
+void bOCRallClick(TfMain& w);
+
+// The SRT file proposed for a table: its base name with only a stream or SRT extension cut,
+// so "movie.en.sup" and "movie.fr.sup" keep their language part.
+QString srtFileName(const std::string& baseName) {
+    QString name = toQt(fileNameOnly(baseName));
+    for (const QLatin1String ext : {QLatin1String(".sup"), QLatin1String(".srt")})
+        if (name.endsWith(ext, Qt::CaseInsensitive)) name.chop(ext.size());
+    return name + QStringLiteral(".srt");
+}
+
+// The recognition commands work only on tables whose pictures the OCR reads.
+bool recognisable(const TfMain& w) { return tableCommands(w.prog.SubKind, w.prog.Subs.size()).ocr; }
+
+// Before "OCR all" the texts are the readers' placeholders ("line 1" ...): saving them
+// writes an SRT file without a word of the film. Says so and offers to recognise first.
+void offerOcrBeforeSaving(TfMain& w) {
+    if (!recognisable(w) || w.prog.Busy) return;
+    size_t waiting = 0;
+    for (const TSUP& s : w.prog.Subs) waiting += awaitsOcr(s) ? 1 : 0;
+    if (waiting == 0) return;
+    const std::string question = std::to_string(waiting) + " of " + std::to_string(w.prog.Subs.size()) +
+                                 " subtitles are not recognised yet: the SRT file would hold \"line 1\", "
+                                 "\"line 2\" ... in place of their text. Run \"OCR all\" first?";
+    if (w.confirm(question)) bOCRallClick(w);
+}
+
 void bSaveSRTClick(TfMain& w) {
+    offerOcrBeforeSaving(w);
+    if (w.prog.Busy) return;
+    // What is written is the SRT text of the table as it is now.
+    if (w.prog.srtDirty) refreshSrtPage(w);
     const QString folder = displayPath(w.outputFolder());
-    const QString proposed = toQt(CutExt(fileNameOnly(w.prog.BaseName)) + ".srt");
+    const QString proposed = srtFileName(w.prog.BaseName);
     const QString file = w.chooseSaveFile(QStringLiteral("Save subtitle to SubRip (SRT) format"), "SRT (subrip)|*.srt",
                                           folder + QLatin1Char('/') + proposed, QStringLiteral("srt"));
     if (file.isEmpty()) return;
-    w.guarded([&] { saveSrt(w.ctx, nativePath(file)); });
+    if (w.guarded([&] { saveSrt(w.ctx, nativePath(file)); })) markTextsSaved(w.prog);
 }
 
 // The OCR commands share the picture and the stream with the long jobs: none of them runs
@@ -48,7 +80,7 @@ OcrCommandView commandView(TfMain& w) {
 
 // Prev and Next follow the shown number, as stepping through the subtitles does.
 void updateNavigation(TfMain& w) {
-    if (w.prog.SubKind == kDvdKind) return;
+    if (!recognisable(w)) return;
     const int n = w.ieSubs->value();
     w.bPrev->setEnabled(n > 1);
     w.bNext->setEnabled(n < static_cast<int>(w.prog.Subs.size()));
@@ -113,7 +145,7 @@ void bOCRallClick(TfMain& w) {
     }
     // The work goes on at the pictures, from the first one.
     w.PageControl->setCurrentIndex(kImagePage);
-    if (w.prog.SubKind != kDvdKind) w.bNext->setEnabled(true);
+    if (recognisable(w)) w.bNext->setEnabled(true);
     // An English guess chose the English table; the list shows it without asking to apply it.
     if (w.coLang->currentIndex() != w.opt.coLang) w.coLang->setCurrentIndex(w.opt.coLang);
 }

@@ -12,7 +12,7 @@
 namespace vantrel::cli {
 namespace {
 
-void writeSlot(JsonText& j, const TSUPObject& o, uint8_t subKind) {
+void writeSlot(JsonText& j, const TSUPObject& o, TableKind subKind) {
     j.open('{');
     j.field("id", o.id);
     j.field("x1", o.x1);
@@ -22,7 +22,7 @@ void writeSlot(JsonText& j, const TSUPObject& o, uint8_t subKind) {
     j.field("parts", o.parts);
     j.field("forced", o.forced);
     // Subpicture packets carry two field starts and one length for the whole pixel area.
-    const bool subpicture = subKind <= 1;
+    const bool subpicture = subKind == kDvdKind || subKind == kHdDvdKind;
     const size_t positions = subpicture ? 2 : o.parts;
     const size_t lengths = subpicture ? 1 : o.parts;
     j.numbers("partPos", o.partPos, positions);
@@ -52,7 +52,8 @@ void writeTableJson(const Program& p, std::FILE* out) {
         j.field("num", s.num);
         // Subpicture tables lie inside the control area; the listing keeps one "palPos" key
         // for both kinds of stream.
-        j.field("palPos", p.SubKind <= 1 ? s.ctrlPalOffset : s.palPos);
+        const bool subpictures = p.SubKind == kDvdKind || p.SubKind == kHdDvdKind;
+        j.field("palPos", subpictures ? s.ctrlPalOffset : s.palPos);
         j.field("alphaPos", s.ctrlAlphaOffset);
         j.field("palCount", s.palCount);
         j.field("startPTS", s.startPTS);
@@ -80,10 +81,18 @@ void writeTableJson(const Program& p, std::FILE* out) {
     j.finish();
 }
 
+const char* kindName(TableKind kind) {
+    switch (kind) {
+        case kDvdKind: return "DVD-style subpictures";
+        case kHdDvdKind: return "HD DVD subpictures";
+        case kBluRayKind: return "Blu-ray presentation graphics";
+        case kSrtKind: return "SRT text";
+    }
+    return "?";
+}
+
 void printTable(const Program& p) {
-    static const char* kinds[] = {"DVD-style subpictures", "HD DVD subpictures",
-                                  "Blu-ray presentation graphics", "SRT text"};
-    std::cout << (p.SubKind < 4 ? kinds[p.SubKind] : "?") << ", " << p.Subs.size() << " subtitles\n";
+    std::cout << kindName(p.SubKind) << ", " << p.Subs.size() << " subtitles\n";
     std::printf("%5s  %-12s  %-12s  %-21s  %5s  %s\n", "num", "start", "end", "area", "parts", "text");
     std::fflush(stdout);
     for (const TSUP& s : p.Subs) {

@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "core/encoding.h"
+#include "core/version.h"
 #include "ocr/learned/teacher.h"
 #include "platform/files.h"
 #include "stream/load.h"
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
         return kOk;
     }
     if (name == "--version") {
-        std::cout << "vantrel-cli " << VANTREL_VERSION << '\n';
+        std::cout << "vantrel-cli " << vantrel::kVersionText << '\n';
         return kOk;
     }
     for (const auto& c : subcommands()) {

@@ -1,6 +1,8 @@
 // The busy state of a long job, set and undone in one place.
 #include "core/job.h"
 
+#include "core/table_state.h"
+
 namespace vantrel {
 
 bool refuseWhileWorking(Context& ctx) {
@@ -38,8 +40,8 @@ JobScope::~JobScope() {
     c.WebLink = true;
     c.mSRT = true;
     c.bReadSUP = readBefore_;
-    // The commands that work on the table come back only when there is one.
-    c.bSaveBMP = c.bExport = c.bOCRall = !p.Subs.empty();
+    // The commands that work on the table come back as the table allows them.
+    allowTableCommands(p);
     Host& host = ctx_.host();
     host.jobEnded(setup_);
     host.controlsChanged(c);

@@ -19,8 +19,8 @@ bool refuseWhileWorking(Context& ctx);
 // While a JobScope lives the program is busy: Busy and the mode flag set, Cancel cleared,
 // bCancel enabled, the progress bar in place of the web link, the commands that start jobs
 // disabled. However the job ends, an exception included, the destructor puts it all back:
-// the flags cleared, bReadSUP as it was, the commands that need a table enabled only when
-// there is one, the progress bar hidden, the title "Vantrel". The host hears of both ends (jobStarted,
+// the flags cleared, bReadSUP as it was, the commands the table allows enabled
+// (allowTableCommands), the progress bar hidden, the title "Vantrel". The host hears of both ends (jobStarted,
 // jobEnded) for what only a window has: pages, the picture, navigation buttons.
 class JobScope {
 public:

@@ -39,6 +39,12 @@ struct VideoFormat {
 // Blu-ray presentation graphics, or subtitles rendered from an SRT file.
 enum TableKind : uint8_t { kDvdKind = 0, kHdDvdKind = 1, kBluRayKind = 2, kSrtKind = 3 };
 
+// Digests of the texts and the layout of the table as they were last loaded or saved.
+struct SavedWork {
+    uint64_t texts = 0;
+    uint64_t layout = 0;
+};
+
 struct Program {
     std::vector<TSUP> Subs;
     std::string BaseName;
@@ -62,6 +68,7 @@ struct Program {
     bool ExportingBD = false;
     bool ExportingHD = false;
     ControlStates controls;
+    SavedWork saved;                        // what a reload would not lose (table_state.h)
     std::vector<std::string> mSRT;          // the SRT preview, one entry per line
     std::string lSRTfile;                   // the SRT file imported last, as shown
 

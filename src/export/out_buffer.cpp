@@ -1,6 +1,8 @@
 // Output buffer appends.
 #include "export/out_buffer.h"
 
+#include <stdexcept>
+
 namespace vantrel {
 
 void OutBuffer::putBits(uint32_t value, int n) {
@@ -43,7 +45,9 @@ void OutBuffer::putDWordLE(uint32_t v) {
 }
 
 void OutBuffer::patch24(size_t at, uint32_t v) {
-    if (at + 3 > bytes_.size()) return;
+    // A patch past the written bytes is a writer's miscount: the stream would carry a wrong
+    // size field, so it is reported rather than skipped.
+    if (at > bytes_.size() || bytes_.size() - at < 3) throw std::out_of_range("patch past the end of the output buffer");
     bytes_[at] = static_cast<uint8_t>(v >> 16);
     bytes_[at + 1] = static_cast<uint8_t>(v >> 8);
     bytes_[at + 2] = static_cast<uint8_t>(v);

@@ -27,7 +27,8 @@ public:
     void alignByte() {
         if (bitCount_ > 0) putBits(0, 8 - bitCount_);
     }
-    // Overwrites three bytes at `at` with v, big-endian.
+    // Overwrites three bytes at `at` with v, big-endian; std::out_of_range when they are not
+    // all written yet.
     void patch24(size_t at, uint32_t v);
 
     size_t outLen() const { return bytes_.size(); }

@@ -161,7 +161,7 @@ LetterCounts countLetters(const std::vector<TSUP>& subs) {
     for (const TSUP& s : subs) {
         for (char c : s.text) {
             if (c >= 'A' && c <= 'Z') ++counts[static_cast<size_t>(c - 'A')];
-            else if (c >= 'a' && c <= 'p') ++counts[static_cast<size_t>(c - 'a')];
+            else if (c >= 'a' && c <= 'z') ++counts[static_cast<size_t>(c - 'a')];
         }
     }
     return counts;
@@ -181,12 +181,41 @@ std::string topLetters(const LetterCounts& counts) {
     return top;
 }
 
-LanguageGuess guessLanguage(const std::string& top) {
-    // An empty string is part of every text but names no language.
-    if (top.empty()) return LanguageGuess::None;
-    if (std::string_view("EOAINH EAONIH").find(top) != std::string_view::npos) return LanguageGuess::English;
-    if (std::string_view("EAINOL EAINOL").find(top) != std::string_view::npos) return LanguageGuess::French;
-    return LanguageGuess::None;
+LanguageGuess guessLanguage(const LetterCounts& counts) {
+    // Letter frequencies of ordinary text in per mille, "a" to "z", of the languages the
+    // OCR meets most; the counts go to the nearest one. Only English and French have a
+    // guess to report, the others keep a text in them from being taken for one of the two.
+    struct Profile {
+        LanguageGuess guess;
+        std::array<int16_t, 26> perMille;
+    };
+    static constexpr Profile kProfiles[] = {
+        {LanguageGuess::English, {82, 15, 28, 43, 127, 22, 20, 61, 70, 2, 8, 40, 24, 67, 75, 19, 1, 60, 63, 91, 28, 10, 24, 2, 20, 1}},
+        {LanguageGuess::French, {76, 9, 33, 37, 147, 11, 9, 7, 75, 6, 1, 55, 30, 71, 58, 30, 14, 67, 79, 72, 63, 18, 1, 4, 3, 1}},
+        {LanguageGuess::None, {65, 19, 27, 51, 174, 17, 30, 48, 76, 3, 12, 34, 25, 98, 26, 8, 0, 70, 73, 62, 42, 8, 19, 0, 0, 11}},
+        {LanguageGuess::None, {125, 14, 47, 59, 137, 7, 10, 7, 62, 4, 0, 50, 32, 67, 87, 25, 9, 69, 80, 46, 39, 9, 0, 2, 9, 5}},
+        {LanguageGuess::None, {117, 9, 45, 37, 118, 10, 16, 15, 113, 0, 0, 65, 25, 69, 98, 31, 5, 64, 50, 56, 30, 21, 0, 0, 0, 5}},
+        {LanguageGuess::None, {75, 16, 12, 59, 189, 8, 34, 24, 65, 15, 22, 36, 22, 100, 61, 16, 0, 64, 37, 68, 20, 29, 15, 0, 0, 14}},
+        {LanguageGuess::None, {146, 10, 39, 50, 126, 10, 13, 13, 62, 4, 0, 28, 47, 50, 107, 25, 12, 65, 78, 43, 46, 17, 0, 2, 0, 5}},
+    };
+    int64_t total = 0;
+    for (int64_t n : counts) total += n;
+    // A few subtitles' letters say nothing reliable about their language.
+    if (total < 100) return LanguageGuess::None;
+    const Profile* nearest = nullptr;
+    int64_t best = 0;
+    for (const Profile& p : kProfiles) {
+        int64_t distance = 0;
+        for (size_t k = 0; k < counts.size(); ++k) {
+            const int64_t share = counts[k] * 1000 / total - p.perMille[k];
+            distance += share < 0 ? -share : share;
+        }
+        if (!nearest || distance < best) {
+            nearest = &p;
+            best = distance;
+        }
+    }
+    return nearest->guess;
 }
 
 std::string percentText(int64_t count, int64_t total) {
@@ -254,7 +283,7 @@ void logStatistic(Context& ctx, OcrBatchResult& result) {
         result.top = topLetters(result.letters);
     }
     msg.log2("Most important letters: " + result.top);
-    result.guess = guessLanguage(result.top);
+    result.guess = guessLanguage(result.letters);
     if (result.guess == LanguageGuess::English) {
         msg.log("It seems to be in English.");
         ctx.opt.coLang = 1;   // chosen without applying the table to the texts now

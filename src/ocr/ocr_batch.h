@@ -40,8 +40,7 @@ int32_t prevError(const std::vector<TSUP>& subs, int32_t n);
 int32_t bNextClick(Context& ctx, int32_t n, const OcrCommandView& view = {});
 int32_t bPrevClick(Context& ctx, int32_t n, const OcrCommandView& view = {});
 
-// Letter counts over the texts of all records: "A".."Z" count for their letter and so do
-// "a".."p"; "q".."z" count only as capitals.
+// Letter counts over the texts of all records: "A".."Z" and "a".."z" count for their letter.
 using LetterCounts = std::array<int64_t, 26>;
 LetterCounts countLetters(const std::vector<TSUP>& subs);
 
@@ -50,7 +49,9 @@ LetterCounts countLetters(const std::vector<TSUP>& subs);
 std::string topLetters(const LetterCounts& counts);
 
 enum class LanguageGuess { None, English, French };
-LanguageGuess guessLanguage(const std::string& top);
+// The language whose letter frequencies lie nearest to the counts; None for fewer than 100
+// letters and for a language other than English and French.
+LanguageGuess guessLanguage(const LetterCounts& counts);
 
 // count / total as a percentage truncated to one decimal, in its shortest form ("12.3", "5").
 std::string percentText(int64_t count, int64_t total);

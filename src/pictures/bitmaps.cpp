@@ -67,7 +67,7 @@ std::array<uint8_t, 256> greyRampIndexes(const PaletteState& pal) {
 }
 
 // Reduces one rectangle (x1..x2 x y1..y2, both ends taken) into `out`.
-void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObject& o, uint8_t subKind,
+void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObject& o, TableKind subKind,
                 bool testTransparent, NearestColorCache& nearest, const std::array<uint8_t, 256>& greyRamp,
                 IndexedImage& out) {
     constexpr float s = 1.5f;                           // source pixels per target pixel
@@ -113,7 +113,7 @@ void reduceRect(const IndexedImage& src, const PaletteState& pal, const TSUPObje
             }
             uint8_t index = T;
             if (!transparent) {
-                if (subKind == 3) {
+                if (subKind == kSrtKind) {
                     index = greyRamp[static_cast<size_t>(std::clamp(std::lround(R), 0L, 255L))];
                 } else {
                     index = nearest(static_cast<int32_t>(R), static_cast<int32_t>(G), static_cast<int32_t>(B));
@@ -150,7 +150,7 @@ std::string pictureName(int64_t n) {
     return "line" + std::string(4 - digits.size(), '0') + digits;
 }
 
-void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSUP& sub, uint8_t subKind,
+void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSUP& sub, TableKind subKind,
                   uint8_t background, IndexedImage& out) {
     out.reset(kReducedWidth, kReducedHeight, background);
     out.colors = pal.Palette;
@@ -159,7 +159,7 @@ void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSU
     // blank the whole picture.
     const bool testTransparent = pal.Alpha[pal.TranspIdx] != 255;
     NearestColorCache nearest(pal);
-    const std::array<uint8_t, 256> ramp = subKind == 3 ? greyRampIndexes(pal) : std::array<uint8_t, 256>{};
+    const std::array<uint8_t, 256> ramp = subKind == kSrtKind ? greyRampIndexes(pal) : std::array<uint8_t, 256>{};
     reduceRect(source, pal, sub.obj[0], subKind, testTransparent, nearest, ramp, out);
     const TSUPObject& second = sub.obj[1];
     if (second.x2 > second.x1) reduceRect(source, pal, second, subKind, testTransparent, nearest, ramp, out);

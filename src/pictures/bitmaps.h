@@ -25,11 +25,11 @@ std::string pictureName(int64_t n);
 // Reduces the 1920x1080 `source` to the 1280x720 `out` (tables taken from `pal`): every
 // pixel is `background` except over the rectangles of `sub`'s slot 0 and, when it has one,
 // slot 1. There each target pixel averages its 1.5 x 1.5 source pixels by area and takes
-// the nearest palette colour (for SRT-made tables, `subKind` 3, the grey ramp index of the
-// average). A target touching a pixel not more opaque than TranspIdx stays TranspIdx,
+// the nearest palette colour (for SRT-made tables, `subKind` kSrtKind, the grey ramp index of
+// the average). A target touching a pixel not more opaque than TranspIdx stays TranspIdx,
 // unless TranspIdx itself is opaque (the OCR's all-opaque palette): then every pixel counts.
 // Ranges are clipped to both pictures.
-void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSUP& sub, uint8_t subKind,
+void reduceTo720p(const IndexedImage& source, const PaletteState& pal, const TSUP& sub, TableKind subKind,
                   uint8_t background, IndexedImage& out);
 
 // The saving step DrawSub runs at the end of each call while SavingPics is set: writes

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/log_names.h"
+#include "core/table_state.h"
 
 namespace vantrel {
 
@@ -48,9 +49,7 @@ void finishLoad(Context& ctx, const std::string& fileName, int count) {
         p.Subs.clear();
         // Nothing is left to recognise, save or export: a command that needs a table must
         // not act on the empty one (an export would write an empty file and report "Done.").
-        c.bSaveBMP = false;
-        c.bExport = false;
-        c.bOCRall = false;
+        allowTableCommands(p);
         ctx.host().controlsChanged(c);
         ctx.host().displaySubtitle(0);
     } else {
@@ -59,9 +58,7 @@ void finishLoad(Context& ctx, const std::string& fileName, int count) {
         ctx.msg.slog2("Ready", "");
         ctx.msg.logn(std::to_string(count) + " subtitles loaded.");
         ctx.msg.log("");
-        c.bSaveBMP = true;
-        if (p.SubKind != kDvdKind) c.bOCRall = true;
-        c.bExport = true;
+        allowTableCommands(p);
         ctx.host().controlsChanged(c);
         ctx.host().displaySubtitle(1);
     }

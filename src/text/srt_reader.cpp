@@ -354,10 +354,8 @@ int importSrt(Context& ctx, const std::string& path) {
     logTextNotes(ctx, notes);
     ctx.msg.log2("");
     tableShown();
+    // Ending the job enables what a table of text subtitles allows.
     job.reset();
-    // Text subtitles have nothing to recognise.
-    c.bOCRall = false;
-    ctx.host().controlsChanged(c);
     ctx.host().displaySubtitle(count > 0 ? 1 : 0);
     return count;
 }
