@@ -22,6 +22,7 @@
 #include "ocr/ocr_batch.h"
 #include "stream/load.h"
 #include "support/ft_streams.h"
+#include "support/render_support.h"
 #include "text/srt_writer.h"
 
 using namespace vantrel;
@@ -333,5 +334,40 @@ void BM_LearnedOcrStream(benchmark::State& state) {
     if (gCommandPerSubtitle > 0) state.counters["x_faster_than_command"] = gCommandPerSubtitle / perSubtitle;
 }
 BENCHMARK(BM_LearnedOcrStream)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// "Next" after "OCR all" over a 100-subtitle disc-like stream (glyphs at fractional pens,
+// pictures without text among the text as the errors to walk): each click shows the stored
+// text and its frames. Time per click.
+void BM_LearnedNextOver100(benchmark::State& state) {
+    StyleSpec spec{FontFamily::LiberationSans, 52, {235, 235, 235}, {16, 16, 16}, 2, 8, 1920, 1080, 4, 1.0};
+    const TextRenderer renderer(spec.style());
+    TextOptions o;
+    o.count = 95;
+    o.italicEvery = 6;
+    std::vector<SubtitleText> subs;
+    for (const std::string& t : subtitleTexts("eng", o)) {
+        subs.push_back({t, {}});
+        if (subs.size() % 19 == 7) subs.push_back({{}, {}, static_cast<uint32_t>(subs.size())});
+    }
+    RenderSession s;
+    s.opt.ocrEngine = kOcrLearned;
+    s.opt.ocrLanguage = "eng";
+    s.prog.eSUPfile = writeTempFile("next-bench.sup", textStream(renderer, subs));
+    Load(s.ctx);
+    ocrAll(s.ctx);
+    int64_t clicks = 0;
+    for (auto _ : state) {
+        int32_t n = bNextClick(s.ctx, 0);
+        if (n == 0) {
+            state.SkipWithError("no subtitle to walk to");
+            return;
+        }
+        for (; n != 0; n = bNextClick(s.ctx, n)) ++clicks;
+    }
+    state.counters["clicks"] = static_cast<double>(clicks);
+    state.counters["ms_per_click"] =
+        benchmark::Counter(static_cast<double>(clicks) / 1000.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_LearnedNextOver100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
