@@ -21,6 +21,9 @@ nlohmann::json reportJson(const std::string& file, const CheckReport& r) {
     for (const CheckViolation& v : r.violations)
         list.push_back({{"offset", v.offset}, {"rule", v.rule}, {"message", v.message}});
     out["violations"] = std::move(list);
+    auto notes = nlohmann::json::array();
+    for (const CheckViolation& n : r.notes) notes.push_back({{"rule", n.rule}, {"message", n.message}});
+    out["notes"] = std::move(notes);
     return out;
 }
 
