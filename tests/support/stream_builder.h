@@ -42,8 +42,13 @@ public:
     // the following compositions carry (1920x1080, code 1, palette 0 unless set).
     PgsBuilder& video(uint16_t width, uint16_t height, uint8_t frameCode);
     PgsBuilder& paletteRef(uint8_t paletteId);
+    // Whether the following compositions only change the palette of what shows.
+    PgsBuilder& paletteUpdate(bool on) {
+        paletteUpdate_ = on;
+        return *this;
+    }
     PgsBuilder& wds(uint32_t pts, const std::vector<Window>& windows);
-    PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0);
+    PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0, uint8_t version = 0);
     // One ODS segment; `first` adds data length, width and height before the data.
     PgsBuilder& ods(uint32_t pts, uint16_t objectId, bool first, bool last, const Bytes& data,
                     uint16_t width = 0, uint16_t height = 0, uint32_t dataLength = 0);
@@ -67,6 +72,7 @@ private:
     uint8_t frameCode_ = 1;
     uint8_t paletteId_ = 0;
     uint16_t compositions_ = 0;
+    bool paletteUpdate_ = false;
 };
 
 // A subpicture ("SP") stream: "SP", u32le PTS, u32le 0, then one SPU per packet.
