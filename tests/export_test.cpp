@@ -1122,3 +1122,54 @@ TEST(HdDvdWriter, PictureOutsideItsVideoIsLeftOut) {
     back.load(out);
     EXPECT_EQ(back.prog.Subs.size(), 1u);
 }
+
+TEST(HdDvdWriter, CueLongerThanTheStopDelayKeepsItsEnd) {
+    // The stop delay holds at most 65535 units of 1024 ticks (12:25.6): a cue of 1 s, one of
+    // 20 minutes and one of 30 minutes become 1, 2 and 3 subpictures of the same picture.
+    Session src;
+    fillLineY(src.prog, src.opt);
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nShort\n\n"
+                            "2\n00:00:10,000 --> 00:20:10,000\nTwenty minutes\n\n"
+                            "3\n00:30:00,000 --> 01:00:00,000\nHalf an hour\n\n";
+    const std::string path = writeTempFile("long.srt", Bytes(srt.begin(), srt.end()));
+    src.prog.BaseName = path;
+    ASSERT_EQ(importSrt(src.ctx, path), 3);
+    src.opt.rgFormat = 1;
+    const std::string out = writeTempFile("long.HDDVD.sup", {});
+    ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+    const std::string log = src.host.logText();
+    EXPECT_NE(log.find("Subtitle 2 lasts longer than an HD DVD subpicture can be shown; it is written as 2 "
+                       "subpictures of the same picture."),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Subtitle 3 lasts longer than an HD DVD subpicture can be shown; it is written as 3 "),
+              std::string::npos)
+        << log;
+
+    Session back;
+    back.load(out);
+    constexpr uint32_t kLongest = 0xFFFFu << 10;
+    const std::vector<std::pair<uint32_t, size_t>> expected = {   // start, source subtitle
+        {90000, 0},
+        {900000, 1}, {900000 + kLongest, 1},
+        {162000000, 2}, {162000000 + kLongest, 2}, {162000000 + 2 * kLongest, 2}};
+    ASSERT_EQ(back.prog.Subs.size(), expected.size());
+    for (size_t k = 0; k < expected.size(); ++k) {
+        SCOPED_TRACE(k);
+        const TSUP& piece = back.prog.Subs[k];
+        const TSUP& cue = src.prog.Subs[expected[k].second];
+        EXPECT_EQ(piece.startPTS, expected[k].first);
+        // Each piece ends where the next of its cue starts; the last at the cue's end.
+        const bool last = k + 1 == expected.size() || expected[k + 1].second != expected[k].second;
+        if (last) {
+            EXPECT_NEAR(static_cast<double>(piece.endPTS), static_cast<double>(cue.endPTS), 512);
+        } else {
+            EXPECT_EQ(piece.endPTS, expected[k + 1].first);
+        }
+    }
+    // The pieces of a cue show the same picture.
+    const Screen first = screenOf(back, 4);
+    EXPECT_GT(visiblePixels(first), 0u);
+    EXPECT_EQ(screenDifferences(first, screenOf(back, 5)), 0u);
+    EXPECT_EQ(screenDifferences(first, screenOf(back, 6)), 0u);
+}

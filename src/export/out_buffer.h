@@ -29,6 +29,8 @@ public:
     }
     // Overwrites three bytes at `at` with v, big-endian.
     void patch24(size_t at, uint32_t v);
+    void patchWord(size_t at, uint16_t v);        // big-endian
+    void patchDWordLE(size_t at, uint32_t v);
 
     size_t outLen() const { return bytes_.size(); }
     int bitCount() const { return bitCount_; }
