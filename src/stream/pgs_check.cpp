@@ -91,25 +91,19 @@ std::string sizeText(uint32_t w, uint32_t h) { return num(w) + "x" + num(h); }
 
 std::string rectText(const Rect& r) { return sizeText(r.w, r.h) + " at " + num(r.x) + "," + num(r.y); }
 
-// FNV-1a over the bytes, to tell a repeated definition from a new one with the same version.
-uint64_t fingerprint(const uint8_t* p, size_t n, uint64_t h = 14695981039346656037ull) {
-    for (size_t k = 0; k < n; ++k) h = (h ^ p[k]) * 1099511628211ull;
-    return h;
-}
-
 // An object id as the epoch has it: the decoder sizes the id's buffer by its first definition.
 struct EpochObject {
     int64_t offset = 0;          // the first definition of the id in the epoch
     uint32_t width = 0, height = 0;
     uint8_t version = 0;
-    uint64_t content = 0;
+    std::vector<uint8_t> data;   // its run-length code, to tell a repeated definition from a new one
     Indexes used;
 };
 
 struct PaletteDef {
     bool defined = false;
     uint8_t version = 0;
-    uint64_t content = 0;
+    std::vector<uint8_t> data;   // its entries as coded
     Indexes entries;
 };
 
@@ -126,7 +120,6 @@ struct OpenObject {
     uint32_t declared = 0;       // data length of the first fragment, width and height included
     uint32_t width = 0, height = 0;
     int64_t firstDts = 0;
-    std::vector<uint8_t> data;
 };
 
 // One segment as it enters the coded data buffer.
@@ -338,8 +331,8 @@ private:
         }
         const uint8_t id = p[0];
         const uint8_t version = p[1];
-        const uint64_t content = fingerprint(p + 2, n - 2);
         PaletteDef& pal = palettes_[id];
+        const bool same = pal.data.size() == n - 2 && std::equal(pal.data.begin(), pal.data.end(), p + 2);
         if (!pal.defined) {
             pal.defined = true;
             paletteIds_.push_back(id);
@@ -347,13 +340,13 @@ private:
                 add(offset, "palettes",
                     "palette id " + num(id) + ", the ids of an epoch's palettes run from 0 to " +
                         num(PgsModel::kMaxPalettes - 1));
-        } else if (version == pal.version && content != pal.content) {
+        } else if (version == pal.version && !same) {
             // A decoder that has this version already skips the segment.
             add(offset, "version",
                 "palette " + num(id) + " changes its entries and keeps its version " + num(version));
         }
         pal.version = version;
-        pal.content = content;
+        pal.data.assign(p + 2, p + n);
         for (size_t at = 2; at + 5 <= n; at += 5) pal.entries.set(p[at]);
         if (paletteIds_.size() > PgsModel::kMaxPalettes && !palettesReported_) {
             palettesReported_ = true;
@@ -394,20 +387,20 @@ private:
             open_->width = be16(p + 7);
             open_->height = be16(p + 9);
             open_->firstDts = dts;
-            open_->data.assign(p + 11, p + n);
+            openData_.assign(p + 11, p + n);
         } else {
             if (!open_ || open_->id != id) {
                 add(offset, "fragments", "fragment of object " + num(id) + " without a first fragment");
                 return;
             }
-            open_->data.insert(open_->data.end(), p + 4, p + n);
+            openData_.insert(openData_.end(), p + 4, p + n);
         }
         if (last) closeObject(pts);
     }
 
     void closeObject(int64_t decodeEnd) {
         OpenObject& o = *open_;
-        const int64_t have = static_cast<int64_t>(o.data.size()) + 4;
+        const int64_t have = static_cast<int64_t>(openData_.size()) + 4;
         if (have != o.declared)
             add(o.offset, "fragments",
                 "object " + num(o.id) + " says " + num(o.declared) + " data bytes, its fragments hold " + num(have));
@@ -419,10 +412,9 @@ private:
                           num(o.firstDts) + " to PTS " + num(decodeEnd) + " = " + num(decodeEnd - o.firstDts) +
                           " ticks, it needs " + num(needed));
         Indexes used;
-        const std::string rle = scanRunLengths(o.data.data(), o.data.size(), o.width, o.height, used);
+        const std::string rle = scanRunLengths(openData_.data(), openData_.size(), o.width, o.height, used);
         if (!rle.empty()) add(o.offset, "run-length", "object " + num(o.id) + ": " + rle);
 
-        const uint64_t content = fingerprint(o.data.data(), o.data.size());
         auto [it, added] = objects_.try_emplace(o.id);
         EpochObject& e = it->second;
         if (added) {
@@ -436,12 +428,13 @@ private:
                 "object " + num(o.id) + " is " + sizeText(o.width, o.height) + " here, it was defined at " +
                     sizeText(e.width, e.height) + " earlier in the epoch (at " +
                     hexUpper(static_cast<uint64_t>(e.offset), 8) + ")");
-        } else if (o.version == e.version && content != e.content) {
+        } else if (o.version == e.version && openData_ != e.data) {
             add(o.offset, "version",
                 "object " + num(o.id) + " changes its picture and keeps its version " + num(o.version));
         }
         e.version = o.version;
-        e.content = content;
+        // The buffers trade places: the next object's fragments fill the one this id had.
+        std::swap(e.data, openData_);
         e.used = used;
         if (objects_.size() > PgsModel::kMaxObjectIds && !idsReported_) {
             idsReported_ = true;
@@ -619,6 +612,7 @@ private:
     std::vector<std::pair<uint16_t, int64_t>> decoded_;       // objects of this set, PTS of their last fragment
     std::unordered_map<uint16_t, int64_t> decodedIds_;        // the same by id, the latest PTS
     std::optional<OpenObject> open_;
+    std::vector<uint8_t> openData_;                 // the run-length code of open_ so far
     std::array<std::optional<Rect>, 256> windows_{};
     std::vector<uint8_t> windowIds_;                // the windows the epoch defines, in order
     std::unordered_map<uint16_t, EpochObject> objects_;
