@@ -200,7 +200,11 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
         if (!fresh) fresh = !epochIds.take(subs[i].objects, ids[i - 1], ids[i]);
         if (fresh) {
             epochIds = {};
-            epochIds.take(subs[i].objects, {}, ids[i]);
+            // Objects larger than the buffer still get ids of their own, for the checker to report.
+            if (!epochIds.take(subs[i].objects, {}, ids[i])) {
+                ids[i].resize(subs[i].objects.size());
+                for (size_t k = 0; k < ids[i].size(); ++k) ids[i][k] = static_cast<uint16_t>(k);
+            }
             rects.emplace_back();
         }
         rects.back().insert(rects.back().end(), subs[i].objects.begin(), subs[i].objects.end());
