@@ -281,6 +281,23 @@ TEST(PgsCheck, ViolationsNameTheValuesInvolved) {
     EXPECT_EQ(checkReportLines(r).front(), "00000000  decode-time  " + r.violations[0].message);
 }
 
+TEST(PgsCheck, ObjectShownWithoutItsLastFragmentIsNotCompletelyDefined) {
+    // Object 0 of the first subtitle was defined in full before; its new definition in the
+    // second subtitle's set (same epoch) lacks the last fragment, and the set shows it.
+    Knobs k;
+    k.secondInEpoch = true;
+    Bytes stream = twoSubtitles(k);
+    size_t ods = 0, seen = 0;
+    for (size_t at = 0; at + 13 <= stream.size(); at += 13 + ((size_t{stream[at + 11]} << 8) | stream[at + 12]))
+        if (stream[at + 10] == 0x15 && ++seen == 2) ods = at;
+    ASSERT_GT(ods, 0u);
+    stream[ods + 13 + 3] = 0x80;   // u8 sequenceFlags: first fragment only
+    const CheckReport r = checkPgs(stream);
+    EXPECT_EQ(rules(r), (std::set<std::string>{"fragments", "reference"})) << describe(r);
+    const std::string lines = describe(r);
+    EXPECT_NE(lines.find("composition shows object 0 before it is completely defined"), std::string::npos) << lines;
+}
+
 TEST(PgsCheck, ObjectThatChangesSizeNamesBothSizesAndItsOffset) {
     Knobs k;
     k.secondInEpoch = true;
