@@ -1,4 +1,5 @@
-// The decoder-model check of a generated Blu-ray stream of 2,000 subtitles, about 50 MB.
+// The decoder-model check of a generated Blu-ray stream of 2,000 subtitles, about 50 MB, and of
+// crafted streams of many small segments at 1, 2 and 4 MB: the time should double with the size.
 #include <benchmark/benchmark.h>
 
 #include "stream/pgs_check.h"
@@ -63,5 +64,39 @@ void BM_CheckBluRay2000(benchmark::State& state) {
     state.counters["violations"] = static_cast<double>(violations);
 }
 BENCHMARK(BM_CheckBluRay2000)->Unit(benchmark::kMillisecond);
+
+// One epoch of `megabytes` MB of tiny objects that follow each other one tick apart: each of
+// the 24 bytes that enter the coded data buffer per object takes a little longer to arrive
+// than the tick, so thousands of segments are in the buffer at once without filling it. A
+// walk that looks at every segment in the buffer for every decoding time takes the square.
+std::string manySegments(int megabytes) {
+    PgsBuilder b;
+    // 4x2, colour 1: per line a run of 4 and the end of the line
+    const Bytes object = {0x00, 0x80 | 4, 0x01, 0x00, 0x00, 0x00, 0x80 | 4, 0x01, 0x00, 0x00};
+    uint32_t dts = 1000;
+    b.dts(dts).pcs(dts + 6000, {});
+    b.dts(dts).wds(dts + 6000, {{0, 100, 900, 4, 2}});
+    b.pds(dts, {{1, 235, 128, 128, 255}});
+    for (uint16_t id = 0; b.offset() < static_cast<size_t>(megabytes) << 20; id = (id + 1) % 64) {
+        ++dts;
+        b.dts(dts).ods(dts + 1, id, true, true, object, 4, 2);
+    }
+    b.end(dts + 1);
+    return writeTempFile("check-many.sup", b.bytes());
+}
+
+void BM_CheckManySegments(benchmark::State& state) {
+    const std::string path = manySegments(static_cast<int>(state.range(0)));
+    size_t violations = 0, segments = 0;
+    for (auto _ : state) {
+        const CheckReport r = checkPgsFile(path);
+        violations = r.violations.size();
+        segments = r.segments;
+        benchmark::DoNotOptimize(violations);
+    }
+    state.counters["segments"] = static_cast<double>(segments);
+    state.counters["violations"] = static_cast<double>(violations);
+}
+BENCHMARK(BM_CheckManySegments)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Stream export: encoders, the two writers, file names, and round trips through the readers.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -325,6 +326,75 @@ TEST(BluRayWriter, TimingRowsKeepTheDecoderModel) {
             }
             EXPECT_EQ(indexesOf(back, static_cast<int>(k + 1), subs[k].x, subs[k].y, subs[k].w, subs[k].h),
                       indexesOf(s, static_cast<int>(k + 1), subs[k].x, subs[k].y, subs[k].w, subs[k].h));
+        }
+    }
+}
+
+TEST(BluRayWriter, CrowdedSubtitlesOfChangingSizesKeepEachObjectIdAtOneSize) {
+    // Subtitles one frame apart share epochs; the decoder sizes an object id's buffer once per
+    // epoch, so a picture of another size takes another id or starts an epoch of its own.
+    struct Case {
+        const char* name;
+        int subtitles;
+        std::function<std::pair<uint16_t, uint16_t>(int)> size;   // of subtitle k
+    };
+    const Case cases[] = {
+        {"30 lines of text", 30,
+         [](int k) {
+             return std::pair{static_cast<uint16_t>(300 + (k * 137) % 500), static_cast<uint16_t>(40 + (k * 53) % 110)};
+         }},
+        // 8 of these fill the 4 MiB of decoded objects.
+        {"12 half screens", 12, [](int k) { return std::pair{static_cast<uint16_t>(1000 + 10 * k), uint16_t{500}}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PgsBuilder b;
+        std::vector<std::array<uint16_t, 4>> placed;   // x, y, w, h
+        for (int k = 0; k < c.subtitles; ++k) {
+            const auto [w, h] = c.size(k);
+            const auto x = static_cast<uint16_t>((1920 - w) / 2), y = static_cast<uint16_t>(1060 - h);
+            placed.push_back({x, y, w, h});
+            IndexedImage img = picture(w, h);
+            for (int py = 0; py < h; ++py)
+                for (int px = 0; px < w; ++px) img.at(px, py) = static_cast<uint8_t>(1 + (px / 9 + py / 7 + k) % 3);
+            const Bytes rle = encodeBDObject(img, slotRect(0, 0, w, h));
+            const uint32_t start = 900000u + static_cast<uint32_t>(k) * (90000u + 3754u);
+            b.pcs(start, {{0, 0, x, y}}).wds(start, {{0, x, y, w, h}});
+            b.pds(start, {{1, 235, 128, 128, 255}, {2, 16, 128, 128, 255}, {3, 128, 128, 128, 200}});
+            size_t at = 0;
+            for (bool first = true; at < rle.size(); first = false) {
+                const size_t n = std::min<size_t>(60000, rle.size() - at);
+                b.ods(start, 0, first, at + n == rle.size(),
+                      Bytes(rle.begin() + static_cast<long>(at), rle.begin() + static_cast<long>(at + n)), w, h,
+                      static_cast<uint32_t>(rle.size() + 4));
+                at += n;
+            }
+            b.end(start).pcs(start + 90000, {}, 0x00).end(start + 90000);
+        }
+        Session s;
+        s.load(writeTempFile("crowded-src.sup", b.bytes()));
+        const std::string out = writeTempFile("crowded.sup", {});
+        ASSERT_EQ(exportStream(s.ctx, out), ExportResult::Done);
+
+        const CheckReport report = checkPgsFile(out);
+        std::string violations;
+        for (const auto& line : checkReportLines(report)) violations += line + "\n";
+        EXPECT_TRUE(report.clean()) << violations;
+        // The subtitles did share epochs, and ids past the first two were needed.
+        EXPECT_LT(report.epochs, static_cast<size_t>(c.subtitles)) << violations;
+        uint16_t highestId = 0;
+        for (const auto& seg : segments(out))
+            if (seg.type == 0x15) highestId = std::max<uint16_t>(highestId, static_cast<uint16_t>((seg.payload[0] << 8) | seg.payload[1]));
+        EXPECT_GT(highestId, 1u);
+        EXPECT_LT(highestId, 64u);
+
+        Session back;
+        back.load(out);
+        ASSERT_EQ(back.prog.Subs.size(), static_cast<size_t>(c.subtitles));
+        for (int k = 0; k < c.subtitles; ++k) {
+            SCOPED_TRACE(k);
+            const auto& [x, y, w, h] = placed[static_cast<size_t>(k)];
+            EXPECT_EQ(indexesOf(back, k + 1, x, y, w, h), indexesOf(s, k + 1, x, y, w, h));
         }
     }
 }
@@ -1066,4 +1136,55 @@ TEST(HdDvdWriter, PictureOutsideItsVideoIsLeftOut) {
     Session back;
     back.load(out);
     EXPECT_EQ(back.prog.Subs.size(), 1u);
+}
+
+TEST(HdDvdWriter, CueLongerThanTheStopDelayKeepsItsEnd) {
+    // The stop delay holds at most 65535 units of 1024 ticks (12:25.6): a cue of 1 s, one of
+    // 20 minutes and one of 30 minutes become 1, 2 and 3 subpictures of the same picture.
+    Session src;
+    fillLineY(src.prog, src.opt);
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nShort\n\n"
+                            "2\n00:00:10,000 --> 00:20:10,000\nTwenty minutes\n\n"
+                            "3\n00:30:00,000 --> 01:00:00,000\nHalf an hour\n\n";
+    const std::string path = writeTempFile("long.srt", Bytes(srt.begin(), srt.end()));
+    src.prog.BaseName = path;
+    ASSERT_EQ(importSrt(src.ctx, path), 3);
+    src.opt.rgFormat = 1;
+    const std::string out = writeTempFile("long.HDDVD.sup", {});
+    ASSERT_EQ(exportStream(src.ctx, out), ExportResult::Done);
+    const std::string log = src.host.logText();
+    EXPECT_NE(log.find("Subtitle 2 lasts longer than an HD DVD subpicture can be shown; it is written as 2 "
+                       "subpictures of the same picture."),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Subtitle 3 lasts longer than an HD DVD subpicture can be shown; it is written as 3 "),
+              std::string::npos)
+        << log;
+
+    Session back;
+    back.load(out);
+    constexpr uint32_t kLongest = 0xFFFFu << 10;
+    const std::vector<std::pair<uint32_t, size_t>> expected = {   // start, source subtitle
+        {90000, 0},
+        {900000, 1}, {900000 + kLongest, 1},
+        {162000000, 2}, {162000000 + kLongest, 2}, {162000000 + 2 * kLongest, 2}};
+    ASSERT_EQ(back.prog.Subs.size(), expected.size());
+    for (size_t k = 0; k < expected.size(); ++k) {
+        SCOPED_TRACE(k);
+        const TSUP& piece = back.prog.Subs[k];
+        const TSUP& cue = src.prog.Subs[expected[k].second];
+        EXPECT_EQ(piece.startPTS, expected[k].first);
+        // Each piece ends where the next of its cue starts; the last at the cue's end.
+        const bool last = k + 1 == expected.size() || expected[k + 1].second != expected[k].second;
+        if (last) {
+            EXPECT_NEAR(static_cast<double>(piece.endPTS), static_cast<double>(cue.endPTS), 512);
+        } else {
+            EXPECT_EQ(piece.endPTS, expected[k + 1].first);
+        }
+    }
+    // The pieces of a cue show the same picture.
+    const Screen first = screenOf(back, 4);
+    EXPECT_GT(visiblePixels(first), 0u);
+    EXPECT_EQ(screenDifferences(first, screenOf(back, 5)), 0u);
+    EXPECT_EQ(screenDifferences(first, screenOf(back, 6)), 0u);
 }

@@ -21,6 +21,9 @@ nlohmann::json reportJson(const std::string& file, const CheckReport& r) {
     for (const CheckViolation& v : r.violations)
         list.push_back({{"offset", v.offset}, {"rule", v.rule}, {"message", v.message}});
     out["violations"] = std::move(list);
+    auto notes = nlohmann::json::array();
+    for (const CheckViolation& n : r.notes) notes.push_back({{"rule", n.rule}, {"message", n.message}});
+    out["notes"] = std::move(notes);
     return out;
 }
 
@@ -51,6 +54,7 @@ const bool registered = registerSubcommand({
     "Checks a Blu-ray subtitle stream against the disc decoder model: decoding and\n"
     "composition times, buffers, epoch limits and the coding of every segment. Prints\n"
     "every violation with the file offset of its segment or display set (hexadecimal).\n"
+    "A stream without decoding times (every DTS 0) gets a note, and its timing is not judged.\n"
     "Exits with 0 when the stream is clean and 1 when it is not.\n"
     "  --json            print the report as one JSON object\n",
     {"--json"},

@@ -2,7 +2,7 @@
 // plane or window clear, the decoding of its objects (one after the other) and the window
 // transfers take their time at the model's rates, and no set may start decoding before the
 // one ahead of it has finished. Subtitles that follow each other closely share an epoch
-// (acquisition points in the epoch's windows, object ids taken in turn) instead of clearing
+// (acquisition points in the epoch's windows, each object id kept to one size) instead of clearing
 // the whole plane each time, and a clear decodes early where the next objects need the time,
 // so that times stay as they are. Each object is coded at its own size; an epoch has one
 // window per band of the screen its objects take (two at most), so that two lines far apart
@@ -10,6 +10,7 @@
 #include "export/bd_timing.h"
 
 #include <algorithm>
+#include <array>
 
 #include "stream/pgs_check.h"
 
@@ -109,6 +110,48 @@ std::vector<TSUPObject> epochWindows(const std::vector<TSUPObject>& rects) {
 
 std::string milliseconds(int64_t ticks) { return std::to_string((ticks + 45) / 90) + " ms"; }
 
+// The object ids of an epoch. The decoder keeps one buffer per id for the whole epoch, sized
+// by the id's first object: an id is only used again for an object of the same width and
+// height, and never for the next subtitle while the one that shows it is on screen.
+class EpochIds {
+public:
+    // Gives each of `objects` an id in `out`, none of them in `showing`; false when the
+    // epoch's ids or its object buffer run out.
+    bool take(const std::vector<TSUPObject>& objects, const std::vector<uint16_t>& showing,
+              std::vector<uint16_t>& out) {
+        out.clear();
+        std::vector<Size> added;
+        int64_t bytes = bytes_;
+        for (const TSUPObject& o : objects) {
+            const Size size{o.x2 - o.x1, o.y2 - o.y1};
+            auto free = [&](uint16_t id) {
+                return std::find(showing.begin(), showing.end(), id) == showing.end() &&
+                       std::find(out.begin(), out.end(), id) == out.end();
+            };
+            uint16_t id = 0;
+            while (id < sizes_.size() && !(sizes_[id] == size && free(id))) ++id;
+            if (id == sizes_.size()) {
+                bytes += int64_t{size.w} * size.h;
+                id = static_cast<uint16_t>(sizes_.size() + added.size());
+                if (id >= PgsModel::kMaxObjectIds || bytes > PgsModel::kObjectBufferBytes) return false;
+                added.push_back(size);
+            }
+            out.push_back(id);
+        }
+        sizes_.insert(sizes_.end(), added.begin(), added.end());
+        bytes_ = bytes;
+        return true;
+    }
+
+private:
+    struct Size {
+        int w = 0, h = 0;
+        bool operator==(const Size&) const = default;
+    };
+    std::vector<Size> sizes_;   // index: the id
+    int64_t bytes_ = 0;         // the decoded objects of the epoch, one byte a pixel
+};
+
 struct Work {
     int64_t start = 0, end = 0;
     size_t group = 0;
@@ -142,9 +185,11 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
     }
 
     // Epochs: a subtitle starts a new one when its whole-plane decode (its objects in windows
-    // of their own) fits between the clear of the previous subtitle and its own start; else
-    // it joins the running epoch.
+    // of their own) fits between the clear of the previous subtitle and its own start, or
+    // when the running epoch has no object id left for it; else it joins the running epoch.
     std::vector<std::vector<TSUPObject>> rects;   // per epoch, the rectangles of its objects
+    std::vector<std::vector<uint16_t>> ids(n);    // per subtitle, the ids of its objects
+    EpochIds epochIds;
     for (size_t i = 0; i < n; ++i) {
         bool fresh = i == 0;
         if (!fresh) {
@@ -152,7 +197,16 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
             const int64_t gap = work[i].start - work[i - 1].end;
             fresh = gap >= showTicks(own, placeObjects(own, own), true) - clearTicks(subs[i - 1].objects);
         }
-        if (fresh) rects.emplace_back();
+        if (!fresh) fresh = !epochIds.take(subs[i].objects, ids[i - 1], ids[i]);
+        if (fresh) {
+            epochIds = {};
+            // Objects larger than the buffer still get ids of their own, for the checker to report.
+            if (!epochIds.take(subs[i].objects, {}, ids[i])) {
+                ids[i].resize(subs[i].objects.size());
+                for (size_t k = 0; k < ids[i].size(); ++k) ids[i][k] = static_cast<uint16_t>(k);
+            }
+            rects.emplace_back();
+        }
         rects.back().insert(rects.back().end(), subs[i].objects.begin(), subs[i].objects.end());
         work[i].group = rects.size() - 1;
     }
@@ -162,9 +216,8 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
     std::vector<BdTiming> out(n);
     int64_t lastDts = 1;       // a DTS of 0 would read as "none": decoding starts at tick 1
     int64_t lastPts = -1;
-    uint8_t objectVersion[4] = {0, 0, 0, 0};
+    std::array<uint8_t, PgsModel::kMaxObjectIds> objectVersion{};
     uint8_t paletteVersion = 0;
-    uint16_t nextBase = 0;     // subtitles take object ids 0, 1 and 2, 3 in turn
     for (size_t i = 0; i < n; ++i) {
         Work& w = work[i];
         BdTiming& t = out[i];
@@ -172,18 +225,16 @@ std::vector<BdTiming> planBluRayTiming(const std::vector<BdTimingInput>& subs, s
         t.windows = windows[w.group];
         t.epochStart = i == 0 || work[i - 1].group != w.group;
         if (t.epochStart) {
-            nextBase = 0;
-            std::fill(std::begin(objectVersion), std::end(objectVersion), uint8_t{0});
+            objectVersion.fill(0);
             paletteVersion = 0;
         }
         t.objects = placeObjects(subs[i].objects, t.windows);
         for (size_t k = 0; k < t.objects.size(); ++k) {
             BdObject& o = t.objects[k];
-            o.id = static_cast<uint16_t>(nextBase + k);
-            o.version = objectVersion[o.id & 3]++;
+            o.id = ids[i][k];
+            o.version = objectVersion[o.id]++;
         }
         t.paletteVersion = paletteVersion++;
-        nextBase ^= 2;
         const int64_t need = showTicks(t.windows, t.objects, t.epochStart);
 
         if (i > 0) {

@@ -1,4 +1,5 @@
-// The HD DVD writer: every subtitle becomes one packet with a start and a stop sequence.
+// The HD DVD writer: every subtitle becomes one packet with a start and a stop sequence, or
+// several of the same picture where it lasts longer than one packet can show it.
 #include <algorithm>
 #include <vector>
 
@@ -50,16 +51,35 @@ void scaleToScreen(const IndexedImage& in, VideoFormat video, const Area& area, 
     }
 }
 
+// One subpicture of a subtitle: its PTS and its stop delay in units of 1024 ticks.
+struct Piece {
+    uint32_t pts = 0;
+    uint16_t delay = 0;
+};
+
 // The stop delay of an HD DVD subpicture counts units of 1024 ticks in 16 bits, about
-// 12 minutes 25 seconds. A longer subtitle is cut to that with a log line.
-uint16_t hdStopDelay(Context& ctx, const TSUP& s, uint32_t end, int& logged) {
-    // Units of 1024 ticks, rounded to the nearest one.
-    const uint64_t units = (uint64_t{end - s.startPTS} + 512) >> 10;
-    if (units <= 0xFFFF) return static_cast<uint16_t>(units);
-    ctx.msg.log("Subtitle " + std::to_string(s.num) + " lasts longer than an HD DVD subtitle can be shown; it ends at " +
-                ticksToSrtTime(s.startPTS + (0xFFFFu << 10)) + ".");
-    ++logged;
-    return 0xFFFF;
+// 12 minutes 25 seconds. A longer subtitle becomes as many subpictures of the same picture as
+// it needs, each starting where the one before it stops, so that it keeps its end.
+std::vector<Piece> hdPieces(Context& ctx, const TSUP& s, uint32_t end, int& logged) {
+    constexpr uint64_t kLongest = uint64_t{0xFFFF} << 10;
+    uint64_t rest = end > s.startPTS ? end - s.startPTS : 0;
+    std::vector<Piece> out;
+    uint32_t pts = s.startPTS;
+    while (rest > kLongest) {
+        out.push_back({pts, 0xFFFF});
+        pts += static_cast<uint32_t>(kLongest);
+        rest -= kLongest;
+    }
+    // Units rounded to the nearest one; a rest too short for one unit is left to the rounding.
+    const auto units = static_cast<uint16_t>((rest + 512) >> 10);
+    if (out.empty() || units > 0) out.push_back({pts, units});
+    if (out.size() > 1) {
+        ctx.msg.log("Subtitle " + std::to_string(s.num) +
+                    " lasts longer than an HD DVD subpicture can be shown; it is written as " +
+                    std::to_string(out.size()) + " subpictures of the same picture.");
+        ++logged;
+    }
+    return out;
 }
 
 }  // namespace
@@ -150,7 +170,8 @@ int expHD(Context& ctx, const std::string& fileName) {
         out.putDWord(static_cast<uint32_t>(p1 - 10));
         out.putByte(0xFF);   // CMD_END
 
-        out.putWord(hdStopDelay(ctx, s, endBeforeNext(ctx, i, logged), logged));
+        const std::vector<Piece> pieces = hdPieces(ctx, s, endBeforeNext(ctx, i, logged), logged);
+        out.putWord(0);   // the stop delay, set per piece below
         const size_t n2 = out.outLen();
         out.putDWord(0);
         out.putByte(0x02);   // STP_DSP
@@ -161,7 +182,11 @@ int expHD(Context& ctx, const std::string& fileName) {
         // Both sequences point to the second one.
         const auto& b = out.bytes();
         out.patch24(n2 + 1, (static_cast<uint32_t>(b[n1 + 1]) << 16) | (b[n1 + 2] << 8) | b[n1 + 3]);
-        file.write(out.data(), out.outLen());
+        for (const Piece& piece : pieces) {
+            out.patchDWordLE(2, piece.pts);
+            out.patchWord(n2 - 2, piece.delay);
+            file.write(out.data(), out.outLen());
+        }
         ++written;
         if (p.Cancel) break;
     }

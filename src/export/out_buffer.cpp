@@ -44,6 +44,17 @@ void OutBuffer::putDWordLE(uint32_t v) {
     for (int k = 0; k < 4; ++k) bytes_.push_back(static_cast<uint8_t>(v >> (8 * k)));
 }
 
+void OutBuffer::patchWord(size_t at, uint16_t v) {
+    if (at + 2 > bytes_.size()) return;
+    bytes_[at] = static_cast<uint8_t>(v >> 8);
+    bytes_[at + 1] = static_cast<uint8_t>(v);
+}
+
+void OutBuffer::patchDWordLE(size_t at, uint32_t v) {
+    if (at + 4 > bytes_.size()) return;
+    for (size_t k = 0; k < 4; ++k) bytes_[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+
 void OutBuffer::patch24(size_t at, uint32_t v) {
     // A patch past the written bytes is a writer's miscount: the stream would carry a wrong
     // size field, so it is reported rather than skipped.

@@ -30,6 +30,8 @@ public:
     // Overwrites three bytes at `at` with v, big-endian; std::out_of_range when they are not
     // all written yet.
     void patch24(size_t at, uint32_t v);
+    void patchWord(size_t at, uint16_t v);        // big-endian
+    void patchDWordLE(size_t at, uint32_t v);
 
     size_t outLen() const { return bytes_.size(); }
     int bitCount() const { return bitCount_; }

@@ -67,9 +67,12 @@ size_t InputFile::readAt(int64_t offset, uint8_t* dst, size_t n) {
 
 bool InputFile::fill(size_t want) {
     if (pos_ >= size_) return false;
-    // Reading on from the buffer's end doubles the window; a jump starts small again, with
-    // room for what the caller asked.
-    const bool onward = bufLen_ > 0 && pos_ == bufStart_ + static_cast<int64_t>(bufLen_);
+    // Reading on from the buffer's end doubles the window, and so does a skip forward over
+    // less than the window (a walk over segment headers that skips the payloads): one larger
+    // read then covers the headers of several segments. A jump elsewhere starts small again,
+    // with room for what the caller asked.
+    const int64_t bufEnd = bufStart_ + static_cast<int64_t>(bufLen_);
+    const bool onward = bufLen_ > 0 && pos_ >= bufEnd && pos_ - bufEnd < static_cast<int64_t>(buf_.size());
     window_ = onward ? std::min(window_ * 2, buf_.size()) : kFirstWindow;
     window_ = std::min(std::max(window_, want), buf_.size());
     bufStart_ = pos_;

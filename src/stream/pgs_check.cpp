@@ -7,6 +7,7 @@
 #include <bitset>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 
 #include "platform/files.h"
 #include "stream/load.h"
@@ -83,12 +84,27 @@ std::string scanRunLengths(const uint8_t* p, size_t n, uint32_t width, uint32_t 
 
 struct Rect {
     uint32_t x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const Rect&) const = default;
 };
 
+std::string sizeText(uint32_t w, uint32_t h) { return num(w) + "x" + num(h); }
+
+std::string rectText(const Rect& r) { return sizeText(r.w, r.h) + " at " + num(r.x) + "," + num(r.y); }
+
+// An object id as the epoch has it: the decoder sizes the id's buffer by its first definition.
 struct EpochObject {
-    uint16_t id = 0;
-    int64_t pixels = 0;
+    int64_t offset = 0;          // the first definition of the id in the epoch
+    uint32_t width = 0, height = 0;
+    uint8_t version = 0;
+    std::vector<uint8_t> data;   // its run-length code, to tell a repeated definition from a new one
     Indexes used;
+};
+
+struct PaletteDef {
+    bool defined = false;
+    uint8_t version = 0;
+    std::vector<uint8_t> data;   // its entries as coded
+    Indexes entries;
 };
 
 struct CompositionObject {
@@ -100,15 +116,10 @@ struct CompositionObject {
 struct OpenObject {
     int64_t offset = 0;
     uint16_t id = 0;
+    uint8_t version = 0;
     uint32_t declared = 0;       // data length of the first fragment, width and height included
     uint32_t width = 0, height = 0;
     int64_t firstDts = 0;
-    std::vector<uint8_t> data;
-};
-
-struct DecodedObject {
-    uint16_t id = 0;
-    int64_t decodeEnd = 0;       // PTS of its last fragment
 };
 
 // One segment as it enters the coded data buffer.
@@ -127,21 +138,22 @@ public:
         ++report.segments;
         const int64_t pts = pts32;
         // A decoding time of 0 means the segment carries none: it decodes at its PTS.
+        if (dts32 != 0) dtsCoded_ = true;
         const int64_t dts = dts32 == 0 ? pts : dts32;
         if (length < declared)
             add(offset, "segment-size",
                 std::string(typeName(type)) + " says " + num(static_cast<int64_t>(declared)) +
                     " payload bytes, the file holds " + num(static_cast<int64_t>(length)));
         if (dts > pts)
-            add(offset, "dts-after-pts",
-                std::string(typeName(type)) + " DTS " + num(dts) + " lies after its PTS " + num(pts));
+            addTiming(offset, "dts-after-pts",
+                      std::string(typeName(type)) + " DTS " + num(dts) + " lies after its PTS " + num(pts));
         else if (pts - dts >= PgsModel::kMaxLead)
-            add(offset, "lead",
-                std::string(typeName(type)) + " PTS " + num(pts) + " lies " + num(pts - dts) +
-                    " ticks after its DTS " + num(dts) + " (1 s or more)");
+            addTiming(offset, "lead",
+                      std::string(typeName(type)) + " PTS " + num(pts) + " lies " + num(pts - dts) +
+                          " ticks after its DTS " + num(dts) + " (1 s or more)");
         if (lastDts_ && dts < *lastDts_)
-            add(offset, "dts-order",
-                std::string(typeName(type)) + " DTS " + num(dts) + " goes back from " + num(*lastDts_));
+            addTiming(offset, "dts-order",
+                      std::string(typeName(type)) + " DTS " + num(dts) + " goes back from " + num(*lastDts_));
         lastDts_ = std::max(dts, lastDts_.value_or(dts));
         buffer_.push_back({offset, static_cast<int64_t>(length) + 3, dts});
 
@@ -163,9 +175,20 @@ public:
         }
     }
 
+    // Ends the walk. The timing rules hold only for a stream that codes decoding times: where
+    // every DTS is 0 (as most rips leave them) they are replaced by one note, and the rest
+    // of the rules stand.
     void finish() {
         if (inSet_) endSet(-1, 0);
-        checkCodedBuffer();
+        if (dtsCoded_) {
+            checkCodedBuffer();
+            report.violations.insert(report.violations.end(), std::make_move_iterator(timing_.begin()),
+                                     std::make_move_iterator(timing_.end()));
+        } else if (report.segments > 0) {
+            report.notes.push_back({0, "no-dts",
+                                    "no decoding times coded (every DTS is 0): the timing rules are not checked"});
+        }
+        timing_.clear();
         std::stable_sort(report.violations.begin(), report.violations.end(),
                          [](const CheckViolation& a, const CheckViolation& b) { return a.offset < b.offset; });
     }
@@ -175,6 +198,12 @@ public:
     }
 
 private:
+    // A violation of the decoding times, kept apart until the walk knows whether the stream
+    // codes them.
+    void addTiming(int64_t offset, std::string rule, std::string message) {
+        timing_.push_back({offset, std::move(rule), std::move(message)});
+    }
+
     // u16 width, u16 height, u8 frameRate, u16 number, u8 state, u8 paletteUpdate, u8 paletteId,
     // u8 objects; per object: u16 objectId, u8 windowId, u8 flags, u16 x, u16 y, cropping when flagged.
     void pcs(int64_t offset, int64_t pts, int64_t dts, const uint8_t* p, size_t n) {
@@ -193,10 +222,14 @@ private:
         setDts_ = dts;
         videoW_ = be16(p);
         videoH_ = be16(p + 2);
+        const auto number = static_cast<uint16_t>(be16(p + 5));
         state_ = p[7] & 0xC0;
+        paletteUpdate_ = (p[8] & 0x80) != 0;
         paletteId_ = p[9];
+        shown_ = std::move(composition_);
         composition_.clear();
         decoded_.clear();
+        decodedIds_.clear();
         if (lastSetPts_) {
             if (pts == *lastSetPts_)
                 add(offset, "same-pts", "a second display set at PTS " + num(pts));
@@ -206,10 +239,20 @@ private:
         lastSetPts_ = pts;
         if (state_ == 0x80) {
             startEpoch();
-        } else if (!epochOpen_) {
-            add(offset, "epoch", "the first display set is not an epoch start (state " + num(state_ >> 6) + ")");
-            startEpoch();
+        } else {
+            if (!epochOpen_) {
+                add(offset, "epoch", "the first display set is not an epoch start (state " + num(state_ >> 6) + ")");
+                startEpoch();
+            } else if (lastNumber_) {
+                // Within an epoch every composition takes a new, higher number (modulo 2^16).
+                const int diff = (number - *lastNumber_) & 0xFFFF;
+                if (diff == 0 || diff >= 0x8000)
+                    add(offset, "composition-number",
+                        "composition number " + num(number) + " follows " + num(*lastNumber_) +
+                            " in the same epoch; the numbers must increase");
+            }
         }
+        lastNumber_ = number;
         const size_t count = p[10];
         size_t at = 11;
         for (size_t k = 0; k < count; ++k) {
@@ -224,14 +267,28 @@ private:
             add(offset, "objects",
                 num(static_cast<int64_t>(count)) + " composition objects, at most " +
                     num(PgsModel::kMaxCompositionObjects));
+        if (paletteUpdate_) {
+            // A palette update changes only the colours of what shows: the same objects as
+            // the composition before it.
+            for (const CompositionObject& c : composition_) {
+                const bool showing = std::any_of(shown_.begin(), shown_.end(), [&](const CompositionObject& s) {
+                    return s.objectId == c.objectId;
+                });
+                if (!showing)
+                    add(offset, "palette-update",
+                        "palette update shows object " + num(c.objectId) + ", which the composition before it does not show");
+            }
+        }
     }
 
     void startEpoch() {
         ++report.epochs;
         epochOpen_ = true;
-        windows_.clear();
+        for (uint8_t id : windowIds_) windows_[id].reset();
+        windowIds_.clear();
+        for (uint8_t id : paletteIds_) palettes_[id] = {};
+        paletteIds_.clear();
         objects_.clear();
-        palettes_.clear();
         objectBytes_ = 0;
         objectBufferReported_ = idsReported_ = windowsReported_ = palettesReported_ = false;
     }
@@ -246,15 +303,22 @@ private:
         if (1 + 9 * count > n) add(offset, "structure", "WDS ends inside its windows");
         for (size_t k = 0; k < count && 1 + 9 * (k + 1) <= n; ++k) {
             const uint8_t* w = p + 1 + 9 * k;
-            Rect r{be16(w + 1), be16(w + 3), be16(w + 5), be16(w + 7)};
-            auto it = std::find_if(windows_.begin(), windows_.end(), [&](const auto& e) { return e.first == w[0]; });
-            if (it != windows_.end()) it->second = r;
-            else windows_.emplace_back(w[0], r);
+            const Rect r{be16(w + 1), be16(w + 3), be16(w + 5), be16(w + 7)};
+            std::optional<Rect>& slot = windows_[w[0]];
+            if (!slot) {
+                windowIds_.push_back(w[0]);
+                slot = r;
+            } else if (!(*slot == r)) {
+                // The plane's windows are laid out once per epoch.
+                add(offset, "window-change",
+                    "window " + num(w[0]) + " is " + rectText(r) + " here, " + rectText(*slot) +
+                        " earlier in the epoch");
+            }
         }
-        if (windows_.size() > PgsModel::kMaxWindows && !windowsReported_) {
+        if (windowIds_.size() > PgsModel::kMaxWindows && !windowsReported_) {
             windowsReported_ = true;
             add(offset, "windows",
-                num(static_cast<int64_t>(windows_.size())) + " windows in one epoch, at most " +
+                num(static_cast<int64_t>(windowIds_.size())) + " windows in one epoch, at most " +
                     num(PgsModel::kMaxWindows));
         }
     }
@@ -265,21 +329,31 @@ private:
             add(offset, "structure", "PDS of " + num(static_cast<int64_t>(n)) + " bytes is not 2 + 5 per entry");
             if (n < 2) return;
         }
-        Indexes& defined = palette(p[0]);
-        for (size_t at = 2; at + 5 <= n; at += 5) defined.set(p[at]);
-        if (palettes_.size() > PgsModel::kMaxPalettes && !palettesReported_) {
+        const uint8_t id = p[0];
+        const uint8_t version = p[1];
+        PaletteDef& pal = palettes_[id];
+        const bool same = pal.data.size() == n - 2 && std::equal(pal.data.begin(), pal.data.end(), p + 2);
+        if (!pal.defined) {
+            pal.defined = true;
+            paletteIds_.push_back(id);
+            if (id >= PgsModel::kMaxPalettes)
+                add(offset, "palettes",
+                    "palette id " + num(id) + ", the ids of an epoch's palettes run from 0 to " +
+                        num(PgsModel::kMaxPalettes - 1));
+        } else if (version == pal.version && !same) {
+            // A decoder that has this version already skips the segment.
+            add(offset, "version",
+                "palette " + num(id) + " changes its entries and keeps its version " + num(version));
+        }
+        pal.version = version;
+        pal.data.assign(p + 2, p + n);
+        for (size_t at = 2; at + 5 <= n; at += 5) pal.entries.set(p[at]);
+        if (paletteIds_.size() > PgsModel::kMaxPalettes && !palettesReported_) {
             palettesReported_ = true;
             add(offset, "palettes",
-                num(static_cast<int64_t>(palettes_.size())) + " palettes in one epoch, at most " +
+                num(static_cast<int64_t>(paletteIds_.size())) + " palettes in one epoch, at most " +
                     num(PgsModel::kMaxPalettes));
         }
-    }
-
-    Indexes& palette(uint8_t id) {
-        for (auto& [pid, defined] : palettes_)
-            if (pid == id) return defined;
-        palettes_.emplace_back(id, Indexes{});
-        return palettes_.back().second;
     }
 
     // u16 id, u8 version, u8 flags (0x80 first, 0x40 last); a first fragment adds u24 dataLength,
@@ -288,6 +362,10 @@ private:
         if (n < 4) {
             add(offset, "structure", "ODS of " + num(static_cast<int64_t>(n)) + " bytes is too short");
             return;
+        }
+        if (paletteUpdate_ && !paletteUpdateObjects_) {
+            paletteUpdateObjects_ = true;
+            add(offset, "palette-update", "a palette update defines an object");
         }
         const uint16_t id = static_cast<uint16_t>(be16(p));
         const bool first = p[3] & 0x80;
@@ -304,47 +382,60 @@ private:
             open_.emplace();
             open_->offset = offset;
             open_->id = id;
+            open_->version = p[2];
             open_->declared = be24(p + 4);
             open_->width = be16(p + 7);
             open_->height = be16(p + 9);
             open_->firstDts = dts;
-            open_->data.assign(p + 11, p + n);
+            openData_.assign(p + 11, p + n);
         } else {
             if (!open_ || open_->id != id) {
                 add(offset, "fragments", "fragment of object " + num(id) + " without a first fragment");
                 return;
             }
-            open_->data.insert(open_->data.end(), p + 4, p + n);
+            openData_.insert(openData_.end(), p + 4, p + n);
         }
         if (last) closeObject(pts);
     }
 
     void closeObject(int64_t decodeEnd) {
         OpenObject& o = *open_;
-        const int64_t have = static_cast<int64_t>(o.data.size()) + 4;
+        const int64_t have = static_cast<int64_t>(openData_.size()) + 4;
         if (have != o.declared)
             add(o.offset, "fragments",
                 "object " + num(o.id) + " says " + num(o.declared) + " data bytes, its fragments hold " + num(have));
         const int64_t pixels = int64_t{o.width} * o.height;
         const int64_t needed = PgsModel::objectDecodeTicks(pixels);
         if (decodeEnd - o.firstDts < needed)
-            add(o.offset, "decode-time",
-                "object " + num(o.id) + " (" + num(o.width) + "x" + num(o.height) + ") decodes from DTS " +
-                    num(o.firstDts) + " to PTS " + num(decodeEnd) + " = " + num(decodeEnd - o.firstDts) +
-                    " ticks, it needs " + num(needed));
+            addTiming(o.offset, "decode-time",
+                      "object " + num(o.id) + " (" + sizeText(o.width, o.height) + ") decodes from DTS " +
+                          num(o.firstDts) + " to PTS " + num(decodeEnd) + " = " + num(decodeEnd - o.firstDts) +
+                          " ticks, it needs " + num(needed));
         Indexes used;
-        const std::string rle = scanRunLengths(o.data.data(), o.data.size(), o.width, o.height, used);
+        const std::string rle = scanRunLengths(openData_.data(), openData_.size(), o.width, o.height, used);
         if (!rle.empty()) add(o.offset, "run-length", "object " + num(o.id) + ": " + rle);
 
-        auto it = std::find_if(objects_.begin(), objects_.end(), [&](const EpochObject& e) { return e.id == o.id; });
-        if (it == objects_.end()) {
-            objects_.push_back({o.id, pixels, used});
+        auto [it, added] = objects_.try_emplace(o.id);
+        EpochObject& e = it->second;
+        if (added) {
+            e.offset = o.offset;
+            e.width = o.width;
+            e.height = o.height;
             objectBytes_ += pixels;
-        } else {
-            objectBytes_ += pixels - it->pixels;
-            it->pixels = pixels;
-            it->used = used;
+        } else if (e.width != o.width || e.height != o.height) {
+            // The id's buffer was sized by its first definition for the whole epoch.
+            add(o.offset, "object-size",
+                "object " + num(o.id) + " is " + sizeText(o.width, o.height) + " here, it was defined at " +
+                    sizeText(e.width, e.height) + " earlier in the epoch (at " +
+                    hexUpper(static_cast<uint64_t>(e.offset), 8) + ")");
+        } else if (o.version == e.version && openData_ != e.data) {
+            add(o.offset, "version",
+                "object " + num(o.id) + " changes its picture and keeps its version " + num(o.version));
         }
+        e.version = o.version;
+        // The buffers trade places: the next object's fragments fill the one this id had.
+        std::swap(e.data, openData_);
+        e.used = used;
         if (objects_.size() > PgsModel::kMaxObjectIds && !idsReported_) {
             idsReported_ = true;
             add(o.offset, "object-ids",
@@ -358,28 +449,27 @@ private:
                     num(PgsModel::kObjectBufferBytes));
         }
         decoded_.push_back({o.id, decodeEnd});
+        auto [d, fresh] = decodedIds_.try_emplace(o.id, decodeEnd);
+        if (!fresh) d->second = std::max(d->second, decodeEnd);
         open_.reset();
     }
 
-    const Rect* window(uint8_t id) const {
-        for (const auto& [wid, r] : windows_)
-            if (wid == id) return &r;
-        return nullptr;
-    }
+    const Rect* window(uint8_t id) const { return windows_[id] ? &*windows_[id] : nullptr; }
 
     // How long the display set needs between the DTS and PTS of its PCS: clearing the plane (the
     // whole plane at an epoch start, else the epoch's windows), waiting for objects decoded in
-    // this set, and transferring each window that shows an object.
+    // this set, and transferring each window that shows an object. Objects decoded only after
+    // the composition's PTS are reported on their own and left out here.
     int64_t compositionTicks() const {
         int64_t t = 0;
         if (state_ == 0x80) {
             t = PgsModel::planeTicks(int64_t{videoW_} * videoH_);
         } else {
-            for (const auto& [id, r] : windows_) t += PgsModel::planeTicks(int64_t{r.w} * r.h);
+            for (uint8_t id : windowIds_) t += PgsModel::planeTicks(int64_t{windows_[id]->w} * windows_[id]->h);
         }
         auto waitFor = [&](uint16_t objectId) {
-            for (const DecodedObject& d : decoded_)
-                if (d.id == objectId) t = std::max(t, d.decodeEnd - setDts_);
+            const auto d = decodedIds_.find(objectId);
+            if (d != decodedIds_.end() && d->second <= setPts_) t = std::max(t, d->second - setDts_);
         };
         auto transfer = [&](uint8_t windowId) {
             if (const Rect* r = window(windowId)) t += PgsModel::planeTicks(int64_t{r->w} * r->h);
@@ -399,32 +489,42 @@ private:
 
     void endSet(int64_t offset, int64_t endPts) {
         inSet_ = false;
+        paletteUpdateObjects_ = false;
+        std::optional<uint16_t> incomplete;
         if (open_) {
             add(open_->offset, "fragments", "object " + num(open_->id) + " has no last fragment");
+            incomplete = open_->id;
             open_.reset();
         }
         if (offset >= 0) {
-            for (const DecodedObject& d : decoded_)
-                if (endPts < d.decodeEnd)
-                    add(offset, "decode-time",
-                        "END PTS " + num(endPts) + " lies before object " + num(d.id) + " is decoded at " +
-                            num(d.decodeEnd));
+            for (const auto& [id, decodeEnd] : decoded_)
+                if (endPts < decodeEnd)
+                    addTiming(offset, "decode-time",
+                              "END PTS " + num(endPts) + " lies before object " + num(id) + " is decoded at " +
+                                  num(decodeEnd));
         }
         for (const CompositionObject& c : composition_) {
             const Rect* w = window(c.windowId);
             if (!w)
                 add(setOffset_, "reference", "composition object in window " + num(c.windowId) +
                                                  ", which the epoch does not define");
-            auto it = std::find_if(objects_.begin(), objects_.end(),
-                                   [&](const EpochObject& e) { return e.id == c.objectId; });
+            if (incomplete == c.objectId) {
+                add(setOffset_, "reference",
+                    "composition shows object " + num(c.objectId) + " before it is completely defined");
+                continue;
+            }
+            const auto it = objects_.find(c.objectId);
             if (it == objects_.end()) {
                 add(setOffset_, "reference", "composition shows object " + num(c.objectId) + ", which is not decoded");
                 continue;
             }
-            const Indexes* defined = nullptr;
-            for (const auto& [pid, entries] : palettes_)
-                if (pid == paletteId_) defined = &entries;
-            const Indexes missing = it->used & ~(defined ? *defined : Indexes{});
+            const auto d = decodedIds_.find(c.objectId);
+            if (d != decodedIds_.end() && d->second > setPts_)
+                add(setOffset_, "reference",
+                    "composition at PTS " + num(setPts_) + " shows object " + num(c.objectId) +
+                        ", which is completely defined only at PTS " + num(d->second));
+            const PaletteDef& pal = palettes_[paletteId_];
+            const Indexes missing = it->second.used & ~pal.entries;
             if (missing.any()) {
                 std::string list;
                 int shown = 0;
@@ -440,23 +540,27 @@ private:
         }
         const int64_t needed = compositionTicks();
         if (setPts_ - setDts_ < needed)
-            add(setOffset_, "decode-time",
-                "PCS PTS " + num(setPts_) + " lies " + num(setPts_ - setDts_) + " ticks after its DTS " +
-                    num(setDts_) + ", the composition needs " + num(needed));
+            addTiming(setOffset_, "decode-time",
+                      "PCS PTS " + num(setPts_) + " lies " + num(setPts_ - setDts_) + " ticks after its DTS " +
+                          num(setDts_) + ", the composition needs " + num(needed));
     }
 
     // The coded data buffer is filled at its rate and each segment leaves it at its decoding
     // time. Every segment is delivered as late as the rate allows; where even that fills the
-    // buffer beyond its size, no delivery schedule can feed the decoder.
+    // buffer beyond its size, no delivery schedule can feed the decoder. Deliveries follow one
+    // another without overlap, and every segment before k has left the buffer by the time k
+    // leaves it: the buffer then holds what was delivered by that time less the bytes of the
+    // segments before k. One pass over the segments with a second index that only moves on.
     void checkCodedBuffer() {
         const size_t n = buffer_.size();
         if (n == 0) return;
         // Decoding times that go back are reported already; the buffer takes them in order.
-        std::vector<double> removal(n), start(n);
+        std::vector<double> removal(n), start(n), before(n + 1);
         double running = static_cast<double>(buffer_[0].removal);
         for (size_t i = 0; i < n; ++i) {
             running = std::max(running, static_cast<double>(buffer_[i].removal));
             removal[i] = running;
+            before[i + 1] = before[i] + static_cast<double>(buffer_[i].bytes);
         }
         const double ticksPerByte =
             static_cast<double>(PgsModel::kTicksPerSecond) / static_cast<double>(PgsModel::kCodedBytesPerSecond);
@@ -466,18 +570,23 @@ private:
             start[i] = finish - static_cast<double>(buffer_[i].bytes) * ticksPerByte;
             next = start[i];
         }
+        const auto limit = static_cast<double>(PgsModel::kCodedBufferBytes);
         int64_t reportedUntil = -1;
+        size_t m = 0;   // the first segment whose delivery has not started by removal[k]
         for (size_t k = 0; k < n; ++k) {
             if (k > 0 && removal[k] == removal[k - 1]) continue;
-            // Bytes delivered by removal[k] and not yet removed: segments k.. that started.
-            double held = 0;
-            for (size_t j = k; j < n && start[j] < removal[k]; ++j) {
+            m = std::max(m, k);
+            while (m < n && start[m] < removal[k]) ++m;
+            // Delivered by removal[k]: every segment before m, the last of them perhaps in part.
+            double delivered = before[m];
+            if (m > k) {
+                const size_t j = m - 1;
                 const double finish = start[j] + static_cast<double>(buffer_[j].bytes) * ticksPerByte;
-                held += finish <= removal[k] ? static_cast<double>(buffer_[j].bytes)
-                                             : (removal[k] - start[j]) / ticksPerByte;
-                if (held > static_cast<double>(PgsModel::kCodedBufferBytes)) break;
+                if (finish > removal[k])
+                    delivered -= static_cast<double>(buffer_[j].bytes) - (removal[k] - start[j]) / ticksPerByte;
             }
-            if (held > static_cast<double>(PgsModel::kCodedBufferBytes) && buffer_[k].offset > reportedUntil) {
+            const double held = delivered - before[k];
+            if (held > limit && buffer_[k].offset > reportedUntil) {
                 add(buffer_[k].offset, "coded-buffer",
                     "at DTS " + num(static_cast<int64_t>(removal[k])) + " the coded data buffer must hold more than " +
                         num(PgsModel::kCodedBufferBytes) + " bytes");
@@ -488,22 +597,31 @@ private:
 
     bool inSet_ = false;
     bool epochOpen_ = false;
+    bool dtsCoded_ = false;
     int64_t setOffset_ = 0;
     int64_t setPts_ = 0, setDts_ = 0;
     uint32_t videoW_ = 0, videoH_ = 0;
     uint8_t state_ = 0;
+    bool paletteUpdate_ = false, paletteUpdateObjects_ = false;
     uint8_t paletteId_ = 0;
     std::optional<int64_t> lastDts_;
     std::optional<int64_t> lastSetPts_;
+    std::optional<uint16_t> lastNumber_;
     std::vector<CompositionObject> composition_;
-    std::vector<DecodedObject> decoded_;
+    std::vector<CompositionObject> shown_;          // the composition before this one
+    std::vector<std::pair<uint16_t, int64_t>> decoded_;       // objects of this set, PTS of their last fragment
+    std::unordered_map<uint16_t, int64_t> decodedIds_;        // the same by id, the latest PTS
     std::optional<OpenObject> open_;
-    std::vector<std::pair<uint8_t, Rect>> windows_;
-    std::vector<EpochObject> objects_;
-    std::vector<std::pair<uint8_t, Indexes>> palettes_;
+    std::vector<uint8_t> openData_;                 // the run-length code of open_ so far
+    std::array<std::optional<Rect>, 256> windows_{};
+    std::vector<uint8_t> windowIds_;                // the windows the epoch defines, in order
+    std::unordered_map<uint16_t, EpochObject> objects_;
+    std::array<PaletteDef, 256> palettes_{};
+    std::vector<uint8_t> paletteIds_;
     int64_t objectBytes_ = 0;
     bool objectBufferReported_ = false, idsReported_ = false, windowsReported_ = false, palettesReported_ = false;
     std::vector<BufferEntry> buffer_;
+    std::vector<CheckViolation> timing_;
 };
 
 // "PG", u32 PTS, u32 DTS, u8 type, u16 length
@@ -573,9 +691,10 @@ CheckReport checkPgsFile(const std::string& fileName) {
 
 std::vector<std::string> checkReportLines(const CheckReport& report) {
     std::vector<std::string> lines;
-    lines.reserve(report.violations.size() + 1);
+    lines.reserve(report.violations.size() + report.notes.size() + 1);
     for (const CheckViolation& v : report.violations)
         lines.push_back(hexUpper(static_cast<uint64_t>(v.offset), 8) + "  " + v.rule + "  " + v.message);
+    for (const CheckViolation& n : report.notes) lines.push_back("Note: " + n.message + ".");
     const std::string sets = num(static_cast<int64_t>(report.displaySets)) + " display sets in " +
                              num(static_cast<int64_t>(report.epochs)) + " epochs";
     if (report.clean()) lines.push_back("No violations: " + sets + ".");

@@ -20,7 +20,7 @@ struct PgsModel {
     static constexpr size_t kMaxObjectIds = 64;
     static constexpr size_t kMaxWindows = 2;
     static constexpr size_t kMaxCompositionObjects = 2;
-    static constexpr size_t kMaxPalettes = 8;
+    static constexpr size_t kMaxPalettes = 8;                      // ids 0 to 7
     static constexpr int64_t kMaxLead = kTicksPerSecond;           // PTS - DTS stays below this
 
     // Ticks to decode an object of `pixels` pixels.
@@ -41,6 +41,9 @@ struct CheckViolation {
 
 struct CheckReport {
     std::vector<CheckViolation> violations;
+    // What limits the check without being a fault of the stream, e.g. that it codes no
+    // decoding times, so that the timing rules were left out.
+    std::vector<CheckViolation> notes;
     size_t segments = 0;
     size_t displaySets = 0;
     size_t epochs = 0;
@@ -54,7 +57,8 @@ inline CheckReport checkPgs(const std::vector<uint8_t>& bytes) { return checkPgs
 // Checks the stream file; throws PlatformError when it cannot be opened or read.
 CheckReport checkPgsFile(const std::string& fileName);
 
-// The report as text lines: one per violation ("<offset hex>  <rule>  <message>"), then a summary.
+// The report as text lines: one per violation ("<offset hex>  <rule>  <message>"), one per note
+// ("Note: <message>."), then a summary.
 std::vector<std::string> checkReportLines(const CheckReport& report);
 
 }  // namespace vantrel

@@ -32,14 +32,15 @@ PgsBuilder& PgsBuilder::segment(uint32_t pts, uint8_t type, const Bytes& payload
 }
 
 PgsBuilder& PgsBuilder::pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state,
-                            uint16_t number, uint16_t width, uint16_t height) {
+                            int32_t number, uint16_t width, uint16_t height) {
     Bytes p;
     putBE(p, width ? width : width_, 2);
     putBE(p, height ? height : height_, 2);
     p.push_back(static_cast<uint8_t>(frameCode_ << 4));
-    putBE(p, number, 2);
+    putBE(p, number < 0 ? compositions_ : static_cast<uint16_t>(number), 2);
+    ++compositions_;
     p.push_back(state);
-    p.push_back(0);
+    p.push_back(paletteUpdate_ ? 0x80 : 0x00);
     p.push_back(paletteId_);
     p.push_back(static_cast<uint8_t>(objects.size()));
     for (const auto& o : objects) {
@@ -83,8 +84,8 @@ PgsBuilder& PgsBuilder::wds(uint32_t pts, const std::vector<Window>& windows) {
     return segment(pts, 0x17, p);
 }
 
-PgsBuilder& PgsBuilder::pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id) {
-    Bytes p{id, 0};
+PgsBuilder& PgsBuilder::pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id, uint8_t version) {
+    Bytes p{id, version};
     for (const auto& e : entries) p.insert(p.end(), {e.index, e.y, e.cr, e.cb, e.alpha});
     return segment(pts, 0x14, p);
 }

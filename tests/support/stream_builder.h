@@ -34,15 +34,21 @@ public:
         uint8_t index, y, cr, cb, alpha;
     };
 
-    // A composition for a video of width x height (0: the size set by video()).
+    // A composition for a video of width x height (0: the size set by video()). Without a
+    // number it takes the count of compositions written before it, as a disc numbers them.
     PgsBuilder& pcs(uint32_t pts, const std::vector<CompObject>& objects, uint8_t state = 0x80,
-                    uint16_t number = 0, uint16_t width = 0, uint16_t height = 0);
+                    int32_t number = -1, uint16_t width = 0, uint16_t height = 0);
     // Video size (taken by compositions that name none), frame-rate code and palette id that
     // the following compositions carry (1920x1080, code 1, palette 0 unless set).
     PgsBuilder& video(uint16_t width, uint16_t height, uint8_t frameCode);
     PgsBuilder& paletteRef(uint8_t paletteId);
+    // Whether the following compositions only change the palette of what shows.
+    PgsBuilder& paletteUpdate(bool on) {
+        paletteUpdate_ = on;
+        return *this;
+    }
     PgsBuilder& wds(uint32_t pts, const std::vector<Window>& windows);
-    PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0);
+    PgsBuilder& pds(uint32_t pts, const std::vector<Entry>& entries, uint8_t id = 0, uint8_t version = 0);
     // One ODS segment; `first` adds data length, width and height before the data.
     PgsBuilder& ods(uint32_t pts, uint16_t objectId, bool first, bool last, const Bytes& data,
                     uint16_t width = 0, uint16_t height = 0, uint32_t dataLength = 0);
@@ -65,6 +71,8 @@ private:
     uint16_t width_ = 1920, height_ = 1080;
     uint8_t frameCode_ = 1;
     uint8_t paletteId_ = 0;
+    uint16_t compositions_ = 0;
+    bool paletteUpdate_ = false;
 };
 
 // A subpicture ("SP") stream: "SP", u32le PTS, u32le 0, then one SPU per packet.
