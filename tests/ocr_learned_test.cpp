@@ -684,6 +684,8 @@ TEST(LearnedBadInput, NonLatinGlyphs) {
         }
     }
     EXPECT_EQ(run.unknown(), run.marks());
+    // The log says the text looks like another script, and which packs would read it.
+    EXPECT_NE(run.log.find("the text looks like another script"), std::string::npos) << run.log;
 }
 
 // The single OCR with the learned engine frames the glyphs on the shown picture as the rule

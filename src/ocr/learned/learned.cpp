@@ -111,6 +111,7 @@ private:
     bool pageIsText(const Page& p) const;
     void learnSpacing();
     void readLinesWithUnknowns();
+    void warnOfAnotherScript();
     void learnWidths(bool doubt = true);
     void learnSingle();
     void writeSingle();
@@ -150,6 +151,7 @@ private:
     GlyphReview review_;
     std::vector<int32_t> ilChanged_;   // places where the I/l choice changed a glyph's label
     std::vector<int> typicalWidth_ = std::vector<int>(256, 0);   // by character, from the glyphs named
+    int64_t wordsChecked_ = 0, wordsRejected_ = 0;   // words of letters the dictionary was asked, and did not know
     std::vector<uint8_t> widthDoubted_;   // clusters whose label was taken back once for their width
     LearnedStep step_;
     bool cancelled_ = false;
@@ -621,14 +623,15 @@ void LearnedRun::decideVotes() {
                         c.bits[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)];
             c.label = topInk >= bottomInk ? "\x92" : "\x91";
         }
-        if (c.label == "-" || c.label == "\x96" || c.label == "\x97") {
-            // Against the stream's hyphen when there is one: an en dash is 1.5 to 2.2 times
-            // as wide in common fonts, an em dash 3 to 4 times; else against the x-height.
+        if (c.label == "-") {
+            // The teacher reads dashes as hyphens: against the stream's hyphen when there is
+            // one, an en dash is 1.5 to 2.2 times as wide in common fonts, an em dash 3 to 4
+            // times; else against the x-height. A dash the teacher read as – or — keeps it: a
+            // monospaced font draws all three in one cell, and widths cannot tell them apart.
             const double unit = hyphen > 0 ? hyphen * 1.4 : xHeight_ * 0.75;
             const double em = hyphen > 0 ? hyphen * 2.7 : xHeight_ * 1.5;
             if (c.width >= em) c.label = "\x97";
             else if (c.width >= unit) c.label = "\x96";
-            else c.label = "-";
         }
         if (c.label.size() != 1) continue;
         const auto ch = static_cast<unsigned char>(c.label[0]);
@@ -853,6 +856,38 @@ void LearnedRun::learnWidths(bool doubt) {
         c.naming = GlyphNaming::Unknown;
         c.votes.clear();
     }
+}
+
+void LearnedRun::warnOfAnotherScript() {
+    // Text the language's teacher could mostly not read, or read into words the dictionary
+    // mostly does not know, is likely of another script: the log says so and names packs.
+    int64_t glyphs = 0, unknown = 0, square = 0, multi = 0;
+    for (const Page& p : pages_) {
+        if (!p.text) continue;
+        for (const TextLine& l : p.lines)
+            for (const Glyph& g : l.glyphs) {
+                ++glyphs;
+                if (g.cluster < 0 || !table_[g.cluster].known) ++unknown;
+                const int32_t w = g.right - g.left + 1, h = g.bottom - g.top + 1;
+                square += w * 4 >= h * 3 && h * 4 >= w * 3 ? 1 : 0;
+                multi += g.cluster >= 0 && table_[g.cluster].parts > 2 ? 1 : 0;
+            }
+    }
+    const bool unread = glyphs >= 20 && unknown * 2 >= glyphs;
+    const bool unknownWords = wordsChecked_ >= 20 && wordsRejected_ * 10 >= wordsChecked_ * 7;
+    if (!unread && !unknownWords) return;
+    std::string message = unread ? "Most glyphs (" + std::to_string(unknown) + " of " + std::to_string(glyphs) +
+                                       ") could not be read as " + ctx_.opt.ocrLanguage
+                                 : "Most words (" + std::to_string(wordsRejected_) + " of " + std::to_string(wordsChecked_) +
+                                       ") are unknown to the " + ctx_.opt.ocrLanguage + " dictionary";
+    message += ": the text looks like another script or language.";
+    if (square * 2 >= glyphs && multi * 4 >= glyphs)
+        message += " Square glyphs of many strokes are Chinese, Japanese or Korean: install tesseract-ocr-chi-sim, "
+                   "tesseract-ocr-jpn or tesseract-ocr-kor and choose that language.";
+    else
+        message += " Choose the subtitles' language; Tesseract reads others with their packs (tesseract-ocr-rus, "
+                   "-ell, -ara, -heb, ...).";
+    ctx_.msg.log(message);
 }
 
 void LearnedRun::readLinesWithUnknowns() {
@@ -1131,6 +1166,10 @@ std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font
             if (dictionary) known = [this](const std::string& s) { return dictionary_->knows(s); };
             word.replace(a, b - a, chooseIl(core, known));
             rejected = dictionary && !dictionary_->knows(word.substr(a, b - a));
+            if (dictionary && b - a >= 3) {
+                ++wordsChecked_;
+                wordsRejected_ += rejected ? 1 : 0;
+            }
         }
         // Each glyph keeps its share of the word as written (the I/l choice keeps lengths).
         size_t at = 0;
@@ -1239,6 +1278,7 @@ void LearnedRun::write() {
     std::stable_sort(review_.texts.begin(), review_.texts.end(),
                      [](const ReviewText& a, const ReviewText& b) { return a.subtitle < b.subtitle; });
     ctx_.prog.glyphs.review = std::move(review_);
+    warnOfAnotherScript();
     if (!cancelled_) ctx_.prog.glyphs.review.memory = std::make_shared<LearnedMemory>(save());
 }
 
