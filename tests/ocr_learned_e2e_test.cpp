@@ -339,6 +339,14 @@ TEST(OcrLearnedE2E, NoisePicturesAmongText) {
     }
     EXPECT_EQ(left, 3u);
     EXPECT_EQ(b.prog.mSRT.size(), a.prog.mSRT.size()) << "the SRT holds the text subtitles only";
+
+    // A subtitle of nothing but small marks is text all the same.
+    LearnedSession c("eng");
+    ASSERT_TRUE(c.read(writeTempFile("e2e-marks.sup", textStream(renderer, std::vector<std::string>{
+        texts[0], "...", texts[1], "?!", texts[2]}))));
+    EXPECT_EQ(c.prog.Subs[1].noText, 0);
+    EXPECT_NE(c.prog.Subs[1].text, "");
+    EXPECT_EQ(c.prog.Subs[3].text, "?!");
 }
 
 namespace {

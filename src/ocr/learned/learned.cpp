@@ -116,6 +116,7 @@ private:
     void learnSingle();
     void writeSingle();
     std::optional<ReviewText> writePage(const Page& p);
+    bool namedMarks(const Page& p) const;
     // Whether the teacher may read on: the step says so, and nothing cancelled the run.
     bool keepGoing() {
         if (!cancelled_ && step_ && !step_(0)) cancelled_ = true;
@@ -1205,11 +1206,21 @@ ReviewGlyph reviewGlyph(const Cluster& c) {
 
 int64_t unknownMarks(const std::string& text) { return std::count(text.begin(), text.end(), kUnknownMark); }
 
+// A few glyphs that are all named (a "..." or "?!" alone) are text, however small they are.
+bool LearnedRun::namedMarks(const Page& p) const {
+    size_t n = 0;
+    for (const TextLine& l : p.lines)
+        for (const Glyph& g : l.glyphs) {
+            if (++n > 12 || g.cluster < 0 || !table_[g.cluster].known) return false;
+        }
+    return n > 0;
+}
+
 std::optional<ReviewText> LearnedRun::writePage(const Page& p) {
     TSUP& sub = ctx_.prog.Subs[static_cast<size_t>(p.number - 1)];
     ++totals_.subtitles;
     if (p.lines.empty() && p.text) return std::nullopt;   // a picture without ink changes nothing
-    if (!p.text) {
+    if (!p.text && !namedMarks(p)) {
         // Noise, a logo or a drawn sign: no junk characters; flagged for a look and left
         // out of the SRT.
         sub.noText = 1;
