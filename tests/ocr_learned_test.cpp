@@ -111,6 +111,41 @@ TEST(LearnedInk, PaletteEntriesBecomeInk) {
     }
 }
 
+// A DVD subpicture whose outline takes the white entry of the fixed table: the fill is the
+// entry that touches the background least, whichever colour it has.
+TEST(LearnedInk, FillOfAFixedTableByItsEdges) {
+    PaletteState pal;
+    pal.Alpha.fill(0);
+    pal.Palette[1] = rgb(255, 255, 255);
+    pal.Palette[2] = rgb(0, 0, 0);
+    pal.Palette[3] = rgb(204, 204, 204);
+    for (size_t i = 1; i <= 3; ++i) pal.Alpha[i] = 255;
+    struct Case {
+        const char* name;
+        uint8_t outline, fill;
+    };
+    for (const Case& c : {Case{"outline white, fill black", 1, 2}, Case{"outline black, fill white", 2, 1}}) {
+        SCOPED_TRACE(c.name);
+        // Three strokes 4 px wide with a 2 px outline on a transparent background.
+        constexpr int w = 60, h = 40;
+        std::vector<uint8_t> plane(w * h, 0);
+        for (int k = 0; k < 3; ++k)
+            for (int y = 4; y < 36; ++y)
+                for (int x = 4 + 18 * k; x < 16 + 18 * k; ++x) {
+                    const bool inner = x >= 8 + 18 * k && x < 12 + 18 * k && y >= 8 && y < 32;
+                    plane[static_cast<size_t>(y * w + x)] = inner ? c.fill : c.outline;
+                }
+        const auto ink = inkEntriesByEdges(plane, w, h, pal);
+        EXPECT_TRUE(ink[c.fill]);
+        EXPECT_FALSE(ink[c.outline]);
+        EXPECT_FALSE(ink[0]);
+    }
+    // Text without an outline: every opaque entry is ink.
+    std::vector<uint8_t> plain(40 * 20, 0);
+    for (int x = 5; x < 35; ++x) plain[static_cast<size_t>(10 * 40 + x)] = 1;
+    EXPECT_TRUE(inkEntriesByEdges(plain, 40, 20, pal)[1]);
+}
+
 // --- Lines and segments ---
 
 TEST(LearnedSegments, StackedPartsJoinAndLinesStayApart) {

@@ -282,6 +282,49 @@ int32_t ClusterTable::groupOf(int width, int height, Rise rise, uint8_t parts, c
     return -1;
 }
 
+std::array<bool, 256> inkEntriesByEdges(const std::vector<uint8_t>& indexes, int width, int height,
+                                        const PaletteState& pal) {
+    std::array<bool, 256> ink{};
+    const size_t n = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
+    if (n == 0 || indexes.size() < n) return ink;
+    // Per entry: pixels, and pixels with a transparent neighbour (or on the picture's edge).
+    std::array<int64_t, 256> pixels{}, edge{};
+    auto clear = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= width || y >= height ||
+               pal.Alpha[indexes[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]] < kOpaque;
+    };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t c = indexes[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+            if (pal.Alpha[c] < kOpaque) continue;
+            ++pixels[c];
+            if (clear(x - 1, y) || clear(x + 1, y) || clear(x, y - 1) || clear(x, y + 1)) ++edge[c];
+        }
+    // The share of each entry's pixels on the edge, in thousandths.
+    std::array<int64_t, 256> share{};
+    int outline = -1, fill = -1;
+    for (int c = 0; c < 256; ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (pixels[i] == 0) continue;
+        share[i] = edge[i] * 1000 / pixels[i];
+        // Entries of a handful of pixels tell nothing.
+        if (pixels[i] * 50 < static_cast<int64_t>(n) / 100 && pixels[i] < 20) continue;
+        if (outline < 0 || share[i] > share[static_cast<size_t>(outline)]) outline = c;
+        if (fill < 0 || share[i] < share[static_cast<size_t>(fill)]) fill = c;
+    }
+    for (int c = 0; c < 256; ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (pixels[i] == 0) continue;
+        // One opaque entry, or two that touch the background alike: all of it is text.
+        if (fill < 0 || outline == fill || share[static_cast<size_t>(outline)] - share[static_cast<size_t>(fill)] < 150) {
+            ink[i] = true;
+            continue;
+        }
+        ink[i] = std::abs(share[i] - share[static_cast<size_t>(fill)]) < std::abs(share[i] - share[static_cast<size_t>(outline)]);
+    }
+    return ink;
+}
+
 int32_t ClusterTable::add(int width, int height, Rise rise, uint8_t parts, std::vector<uint8_t>&& bits) {
     const uint64_t h = hashBits(width, height, rise, bits);
     const auto [first, last] = byHash_.equal_range(h);

@@ -32,6 +32,13 @@ std::array<bool, 256> inkEntries(const PaletteState& pal, const std::array<uint3
 // The ink of a plane of palette indexes.
 InkMask inkMask(const std::vector<uint8_t>& indexes, int width, int height, const PaletteState& pal);
 
+// Which entries are ink when the colours cannot tell (a DVD subpicture shown through a fixed
+// colour table, where the outline may take the white entry): of the opaque entries in use,
+// the outline is the one that touches the transparent background most, the fill the one
+// that touches it least; every opaque entry nearer the fill in that measure is ink.
+std::array<bool, 256> inkEntriesByEdges(const std::vector<uint8_t>& indexes, int width, int height,
+                                        const PaletteState& pal);
+
 // Where a glyph sits against its line's baseline; part of a cluster's key so a comma and an
 // apostrophe of the same shape stay apart.
 enum class Rise : uint8_t { Base = 0, Below = 1, Raised = 2 };

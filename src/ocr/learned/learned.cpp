@@ -219,7 +219,12 @@ void LearnedRun::readPage(int32_t n) {
         loadSlot(prog.streamFile, sub.obj[static_cast<size_t>(s)], data);
         IndexPlane plane;
         if (!decodeSlotPlane(ctx_, index, s, data, plane)) continue;
-        const InkMask mask = inkMask(plane.pixels, plane.width, plane.height, prog.pal);
+        InkMask mask = inkMask(plane.pixels, plane.width, plane.height, prog.pal);
+        if (prog.SubKind == kDvdKind) {
+            // The fixed colour table says nothing of which value is the fill: the shapes do.
+            const std::array<bool, 256> ink = inkEntriesByEdges(plane.pixels, plane.width, plane.height, prog.pal);
+            for (size_t i = 0; i < mask.bits.size(); ++i) mask.bits[i] = ink[plane.pixels[i]] ? 1 : 0;
+        }
         const TSUPObject& o = sub.obj[static_cast<size_t>(s)];
         bool specks = false;
         std::vector<TextLine> lines = cutLines(mask, table_, kMaxPartsPerPicture, &specks);
