@@ -247,6 +247,7 @@ struct DiscCase {
     const char* language;
     int count;
     int italicEvery, italicWordEvery;
+    int unknown = 0;   // glyphs left unknown at most (an i's dot or an accent given to the wrong letter)
 };
 
 const DiscCase kDiscStreams[] = {
@@ -267,6 +268,12 @@ const DiscCase kDiscStreams[] = {
      {FontFamily::LiberationSans, 26, kWhite, kBlack, 1, 1, 720, 480, 1, 1.0}, "por", 30, 5, 0},
     {"576 lines, serif, fractional pens, French",
      {FontFamily::LiberationSerif, 30, kWhite, kBlack, 1, 4, 720, 576, 4, 1.0}, "fra", 30, 4, 0},
+    {"serif italics every other, shadow, fill at entry 0, tight, Dutch",
+     {FontFamily::DejaVuSerif, 44, kWhite, kBlack, 1, 8, 1920, 1080, 8, 0.95, true, 3}, "nld", 30, 2, 3, 1},
+    {"DVD caps of 16 px, fractional pens, Spanish",
+     {FontFamily::DejaVuSans, 22, {235, 220, 30}, kBlack, 1, 1, 720, 480, 4, 1.0}, "spa", 30, 5, 0, 2},
+    {"condensed 720p, tight, German", {FontFamily::DejaVuSansCondensed, 36, kWhite, kBlack, 2, 4, 1280, 720, 4, 0.95},
+     "deu", 30, 6, 0, 1},
 };
 
 }  // namespace
@@ -293,7 +300,10 @@ TEST(OcrLearnedE2E, StreamsDrawnLikeDiscs) {
         EXPECT_GE(sc.withTags, kTarget) << sc.misread;
         EXPECT_GE(sc.withoutTags, kTarget) << sc.misread;
         const std::string log = s.host.logText();
-        EXPECT_NE(log.find("; 0 glyphs unknown."), std::string::npos) << log;
+        const size_t end = log.find(" glyphs unknown.");
+        ASSERT_NE(end, std::string::npos) << log;
+        const size_t start = log.rfind("; ", end) + 2;
+        EXPECT_LE(std::stoi(log.substr(start, end - start)), c.unknown) << log;
     }
 }
 

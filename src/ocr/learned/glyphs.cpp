@@ -401,14 +401,15 @@ std::vector<int> lineCuts(const std::vector<int32_t>& profile, const std::vector
             }
         // Both bodies of one text size (a row of accents over a line is no line), apart.
         if (aboveRows < 3 || belowRows < 3) continue;
-        if (aboveRows * 3 < belowRows * 2 || belowRows * 3 < aboveRows * 2) continue;
-        if ((belowTop - aboveBottom - 1) * 4 < aboveRows + belowRows) continue;
+        if (aboveRows * 2 < belowRows || belowRows * 2 < aboveRows) continue;
+        if ((belowTop - aboveBottom - 1) * 5 < aboveRows + belowRows) continue;
         // Letters of one size on both sides (accents over a line are no line of their
         // own), and few parts across.
         std::vector<int> above, below;
         size_t across = 0;
         for (const Part& p : parts) {
-            if (p.bottom < from || p.top >= to) continue;
+            // Parts reaching out of the range belong to a line already cut off.
+            if (p.top < from || p.bottom >= to) continue;
             if (p.bottom < y) above.push_back(p.bottom - p.top + 1);
             else if (p.top > y) below.push_back(p.bottom - p.top + 1);
             else ++across;
@@ -679,18 +680,26 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
                         overlap(p.top, p.bottom, bodies[k + 1].first, bodies[k + 1].second) <= 0)
                         continue;
                     // The part splits where it is narrowest between the two bodies (where a
-                    // descender meets an ascender), the row nearest the valley of a tie.
+                    // descender meets an ascender); of rows about as narrow, the one nearest
+                    // the middle between the bodies, so a thin tail is not cut off its letter.
                     const Part whole = p;
-                    int split = cut, thinnest = std::numeric_limits<int>::max();
-                    for (int y = std::max(whole.top, bodies[k].second + 1); y <= std::min(whole.bottom, bodies[k + 1].first - 1); ++y) {
+                    const int from = std::max(whole.top, bodies[k].second + 1);
+                    const int to = std::min(whole.bottom, bodies[k + 1].first - 1);
+                    const int middle = (bodies[k].second + bodies[k + 1].first) / 2;
+                    std::vector<int> widths;
+                    int thinnest = std::numeric_limits<int>::max();
+                    for (int y = from; y <= to; ++y) {
                         int n = 0;
                         for (int x = whole.left; x <= whole.right; ++x)
                             n += labels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] == whole.label;
-                        if (n < thinnest || (n == thinnest && std::abs(y - cut) < std::abs(split - cut))) {
-                            thinnest = n;
-                            split = y;
-                        }
+                        widths.push_back(n);
+                        thinnest = std::min(thinnest, n);
                     }
+                    int split = cut;
+                    for (int y = from; y <= to; ++y)
+                        if (widths[static_cast<size_t>(y - from)] <= thinnest + 1 &&
+                            (split == cut || std::abs(y - middle) < std::abs(split - middle)))
+                            split = y;
                     Part upper{whole.right, whole.bottom, whole.left, whole.top, whole.label};
                     Part lower{whole.right, whole.bottom, whole.left, whole.top, static_cast<int32_t>(parts.size())};
                     for (int y = whole.top; y <= whole.bottom; ++y)
@@ -709,8 +718,8 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
                 }
             }
             // Each part goes to the line whose body it overlaps most; one between two bodies
-            // hangs from the upper line when it starts at its baseline (a comma), else it sits
-            // over the lower one (an accent, a dot, a quotation mark).
+            // to the nearer of them: a comma hangs from the upper body, an accent, a dot or a
+            // quotation mark sits just over the lower one (the lower one when as near).
             for (Part& p : parts) {
                 size_t line = 0;
                 int most = 0;
@@ -726,10 +735,7 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
                     for (size_t k = 0; k < nLines; ++k) {
                         if (p.bottom < bodies[k].first) {
                             line = k;
-                            if (k > 0) {
-                                const int bodyRows = bodies[k - 1].second - bodies[k - 1].first + 1;
-                                if (p.top <= bodies[k - 1].second + std::max(1, bodyRows / 5)) line = k - 1;
-                            }
+                            if (k > 0 && p.top - bodies[k - 1].second < bodies[k].first - p.bottom) line = k - 1;
                             break;
                         }
                     }

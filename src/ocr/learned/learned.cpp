@@ -617,6 +617,10 @@ void LearnedRun::decideVotes() {
         return v[v.size() / 2];
     };
     const int smallHeight = median(smalls), capHeight = median(caps);
+    int widestDash = 0;
+    for (const Cluster& c : table_.all())
+        if (c.known && (c.label == "-" || c.label == "\x96" || c.label == "\x97")) widestDash = std::max(widestDash, c.width);
+    const bool dashesAlike = hyphen > 0 && widestDash < hyphen * 2;
     for (Cluster& c : table_.all()) {
         if (!c.known || c.naming == GlyphNaming::Library) continue;
         const bool apostrophe = c.label == "'" || c.label == "\x91" || c.label == "\x92";
@@ -629,11 +633,11 @@ void LearnedRun::decideVotes() {
                         c.bits[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)];
             c.label = topInk >= bottomInk ? "\x92" : "\x91";
         }
-        if (c.label == "-") {
-            // The teacher reads dashes as hyphens: against the stream's hyphen when there is
-            // one, an en dash is 1.5 to 2.2 times as wide in common fonts, an em dash 3 to 4
-            // times; else against the x-height. A dash the teacher read as – or — keeps it: a
-            // monospaced font draws all three in one cell, and widths cannot tell them apart.
+        if (c.label == "-" || ((c.label == "\x96" || c.label == "\x97") && !dashesAlike)) {
+            // Against the stream's hyphen when there is one: an en dash is 1.5 to 2.2 times
+            // as wide in common fonts, an em dash 3 to 4 times; else against the x-height.
+            // Where the widest dash is not twice the hyphen (a monospaced font draws all
+            // three in one cell) widths cannot tell, and the teacher's – and — stand.
             const double unit = hyphen > 0 ? hyphen * 1.4 : xHeight_ * 0.75;
             const double em = hyphen > 0 ? hyphen * 2.7 : xHeight_ * 1.5;
             if (c.width >= em) c.label = "\x97";

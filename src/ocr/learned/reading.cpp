@@ -66,12 +66,13 @@ int32_t spaceThreshold(const std::vector<int32_t>& gaps, int32_t textHeight) {
 int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, int32_t baseline, float shearA,
                  float shearB) {
     const int32_t boxGap = b.left - a.right - 1;
-    if ((shearA == 0 && shearB == 0) || a.cluster < 0 || b.cluster < 0) return boxGap;
+    if (a.cluster < 0 || b.cluster < 0) return boxGap;
     // Columns after taking out each glyph's slant about the baseline.
     auto extent = [&](const Glyph& g, float shear, bool right) {
         const Cluster& c = table[g.cluster];
         double best = right ? -1e9 : 1e9;
-        for (int y = 0; y < c.height; ++y) {
+        const int last = !right && g.top < baseline ? std::min(c.height - 1, baseline - g.top) : c.height - 1;
+        for (int y = 0; y <= last; ++y) {
             const double shift = static_cast<double>(shear) * (baseline - (g.top + y));
             const auto row = static_cast<size_t>(y) * static_cast<size_t>(c.width);
             if (right) {

@@ -19,6 +19,8 @@ int32_t spaceThreshold(const std::vector<int32_t>& gaps, int32_t textHeight);
 // The columns between two neighbouring glyphs of a line. Each glyph is first deslanted by its
 // own shear (x shift per row above the baseline; 0 for upright), so the overhang of an
 // italic T or f does not shrink the gap and a slanted stem does not widen it.
+// The second glyph's rows below the baseline do not count when it has ink above it: the tail
+// of a j or an italic f reaching under the word before does not close the space.
 int32_t glyphGap(const Glyph& a, const Glyph& b, const ClusterTable& table, int32_t baseline, float shearA,
                  float shearB);
 
