@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/log_names.h"
+#include "stream/container.h"
 
 namespace vantrel {
 
@@ -108,6 +109,7 @@ LoadResult Load(Context& ctx) {
     // loaded before goes back.
     p.Subs.clear();
     p.Subs.shrink_to_fit();
+    dropExtractedStream(p);
     p.video = {};
     p.palLinks.clear();
     p.glyphs.review = {};
@@ -121,6 +123,8 @@ LoadResult Load(Context& ctx) {
             p.SubKind = kBluRayKind;
             ctx.msg.log2("Blu-ray presentation graphics found.");
             readBluRay(ctx, st);
+        } else if (isContainer(name)) {
+            result = readContainer(ctx, st, name);
         } else {
             ctx.msg.erlog("Unsupported file format.");
             result = LoadResult::Unsupported;
