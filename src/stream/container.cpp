@@ -4,10 +4,12 @@
 
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <set>
+#include <string_view>
 
 #include "core/log_names.h"
 #include "platform/files.h"
@@ -30,12 +32,30 @@ std::string avErrorText(int code) {
     return buf;
 }
 
-// One opened container. The library's own messages stay quiet: what matters is reported
-// through the log.
+// The library's messages are not shown: what matters is reported through the log. A
+// demuxer that meets a damaged or cut file says so only there, so its errors and the
+// warnings about a cut mark the reading of this thread as damaged.
+thread_local bool damageSeen = false;
+
+void quietLog(void*, int level, const char* format, va_list args) {
+    if (level > AV_LOG_WARNING || !format) return;
+    if (level <= AV_LOG_ERROR) {
+        damageSeen = true;
+        return;
+    }
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    const std::string_view t(text);
+    if (t.find("prematurely") != t.npos || t.find("size mismatch") != t.npos || t.find("runcat") != t.npos)
+        damageSeen = true;
+}
+
+// One opened container.
 class Demuxer {
 public:
     explicit Demuxer(const std::string& file) {
-        av_log_set_level(AV_LOG_QUIET);
+        av_log_set_callback(quietLog);
+        damageSeen = false;
         const int r = avformat_open_input(&fc_, file.c_str(), nullptr, nullptr);
         if (r < 0) throw cannotOpen(file, avErrorText(r));
     }
@@ -59,7 +79,7 @@ public:
     }
     // True when reading stopped early: a read error, a damaged packet or a cut file.
     bool endedEarly(int lastResult) const {
-        if (lastResult != AVERROR_EOF) return true;
+        if (lastResult != AVERROR_EOF || damageSeen) return true;
         return fc_->pb && fc_->pb->error < 0 && fc_->pb->error != AVERROR_EOF;
     }
 
@@ -340,6 +360,7 @@ LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
         p.truncated = true;
         ctx.msg.log("[re]" + shown + " ends early or is damaged after " + std::to_string(copy.packets) +
                     " packets of the track: the subtitles read so far are kept.[/re]");
+        ctx.msg.log("");
     }
     return LoadResult::Loaded;
 }
