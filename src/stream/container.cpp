@@ -56,7 +56,15 @@ public:
     explicit Demuxer(const std::string& file) {
         av_log_set_callback(quietLog);
         damageSeen = false;
-        const int r = avformat_open_input(&fc_, file.c_str(), nullptr, nullptr);
+        // The name is a local file's even when it holds a ":", and a container may open no
+        // other file or protocol nor be read by a demuxer of other kinds (playlists, lists
+        // of files).
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        av_dict_set(&options, "format_whitelist", "matroska,mpegts,mov,mpeg", 0);
+        const std::string url = "file:" + file;
+        const int r = avformat_open_input(&fc_, url.c_str(), nullptr, &options);
+        av_dict_free(&options);
         if (r < 0) throw cannotOpen(file, avErrorText(r));
     }
     ~Demuxer() { avformat_close_input(&fc_); }
@@ -281,9 +289,12 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
 }
 
 std::string describeTrack(const SubtitleTrack& t, bool withPackets) {
-    std::string s = "#" + std::to_string(t.index) + " " + t.codec;
-    if (!t.language.empty()) s += " " + t.language;
-    if (!t.title.empty()) s += " \"" + t.title + "\"";
+    std::string s(1, '#');
+    s += std::to_string(t.index);
+    s += ' ';
+    s += t.codec;
+    if (!t.language.empty()) s.append(" ").append(t.language);
+    if (!t.title.empty()) s.append(" \"").append(t.title).append("\"");
     if (t.isDefault) s += " default";
     if (t.forced) s += " forced";
     if (!t.picture) s += " (text)";
