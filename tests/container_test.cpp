@@ -268,6 +268,33 @@ TEST(Container, TruncatedFilmKeepsWhatWasRead) {
     }
 }
 
+// A host whose message pump presses Cancel.
+struct CancellingHost : RecordingHost {
+    Program* prog = nullptr;
+    void pumpMessages() override {
+        RecordingHost::pumpMessages();
+        if (prog) prog->Cancel = true;
+    }
+};
+
+TEST(Container, CancelStopsTheCopyAndKeepsWhatWasCopied) {
+    REQUIRE_FFMPEG();
+    const std::string sup = writeTempFile("cancel.sup", filmStream(12));
+    const std::string out = sibling(sup, "cancel.mkv");
+    ASSERT_EQ(ffmpeg({sup}, {"-map", "0"}, out).status, 0);
+    Loaded whole;
+    ASSERT_EQ(whole.load(sup), LoadResult::Loaded);
+    BasicTestSession<CancellingHost> s;
+    s.host.prog = &s.prog;
+    s.prog.eSUPfile = out;
+    Load(s.ctx);
+    EXPECT_LT(s.prog.Subs.size(), whole.prog.Subs.size());
+    bool said = false;
+    for (const LogLine& l : s.host.lines) said = said || l.text.find("was cancelled after") != std::string::npos;
+    EXPECT_TRUE(said);
+    EXPECT_FALSE(s.prog.Loading);
+}
+
 TEST(Container, MissingAndForeignFiles) {
     Loaded l;
     const std::string dir = fs::path(writeTempFile("x", Bytes{})).parent_path().string();

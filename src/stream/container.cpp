@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -53,9 +54,15 @@ void quietLog(void*, int level, const char* format, va_list args) {
 // One opened container.
 class Demuxer {
 public:
-    explicit Demuxer(const std::string& file) {
+    // `progress` (may be empty) hears how far reading got each time the library reads more of
+    // the file, and stops the reading by returning false.
+    explicit Demuxer(const std::string& file, CopyProgress progress = {}) : progress_(std::move(progress)) {
         av_log_set_callback(quietLog);
         damageSeen = false;
+        fc_ = avformat_alloc_context();
+        if (!fc_) throw cannotOpen(file, "Out of memory");
+        fc_->interrupt_callback.callback = &Demuxer::interrupted;
+        fc_->interrupt_callback.opaque = this;
         // The name is a local file's even when it holds a ":", and a container may open no
         // other file or protocol nor be read by a demuxer of other kinds (playlists, lists
         // of files).
@@ -66,12 +73,14 @@ public:
         const int r = avformat_open_input(&fc_, url.c_str(), nullptr, &options);
         av_dict_free(&options);
         if (r < 0) throw cannotOpen(file, avErrorText(r));
+        armed_ = true;
     }
     ~Demuxer() { avformat_close_input(&fc_); }
     Demuxer(const Demuxer&) = delete;
     Demuxer& operator=(const Demuxer&) = delete;
 
     AVFormatContext* fc() { return fc_; }
+    bool stopped() const { return stopped_; }
     std::string format() const { return fc_->iformat && fc_->iformat->name ? fc_->iformat->name : ""; }
 
     // Only the streams in `keep` are demuxed; the others' packets are skipped unread.
@@ -92,7 +101,22 @@ public:
     }
 
 private:
+    static int interrupted(void* opaque) {
+        Demuxer& d = *static_cast<Demuxer*>(opaque);
+        if (d.stopped_) return 1;
+        if (!d.armed_ || !d.progress_ || !d.fc_->pb) return 0;
+        const int64_t pos = d.fc_->pb->pos;
+        if (pos < d.nextReport_) return 0;
+        d.nextReport_ = pos + (1 << 20);
+        if (!d.progress_(pos, avio_size(d.fc_->pb))) d.stopped_ = true;
+        return d.stopped_ ? 1 : 0;
+    }
+
     AVFormatContext* fc_ = nullptr;
+    CopyProgress progress_;
+    int64_t nextReport_ = 0;
+    bool stopped_ = false;
+    bool armed_ = false;   // opening is never stopped: its failure would read as a bad file
 };
 
 struct Packet {
@@ -240,8 +264,8 @@ ContainerInfo listTracks(const std::string& file, bool countPackets) {
     return info;
 }
 
-PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& supFile) {
-    Demuxer d(file);
+PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& supFile, const CopyProgress& progress) {
+    Demuxer d(file, progress);
     AVFormatContext* fc = d.fc();
     if (stream < 0 || static_cast<unsigned>(stream) >= fc->nb_streams)
         throw PlatformError("No stream " + std::to_string(stream) + " in \"" + file + "\".");
@@ -283,7 +307,8 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
         av_packet_unref(pkt.p);
         d.discardLate(keep);
     }
-    if (d.endedEarly(r)) copy.damaged = true;
+    copy.cancelled = d.stopped();
+    if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
     out.close();
     return copy;
 }
@@ -351,7 +376,19 @@ LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
     const std::string temp = newTempStream(file);
     tempStreams().add(temp);
     p.extractedStream = temp;
-    const PgsCopy copy = copyPgsTrack(file, chosen->stream, temp);
+    // Reading a film takes a while: the progress bar moves with the file position, and
+    // Cancel stops the copy; what was copied then is loaded.
+    const auto progress = [&ctx](int64_t pos, int64_t size) {
+        if (size > 0) ctx.host().setProgress(static_cast<int>(std::min<int64_t>(pos, size) * 100 / size), 100);
+        ctx.host().pumpMessages();
+        return !ctx.prog.Cancel;
+    };
+    const PgsCopy copy = copyPgsTrack(file, chosen->stream, temp, progress);
+    if (copy.cancelled) {
+        ctx.msg.log("Reading " + shown + " was cancelled after " + std::to_string(copy.packets) +
+                    " packets of the track.");
+        ctx.prog.Cancel = false;
+    }
     ctx.msg.log("Subtitle track " + logName(describeTrack(*chosen, false)) + " of " + shown + ": " +
                 std::to_string(copy.packets) + " packets.");
 

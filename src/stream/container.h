@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,12 +47,17 @@ struct PgsCopy {
     int64_t packets = 0;
     int64_t segments = 0;
     bool damaged = false;   // a read error, a cut packet or a cut file ended the copy early
+    bool cancelled = false; // the progress callback stopped it
 };
+
+// Told the bytes read so far and the file's size while a track is copied; false stops.
+using CopyProgress = std::function<bool(int64_t done, int64_t size)>;
 
 // Writes the PGS track `stream` (a demuxer stream number) as a Blu-ray ".sup" stream: each
 // segment with its "PG" header and the packet's times in 90 kHz units. Throws
 // PlatformError when the container or the output cannot be opened.
-PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& supFile);
+PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& supFile,
+                     const CopyProgress& progress = {});
 
 // "#2 hdmv_pgs_subtitle eng \"Commentary\" default forced, 120 packets"
 std::string describeTrack(const SubtitleTrack& t, bool withPackets);
