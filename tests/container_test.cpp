@@ -217,7 +217,8 @@ TEST(Container, ListsTracksAndOpensTheChosenOne) {
     Loaded first;
     ASSERT_EQ(first.load(film), LoadResult::Loaded);
     EXPECT_EQ(first.prog.Subs.size(), 2u);
-    EXPECT_EQ(first.prog.BaseName, "Mon film é");
+    // Outputs are named after the track: its language and that it is forced.
+    EXPECT_EQ(first.prog.BaseName, "Mon film é.eng.forced");
     Loaded chosen;
     ASSERT_EQ(chosen.load(film, 1), LoadResult::Loaded);
     expectSameRecords(first.prog, chosen.prog);

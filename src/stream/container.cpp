@@ -209,6 +209,19 @@ std::string holdings(const ContainerInfo& info) {
     return list.empty() ? "nothing" : list;
 }
 
+// ".eng", ".fre.forced": the language as the container tags it, letters, digits and dashes
+// only, so that it is safe inside a file name.
+std::string trackNameSuffix(const SubtitleTrack& t) {
+    std::string language;
+    for (const char c : t.language)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-') language += c;
+    if (language == "und") language.clear();
+    std::string suffix;
+    if (!language.empty()) suffix.append(".").append(language);
+    if (t.forced) suffix += ".forced";
+    return suffix;
+}
+
 }  // namespace
 
 bool isContainer(const std::string& file) {
@@ -373,6 +386,7 @@ LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
         return LoadResult::Unsupported;
     }
 
+    st.nameSuffix = trackNameSuffix(*chosen);
     const std::string temp = newTempStream(file);
     tempStreams().add(temp);
     p.extractedStream = temp;

@@ -138,6 +138,7 @@ LoadResult Load(Context& ctx) {
     else if (result == LoadResult::Loaded && st.count < 1) result = LoadResult::NoSubtitles;
     if (st.truncated && !st.formatError) reportTruncated(ctx, st);
     finishLoad(ctx, name, st.count);
+    if (st.count > 0) p.BaseName += st.nameSuffix;
     return result;
 }
 
