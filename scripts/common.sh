@@ -15,6 +15,7 @@ VANTREL_PACKAGES=(cmake g++ make pkg-config ccache libpng-dev zlib1g-dev libgtes
   tesseract-ocr-ita tesseract-ocr-nld tesseract-ocr-por
   libhunspell-dev hunspell-en-us hunspell-fr hunspell-de-de hunspell-es hunspell-it hunspell-nl
   hunspell-pt-pt
+  libavformat-dev libavcodec-dev libavutil-dev
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 fonts-freefont-ttf fonts-urw-base35)
 
 ensure_packages() {

@@ -118,7 +118,9 @@ std::string TfMain::outputFolder() const {
         const QString work = QDir::cleanPath(QDir::current().absoluteFilePath(displayPath(opt.eWorkDir)));
         return nativePath(work);
     }
-    const std::string& source = prog.SubKind == kSrtKind ? prog.BaseName : prog.streamFile;
+    // Beside the file the user opened: a container's track is read from a temporary copy.
+    const std::string& source =
+        prog.SubKind == kSrtKind ? prog.BaseName : (prog.eSUPfile.empty() ? prog.streamFile : prog.eSUPfile);
     if (source.empty()) return nativePath(QDir::currentPath());
     return nativePath(QFileInfo(displayPath(source)).absolutePath());
 }

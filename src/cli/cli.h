@@ -71,6 +71,15 @@ struct Session {
 // Applies the --set options; prints the error and returns false for an unknown name or value.
 bool applySets(const Args& args, Options& opt);
 
+// Takes --track N (a container's subtitle track, index as listed) into prog.track; prints
+// the error and returns false for a value that is no track index.
+bool applyTrack(const Args& args, Program& prog);
+
+// The help line of --track, shared by the commands that load a file.
+inline constexpr const char* kTrackHelp =
+    "  --track N         the subtitle track of a container (MKV, M2TS, TS, MP4) to load, as\n"
+    "                    `info FILE --tracks` lists them (default: the first picture track)\n";
+
 // Loads the glyph library the learned engine consults: --glyphs FILE, none with --no-glyphs,
 // else the user's own (a damaged one is skipped with a warning). Returns an exit status:
 // kUsage for both options at once, kFailed for a FILE that cannot be read.

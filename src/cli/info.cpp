@@ -8,6 +8,8 @@
 #include "cli/cli.h"
 #include "cli/json_text.h"
 #include "core/encoding.h"
+#include "platform/files.h"
+#include "stream/container.h"
 
 namespace vantrel::cli {
 namespace {
@@ -106,13 +108,90 @@ void printTable(const Program& p) {
     std::fflush(stdout);
 }
 
+void writeTracksJson(const ContainerInfo& info, std::FILE* out) {
+    JsonText j(out);
+    j.open('{');
+    j.key("format");
+    j.fileName(info.format);
+    j.field("damaged", info.damaged);
+    j.key("tracks");
+    j.open('[');
+    for (const SubtitleTrack& t : info.tracks) {
+        j.newline();
+        j.open('{');
+        j.field("index", t.index);
+        j.field("stream", t.stream);
+        // Names and tags come from the container in UTF-8.
+        j.key("codec");
+        j.fileName(t.codec);
+        j.field("picture", t.picture);
+        j.key("language");
+        j.fileName(t.language);
+        j.key("title");
+        j.fileName(t.title);
+        j.field("forced", t.forced);
+        j.field("default", t.isDefault);
+        j.field("packets", t.packets);
+        j.close('}');
+    }
+    j.newline();
+    j.close(']');
+    j.key("other");
+    j.open('[');
+    for (const std::string& s : info.otherStreams) j.fileName(s);
+    j.close(']');
+    j.close('}');
+    j.finish();
+}
+
+void printTracks(const ContainerInfo& info) {
+    std::cout << info.format << " container, " << info.tracks.size() << " subtitle track"
+              << (info.tracks.size() == 1 ? "" : "s") << "\n";
+    std::printf("%5s  %-20s  %-8s  %-22s  %7s  %s\n", "track", "codec", "language", "flags", "packets", "title");
+    for (const SubtitleTrack& t : info.tracks) {
+        std::string flags = t.picture ? "picture" : "text";
+        if (t.isDefault) flags += ",default";
+        if (t.forced) flags += ",forced";
+        std::printf("%5d  %-20s  %-8s  %-22s  %7lld  %s\n", t.index, t.codec.c_str(),
+                    t.language.empty() ? "-" : t.language.c_str(), flags.c_str(),
+                    static_cast<long long>(t.packets), t.title.c_str());
+    }
+    for (const std::string& s : info.otherStreams) std::printf("%5s  %s\n", "-", s.c_str());
+    std::fflush(stdout);
+}
+
+// "info FILE --tracks": the subtitle tracks of a container, without loading one.
+int runTracks(const Args& args) {
+    const std::string& file = args.positional[0];
+    try {
+        { InputFile readable(file); }   // a missing file is said as for every other command
+        if (!isContainer(file)) {
+            std::cerr << file << " is no film container (MKV, M2TS, TS, MP4): a stream file holds one track.\n";
+            return kFailed;
+        }
+        const ContainerInfo info = listTracks(file, true);
+        if (args.has("--json")) writeTracksJson(info, stdout);
+        else printTracks(info);
+        std::fflush(stdout);
+        if (info.damaged) {
+            std::cerr << file << " ends early or is damaged: the packets were counted up to there.\n";
+            return kTruncated;
+        }
+    } catch (const PlatformError& e) {
+        std::cerr << e.what() << '\n';
+        return kFailed;
+    }
+    return kOk;
+}
+
 int runInfo(const Args& args) {
     if (args.positional.size() != 1) {
         std::cerr << "vantrel-cli info: one FILE is needed\n";
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
+    if (args.has("--tracks")) return runTracks(args);
     if (args.has("--details")) s.opt.cbDetails = true;
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
@@ -127,13 +206,16 @@ int runInfo(const Args& args) {
 
 const bool registered = registerSubcommand({
     "info",
-    "info FILE [--details] [--json]",
+    "info FILE [--details] [--json] [--track N | --tracks]",
     "Loads FILE and prints its subtitle table. The log goes to stderr. A stream that ends\n"
     "inside a segment prints what it holds, with a warning, and exits with status 3.\n"
     "  --details         dump every segment or packet into the log\n"
-    "  --json            print the table as one JSON object\n",
-    {"--details", "--json"},
-    {},
+    "  --json            print the table as one JSON object\n"
+    + std::string(kTrackHelp) +
+    "  --tracks          list the subtitle tracks of a container (codec, language, flags,\n"
+    "                    packets) and its other streams instead of loading one\n",
+    {"--details", "--json", "--tracks"},
+    {"--track"},
     runInfo,
 });
 

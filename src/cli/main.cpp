@@ -1,5 +1,6 @@
 // The headless front end: argument parsing and subcommand dispatch.
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <iostream>
 
@@ -63,6 +64,19 @@ bool applySets(const Args& args, Options& opt) {
     }
     // Export, OCR and picture saving all take the forced subtitles only when asked.
     if (args.has("--forced-only")) opt.cbForcedOnly = true;
+    return true;
+}
+
+bool applyTrack(const Args& args, Program& prog) {
+    const auto text = args.value("--track");
+    if (!text) return true;
+    int n = -1;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), n);
+    if (ec != std::errc() || end != text->data() + text->size() || n < 0) {
+        std::cerr << "Invalid track number \"" << *text << "\": a track is a number from 0 as listed\n";
+        return false;
+    }
+    prog.track = n;
     return true;
 }
 

@@ -15,7 +15,7 @@ int runOcr(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
     if (const auto engine = args.value("--engine")) {
         if (*engine == "learned") s.opt.ocrEngine = kOcrLearned;
         else if (*engine == "rules") s.opt.ocrEngine = kOcrRules;
@@ -65,7 +65,7 @@ int runOcr(const Args& args) {
 const bool registered = registerSubcommand({
     "ocr",
     "ocr FILE [-o OUT.srt] [--engine rules|learned] [--lang CODE] [--srt-encoding utf8|cp1252] [--forced-only]"
-    " [--glyphs LIBRARY | --no-glyphs]",
+    " [--glyphs LIBRARY | --no-glyphs] [--track N]",
     "Loads FILE, recognises the text of every subtitle and writes it as SubRip text\n"
     "(UTF-8 without a byte-order mark unless told otherwise, CR LF line ends) to OUT.srt,\n"
     "or to stdout without -o. Totals, the letter statistic and the language guess go to\n"
@@ -82,9 +82,10 @@ const bool registered = registerSubcommand({
     "  --glyphs LIBRARY  the learned engine consults this glyph library before Tesseract\n"
     "                    instead of your own (~/.config/Corvane Labs/glyph-library.txt,\n"
     "                    taught on the window's Glyphs page)\n"
-    "  --no-glyphs       consult no glyph library\n",
+    "  --no-glyphs       consult no glyph library\n"
+    + std::string(kTrackHelp),
     {"--forced-only", "--no-glyphs"},
-    {"-o", "--output", "--engine", "--lang", "--srt-encoding", "--glyphs"},
+    {"-o", "--output", "--engine", "--lang", "--srt-encoding", "--glyphs", "--track"},
     runOcr,
 });
 

@@ -45,7 +45,7 @@ int runRender(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
 
     const std::string& text = args.positional[1];
     int n = 0;
@@ -90,15 +90,16 @@ int runRender(const Args& args) {
 
 const bool registered = registerSubcommand({
     "render",
-    "render FILE N -o OUT.png [--index] [--ink]",
+    "render FILE N -o OUT.png [--index] [--ink] [--track N]",
     "Loads FILE, composes subtitle N (1-based) as the viewer shows it and writes it as a\n"
     "1920x1080 RGB PNG. The log goes to stderr.\n"
     "  -o, --out OUT.png the picture to write\n"
     "  --index           write the paletted picture (IndexImage) with its palette and opacities\n"
     "  --ink             write the ink plane the OCR reads, ink white on black, in the size\n"
-    "                    of the subtitle's rectangle\n",
+    "                    of the subtitle's rectangle\n"
+    + std::string(kTrackHelp),
     {"--index", "--ink"},
-    {"-o", "--out"},
+    {"-o", "--out", "--track"},
     runRender,
 });
 

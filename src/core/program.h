@@ -55,6 +55,11 @@ struct Program {
     int64_t streamSize = -1;
     int64_t streamModified = 0;
     bool truncated = false;   // that stream ends inside a segment; its last subtitle may be cut
+    // The subtitle track of a container the next load opens, as listed from 0 (-1: the first
+    // picture track), and the temporary stream the loaded track was copied into (empty for a
+    // stream file); the next load removes it.
+    int track = -1;
+    std::string extractedStream;
     int32_t CurSub = 0;
     TableKind SubKind = kDvdKind;
     VideoFormat video;    // of the loaded stream; reset by every load and import

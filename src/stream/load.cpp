@@ -6,6 +6,7 @@
 
 #include "core/log_names.h"
 #include "core/table_state.h"
+#include "stream/container.h"
 
 namespace vantrel {
 
@@ -105,6 +106,7 @@ LoadResult Load(Context& ctx) {
     // loaded before goes back.
     p.Subs.clear();
     p.Subs.shrink_to_fit();
+    dropExtractedStream(p);
     p.video = {};
     p.palLinks.clear();
     p.glyphs.review = {};
@@ -118,6 +120,8 @@ LoadResult Load(Context& ctx) {
             p.SubKind = kBluRayKind;
             ctx.msg.log2("Blu-ray presentation graphics found.");
             readBluRay(ctx, st);
+        } else if (isContainer(name)) {
+            result = readContainer(ctx, st, name);
         } else {
             ctx.msg.erlog("Unsupported file format.");
             result = LoadResult::Unsupported;
@@ -131,6 +135,7 @@ LoadResult Load(Context& ctx) {
     else if (result == LoadResult::Loaded && st.count < 1) result = LoadResult::NoSubtitles;
     if (st.truncated && !st.formatError) reportTruncated(ctx, st);
     finishLoad(ctx, name, st.count);
+    if (st.count > 0) p.BaseName += st.nameSuffix;
     return result;
 }
 

@@ -27,6 +27,9 @@ struct LoadState {
     // The file ends before the segment that starts at `truncatedAt` does.
     bool truncated = false;
     int64_t truncatedAt = 0;
+    // Added to the table's base name: a container's track names its language and whether it
+    // is forced (".eng", ".fre.forced"), so that outputs made from it say which track it was.
+    std::string nameSuffix = {};
 };
 
 // Blu-ray presentation graphics ("PG" segments).

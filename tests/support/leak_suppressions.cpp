@@ -2,5 +2,6 @@
 // a few allocations of its own until the process ends. Thread-local storage is not scanned:
 // the leak checker's tracer faults on the dynamic thread-local blocks of the Tesseract it
 // loads at run time; the per-thread blocks of OpenMP and GLib, only held there, are expected.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libgomp\nleak:libglib\n"; }
+// The SRT transport library that libavformat links keeps an allocation of its start-up.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libgomp\nleak:libglib\nleak:libsrt\n"; }
 extern "C" const char* __lsan_default_options() { return "use_tls=0"; }

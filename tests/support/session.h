@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/context.h"
+#include "stream/container.h"
 #include "support/recording_host.h"
 
 namespace vantrel::testing {
@@ -15,6 +16,13 @@ struct BasicTestSession {
     Program prog;
     Options opt;
     Context ctx{prog, opt, msg};
+
+    BasicTestSession() = default;
+    BasicTestSession(const BasicTestSession&) = delete;
+    BasicTestSession& operator=(const BasicTestSession&) = delete;
+    // A container's track loaded into the table was copied into a temporary stream: it goes
+    // with the session, so that long runs (fuzzing) leave none behind.
+    ~BasicTestSession() { dropExtractedStream(prog); }
 };
 
 using TestSession = BasicTestSession<>;

@@ -1,0 +1,430 @@
+// Containers through libavformat: listing their subtitle tracks and copying a Blu-ray PGS
+// track into a stream file the Blu-ray reader reads.
+#include "stream/container.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <string_view>
+
+#include "core/log_names.h"
+#include "platform/files.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+#include <libavutil/mathematics.h>
+}
+
+namespace vantrel {
+namespace {
+
+std::string avErrorText(int code) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buf, sizeof buf);
+    return buf;
+}
+
+// The library's messages are not shown: what matters is reported through the log. A
+// demuxer that meets a damaged or cut file says so only there, so its errors and the
+// warnings about a cut mark the reading of this thread as damaged.
+thread_local bool damageSeen = false;
+
+void quietLog(void*, int level, const char* format, va_list args) {
+    if (level > AV_LOG_WARNING || !format) return;
+    if (level <= AV_LOG_ERROR) {
+        damageSeen = true;
+        return;
+    }
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    const std::string_view t(text);
+    if (t.find("prematurely") != t.npos || t.find("size mismatch") != t.npos || t.find("runcat") != t.npos)
+        damageSeen = true;
+}
+
+// One opened container.
+class Demuxer {
+public:
+    // `progress` (may be empty) hears how far reading got each time the library reads more of
+    // the file, and stops the reading by returning false.
+    explicit Demuxer(const std::string& file, CopyProgress progress = {}) : progress_(std::move(progress)) {
+        av_log_set_callback(quietLog);
+        damageSeen = false;
+        fc_ = avformat_alloc_context();
+        if (!fc_) throw cannotOpen(file, "Out of memory");
+        fc_->interrupt_callback.callback = &Demuxer::interrupted;
+        fc_->interrupt_callback.opaque = this;
+        // The name is a local file's even when it holds a ":", and a container may open no
+        // other file or protocol nor be read by a demuxer of other kinds (playlists, lists
+        // of files).
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        av_dict_set(&options, "format_whitelist", "matroska,mpegts,mov,mpeg", 0);
+        const std::string url = "file:" + file;
+        const int r = avformat_open_input(&fc_, url.c_str(), nullptr, &options);
+        av_dict_free(&options);
+        if (r < 0) throw cannotOpen(file, avErrorText(r));
+        armed_ = true;
+    }
+    ~Demuxer() { avformat_close_input(&fc_); }
+    Demuxer(const Demuxer&) = delete;
+    Demuxer& operator=(const Demuxer&) = delete;
+
+    AVFormatContext* fc() { return fc_; }
+    bool stopped() const { return stopped_; }
+    std::string format() const { return fc_->iformat && fc_->iformat->name ? fc_->iformat->name : ""; }
+
+    // Only the streams in `keep` are demuxed; the others' packets are skipped unread.
+    void keepOnly(const std::set<int>& keep) {
+        for (unsigned i = 0; i < fc_->nb_streams; ++i)
+            fc_->streams[i]->discard = keep.count(static_cast<int>(i)) ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    // A stream that appears while reading (transport streams announce them late) stays unread
+    // unless kept.
+    void discardLate(const std::set<int>& keep) {
+        for (unsigned i = 0; i < fc_->nb_streams; ++i)
+            if (!keep.count(static_cast<int>(i))) fc_->streams[i]->discard = AVDISCARD_ALL;
+    }
+    // True when reading stopped early: a read error, a damaged packet or a cut file.
+    bool endedEarly(int lastResult) const {
+        if (lastResult != AVERROR_EOF || damageSeen) return true;
+        return fc_->pb && fc_->pb->error < 0 && fc_->pb->error != AVERROR_EOF;
+    }
+
+private:
+    static int interrupted(void* opaque) {
+        Demuxer& d = *static_cast<Demuxer*>(opaque);
+        if (d.stopped_) return 1;
+        if (!d.armed_ || !d.progress_ || !d.fc_->pb) return 0;
+        const int64_t pos = d.fc_->pb->pos;
+        if (pos < d.nextReport_) return 0;
+        d.nextReport_ = pos + (1 << 20);
+        if (!d.progress_(pos, avio_size(d.fc_->pb))) d.stopped_ = true;
+        return d.stopped_ ? 1 : 0;
+    }
+
+    AVFormatContext* fc_ = nullptr;
+    CopyProgress progress_;
+    int64_t nextReport_ = 0;
+    bool stopped_ = false;
+    bool armed_ = false;   // opening is never stopped: its failure would read as a bad file
+};
+
+struct Packet {
+    AVPacket* p = av_packet_alloc();
+    ~Packet() { av_packet_free(&p); }
+    Packet() = default;
+    Packet(const Packet&) = delete;
+    Packet& operator=(const Packet&) = delete;
+};
+
+// The demuxers whose files are film containers; anything else libavformat knows (raw
+// streams, text subtitles, pictures) is left to the program's own readers.
+bool containerFormat(const std::string& names) {
+    static const char* const kKnown[] = {"matroska", "webm", "mpegts", "mov", "mp4", "mpeg"};
+    size_t start = 0;
+    while (start <= names.size()) {
+        size_t end = names.find(',', start);
+        if (end == std::string::npos) end = names.size();
+        const std::string name = names.substr(start, end - start);
+        for (const char* k : kKnown)
+            if (name == k) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+std::string tag(const AVDictionary* dict, const char* key) {
+    const AVDictionaryEntry* e = av_dict_get(dict, key, nullptr, 0);
+    return e && e->value ? e->value : "";
+}
+
+void putU32(std::string& out, uint32_t v) {
+    out += static_cast<char>(v >> 24);
+    out += static_cast<char>((v >> 16) & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+    out += static_cast<char>(v & 0xFF);
+}
+
+uint32_t to90k(int64_t value, AVRational timeBase) {
+    if (value == AV_NOPTS_VALUE) return 0;
+    const int64_t t = av_rescale_q(value, timeBase, AVRational{1, 90000});
+    return static_cast<uint32_t>(static_cast<uint64_t>(t) & 0xFFFFFFFFu);
+}
+
+// The temporary streams of loaded tables; those still there when the program ends go then.
+class TempStreams {
+public:
+    ~TempStreams() {
+        for (const std::string& path : paths_) removeWithFolder(path);
+    }
+    void add(const std::string& path) {
+        std::lock_guard lock(m_);
+        paths_.insert(path);
+    }
+    void remove(const std::string& path) {
+        {
+            std::lock_guard lock(m_);
+            paths_.erase(path);
+        }
+        removeWithFolder(path);
+    }
+
+private:
+    static void removeWithFolder(const std::string& path) {
+        std::remove(path.c_str());
+        const size_t slash = path.rfind('/');
+        if (slash != std::string::npos) ::rmdir(path.substr(0, slash).c_str());
+    }
+    std::mutex m_;
+    std::set<std::string> paths_;
+};
+
+TempStreams& tempStreams() {
+    static TempStreams streams;
+    return streams;
+}
+
+// A new private folder in the temporary folder, holding a stream named like the container.
+std::string newTempStream(const std::string& container) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vantrel-track-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw PlatformError("Cannot create a temporary folder in " + pattern.substr(0, pattern.rfind('/')));
+    return pattern + "/" + fileNameOnly(container);
+}
+
+std::string holdings(const ContainerInfo& info) {
+    std::string list;
+    for (const SubtitleTrack& t : info.tracks) list += (list.empty() ? "" : ", ") + ("subtitle " + describeTrack(t, false));
+    for (const std::string& s : info.otherStreams) list += (list.empty() ? "" : ", ") + s;
+    return list.empty() ? "nothing" : list;
+}
+
+// ".eng", ".fre.forced": the language as the container tags it, letters, digits and dashes
+// only, so that it is safe inside a file name.
+std::string trackNameSuffix(const SubtitleTrack& t) {
+    std::string language;
+    for (const char c : t.language)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-') language += c;
+    if (language == "und") language.clear();
+    std::string suffix;
+    if (!language.empty()) suffix.append(".").append(language);
+    if (t.forced) suffix += ".forced";
+    return suffix;
+}
+
+}  // namespace
+
+bool isContainer(const std::string& file) {
+    try {
+        Demuxer d(file);
+        return containerFormat(d.format());
+    } catch (const PlatformError&) {
+        return false;
+    }
+}
+
+ContainerInfo listTracks(const std::string& file, bool countPackets) {
+    Demuxer d(file);
+    ContainerInfo info;
+    info.format = d.format();
+    if (!containerFormat(info.format)) throw PlatformError("\"" + file + "\" is no film container.");
+    AVFormatContext* fc = d.fc();
+    std::set<int> subtitles;
+    for (unsigned i = 0; i < fc->nb_streams; ++i) {
+        const AVStream* s = fc->streams[i];
+        const AVCodecParameters* par = s->codecpar;
+        const char* codec = avcodec_get_name(par->codec_id);
+        if (par->codec_type != AVMEDIA_TYPE_SUBTITLE) {
+            const char* kind = av_get_media_type_string(par->codec_type);
+            info.otherStreams.push_back(std::string(kind ? kind : "data") + " " + codec);
+            continue;
+        }
+        SubtitleTrack t;
+        t.index = static_cast<int>(info.tracks.size());
+        t.stream = static_cast<int>(i);
+        t.codec = codec;
+        const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
+        t.picture = desc && (desc->props & AV_CODEC_PROP_BITMAP_SUB);
+        t.pgs = par->codec_id == AV_CODEC_ID_HDMV_PGS_SUBTITLE;
+        t.language = tag(s->metadata, "language");
+        t.title = tag(s->metadata, "title");
+        t.forced = s->disposition & AV_DISPOSITION_FORCED;
+        t.isDefault = s->disposition & AV_DISPOSITION_DEFAULT;
+        info.tracks.push_back(t);
+        subtitles.insert(static_cast<int>(i));
+    }
+    if (!countPackets || info.tracks.empty()) return info;
+    d.keepOnly(subtitles);
+    Packet pkt;
+    int r = 0;
+    while ((r = av_read_frame(fc, pkt.p)) >= 0) {
+        for (SubtitleTrack& t : info.tracks)
+            if (t.stream == pkt.p->stream_index) ++t.packets;
+        av_packet_unref(pkt.p);
+        d.discardLate(subtitles);
+    }
+    info.damaged = d.endedEarly(r);
+    return info;
+}
+
+PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& supFile, const CopyProgress& progress) {
+    Demuxer d(file, progress);
+    AVFormatContext* fc = d.fc();
+    if (stream < 0 || static_cast<unsigned>(stream) >= fc->nb_streams)
+        throw PlatformError("No stream " + std::to_string(stream) + " in \"" + file + "\".");
+    const std::set<int> keep{stream};
+    d.keepOnly(keep);
+    const AVRational timeBase = fc->streams[stream]->time_base;
+    OutputFile out(supFile);
+    PgsCopy copy;
+    Packet pkt;
+    std::string buf;
+    int r = 0;
+    while ((r = av_read_frame(fc, pkt.p)) >= 0) {
+        const AVPacket& p = *pkt.p;
+        if (p.stream_index == stream) {
+            ++copy.packets;
+            if (p.flags & AV_PKT_FLAG_CORRUPT) copy.damaged = true;
+            const uint32_t pts = to90k(p.pts, timeBase);
+            const uint32_t dts = p.dts == AV_NOPTS_VALUE ? 0 : to90k(p.dts, timeBase);
+            // The packet is a run of segments: type, 16-bit length, payload. Each goes out
+            // with the header a Blu-ray stream file gives every segment.
+            const size_t size = p.size > 0 ? static_cast<size_t>(p.size) : 0;
+            size_t off = 0;
+            buf.clear();
+            while (off + 3 <= size) {
+                const size_t length = (static_cast<size_t>(p.data[off + 1]) << 8) | p.data[off + 2];
+                if (off + 3 + length > size) break;
+                buf += "PG";
+                putU32(buf, pts);
+                putU32(buf, dts);
+                buf.append(reinterpret_cast<const char*>(p.data + off), 3 + length);
+                off += 3 + length;
+                ++copy.segments;
+            }
+            // A segment cut by the end of its packet is left out: what follows it would be
+            // read as segments.
+            if (off != size) copy.damaged = true;
+            out.write(buf);
+        }
+        av_packet_unref(pkt.p);
+        d.discardLate(keep);
+    }
+    copy.cancelled = d.stopped();
+    if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
+    out.close();
+    return copy;
+}
+
+std::string describeTrack(const SubtitleTrack& t, bool withPackets) {
+    std::string s(1, '#');
+    s += std::to_string(t.index);
+    s += ' ';
+    s += t.codec;
+    if (!t.language.empty()) s.append(" ").append(t.language);
+    if (!t.title.empty()) s.append(" \"").append(t.title).append("\"");
+    if (t.isDefault) s += " default";
+    if (t.forced) s += " forced";
+    if (!t.picture) s += " (text)";
+    if (withPackets) s += ", " + std::to_string(t.packets) + " packets";
+    return s;
+}
+
+void dropExtractedStream(Program& prog) {
+    if (prog.extractedStream.empty()) return;
+    tempStreams().remove(prog.extractedStream);
+    prog.extractedStream.clear();
+}
+
+LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
+    Program& p = ctx.prog;
+    const ContainerInfo info = listTracks(file, false);
+    const std::string shown = logName(fileNameOnly(file));
+    ctx.msg.log("Container (" + info.format + ") with " + std::to_string(info.tracks.size()) +
+                " subtitle tracks.");
+    for (const SubtitleTrack& t : info.tracks) ctx.msg.log("  track " + logName(describeTrack(t, false)));
+
+    const SubtitleTrack* chosen = nullptr;
+    if (p.track >= 0) {
+        if (static_cast<size_t>(p.track) >= info.tracks.size()) {
+            ctx.msg.erlog("There is no subtitle track " + std::to_string(p.track) + " in " + fileNameOnly(file) +
+                          "; it holds: " + holdings(info));
+            return LoadResult::Unsupported;
+        }
+        chosen = &info.tracks[static_cast<size_t>(p.track)];
+        if (!chosen->picture) {
+            ctx.msg.erlog("Track " + std::to_string(p.track) + " of " + fileNameOnly(file) + " is text (" +
+                          chosen->codec + "): it needs no OCR.");
+            return LoadResult::Unsupported;
+        }
+    } else {
+        for (const SubtitleTrack& t : info.tracks)
+            if (t.picture && !chosen) chosen = &t;
+        for (const SubtitleTrack& t : info.tracks)
+            if (t.pgs && (!chosen || !chosen->pgs)) chosen = &t;
+    }
+    if (!chosen) {
+        ctx.msg.erlog("no picture subtitle track in " + fileNameOnly(file) + "; it holds: " + holdings(info));
+        bool text = false;
+        for (const SubtitleTrack& t : info.tracks) text = text || !t.picture;
+        if (text) ctx.msg.log("Its text subtitle tracks need no OCR.");
+        return LoadResult::Unsupported;
+    }
+    if (!chosen->pgs) {
+        ctx.msg.erlog("Track " + std::to_string(chosen->index) + " of " + fileNameOnly(file) + " holds " +
+                      chosen->codec + " pictures, which are not read from containers.");
+        return LoadResult::Unsupported;
+    }
+
+    st.nameSuffix = trackNameSuffix(*chosen);
+    const std::string temp = newTempStream(file);
+    tempStreams().add(temp);
+    p.extractedStream = temp;
+    // Reading a film takes a while: the progress bar moves with the file position, and
+    // Cancel stops the copy; what was copied then is loaded.
+    const auto progress = [&ctx](int64_t pos, int64_t size) {
+        if (size > 0) ctx.host().setProgress(static_cast<int>(std::min<int64_t>(pos, size) * 100 / size), 100);
+        ctx.host().pumpMessages();
+        return !ctx.prog.Cancel;
+    };
+    const PgsCopy copy = copyPgsTrack(file, chosen->stream, temp, progress);
+    if (copy.cancelled) {
+        ctx.msg.log("Reading " + shown + " was cancelled after " + std::to_string(copy.packets) +
+                    " packets of the track.");
+        ctx.prog.Cancel = false;
+    }
+    ctx.msg.log("Subtitle track " + logName(describeTrack(*chosen, false)) + " of " + shown + ": " +
+                std::to_string(copy.packets) + " packets.");
+
+    InputFile sup(temp);
+    p.streamFile = temp;
+    p.streamSize = sup.size();
+    p.streamModified = sup.modified();
+    p.SubKind = kBluRayKind;
+    ctx.msg.log2("Blu-ray presentation graphics found.");
+    LoadState inner{sup};
+    readBluRay(ctx, inner);
+    st.count = inner.count;
+    st.formatError = inner.formatError;
+    st.truncated = inner.truncated;
+    st.truncatedAt = inner.truncatedAt;
+    if (copy.damaged && !st.formatError) {
+        p.truncated = true;
+        ctx.msg.log("[re]" + shown + " ends early or is damaged after " + std::to_string(copy.packets) +
+                    " packets of the track: the subtitles read so far are kept.[/re]");
+        ctx.msg.log("");
+    }
+    return LoadResult::Loaded;
+}
+
+}  // namespace vantrel
