@@ -295,6 +295,45 @@ TEST(LearnedAlign, TeacherWordsVoteForUnknownSegments) {
 
 // --- Spaces, slant, I and l ---
 
+// Touching pairs as narrow as one usual letter ("fi" in "fifty", "rt" in "Warte"): once the
+// stream's widths are known, a segment as wide as two letters reads both, and a vote for
+// one letter on a segment far wider than that letter is not given.
+TEST(LearnedAlign, TouchingPairsByTheStreamsWidths) {
+    const TypicalWidth widths = [](unsigned char c) {
+        switch (c) {
+            case 'f': return 12;
+            case 'i': return 6;
+            case 't': return 10;
+            case 'y': return 16;
+            case 'r': return 11;
+            case 'a': return 15;
+            default: return 0;
+        }
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<int> widths;   // of the unknown segments
+        std::string votes;
+    };
+    const Case cases[] = {
+        {"fi touching", "fifty", {16, 12, 10, 16}, "0=fi 1=f 2=t 3=y"},
+        {"rt touching", "Warte", {0, 15, 19, 0}, "0=W 1=a 2=rt 3=e"},
+        {"letters apart", "fifty", {12, 6, 12, 10, 16}, "0=f 1=i 2=f 3=t 4=y"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<AlignSegment> segs;
+        for (size_t i = 0; i < c.widths.size(); ++i) segs.push_back({static_cast<int32_t>(i), nullptr, false, 1, c.widths[i]});
+        std::string got;
+        for (const AlignVote& v : alignWord(segs, c.text, widths)) {
+            if (!got.empty()) got += ' ';
+            got += std::to_string(v.segment) + "=" + v.text;
+        }
+        EXPECT_EQ(got, c.votes);
+    }
+}
+
 TEST(LearnedText, SpaceThresholdSplitsLetterAndWordGaps) {
     for (int scale : {1, 2, 3}) {
         SCOPED_TRACE(scale);
