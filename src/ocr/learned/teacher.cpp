@@ -102,9 +102,24 @@ struct Teacher::Api {
     }
 };
 
+namespace {
+
+// OpenMP reads its environment when it loads. When another library brought it in before
+// main() (FFmpeg's codecs do), the running copy is told directly.
+void singleOpenMpThread(void* handle) {
+    using SetInt = void (*)(int);
+    if (auto set = reinterpret_cast<SetInt>(::dlsym(handle, "omp_set_num_threads"))) set(1);
+    // No level of parallel regions is active: a region asking for its own thread count
+    // runs on the calling thread all the same.
+    if (auto set = reinterpret_cast<SetInt>(::dlsym(handle, "omp_set_max_active_levels"))) set(0);
+}
+
+}  // namespace
+
 void limitTeacherThreads() {
     // Tesseract's OpenMP threads cost four to six times the work on a shared machine.
     ::setenv("OMP_THREAD_LIMIT", "1", 1);
+    singleOpenMpThread(RTLD_DEFAULT);
 }
 
 namespace {
@@ -140,6 +155,7 @@ Teacher::Teacher(std::string language) : api_(std::make_unique<Api>()), language
         problem_ = "Tesseract is not installed (libtesseract.so.5): install the package libtesseract5.";
         return;
     }
+    singleOpenMpThread(api_->lib);
     if (!api_->bind()) {
         problem_ = "The installed libtesseract.so.5 lacks functions the OCR needs.";
         return;
