@@ -2,9 +2,11 @@
 // track into a stream file the Blu-ray reader reads.
 #include "stream/container.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -27,9 +29,73 @@ extern "C" {
 namespace vantrel {
 namespace {
 
+// FFmpeg's libraries are loaded when a container is first opened, not when the program
+// starts: they bring in a hundred more libraries (OpenMP among them), which every start of
+// the command line and the window would pay for, and the program runs without them.
+struct LibAv {
+    decltype(&::av_strerror) strerror = nullptr;
+    decltype(&::av_log_set_callback) logSetCallback = nullptr;
+    decltype(&::avformat_alloc_context) allocContext = nullptr;
+    decltype(&::av_dict_set) dictSet = nullptr;
+    decltype(&::av_dict_get) dictGet = nullptr;
+    decltype(&::av_dict_free) dictFree = nullptr;
+    decltype(&::avformat_open_input) openInput = nullptr;
+    decltype(&::avformat_close_input) closeInput = nullptr;
+    decltype(&::avio_size) ioSize = nullptr;
+    decltype(&::av_packet_alloc) packetAlloc = nullptr;
+    decltype(&::av_packet_free) packetFree = nullptr;
+    decltype(&::av_packet_unref) packetUnref = nullptr;
+    decltype(&::av_rescale_q) rescaleQ = nullptr;
+    decltype(&::avcodec_get_name) codecName = nullptr;
+    decltype(&::av_get_media_type_string) mediaTypeString = nullptr;
+    decltype(&::avcodec_descriptor_get) descriptorGet = nullptr;
+    decltype(&::av_read_frame) readFrame = nullptr;
+    std::string problem;
+};
+
+#define VANTREL_STRINGIFY2(x) #x
+#define VANTREL_STRINGIFY(x) VANTREL_STRINGIFY2(x)
+
+template <typename F>
+bool resolve(void* lib, const char* name, F& fn) {
+    fn = reinterpret_cast<F>(::dlsym(lib, name));
+    return fn != nullptr;
+}
+
+const LibAv& libAv() {
+    static const LibAv av = [] {
+        LibAv a;
+        // The version built against: its structures are the ones this code reads.
+        const char* name = "libavformat.so." VANTREL_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR);
+        void* lib = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
+        if (!lib) {
+            a.problem = std::string("Film containers are read with FFmpeg's ") + name +
+                        ", which is not installed: install the package libavformat" VANTREL_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR) ".";
+            return a;
+        }
+        // Looked up in libavformat and the libraries it loaded (libavcodec, libavutil).
+        const bool bound = resolve(lib, "av_strerror", a.strerror) && resolve(lib, "av_log_set_callback", a.logSetCallback) &&
+                           resolve(lib, "avformat_alloc_context", a.allocContext) && resolve(lib, "av_dict_set", a.dictSet) &&
+                           resolve(lib, "av_dict_get", a.dictGet) && resolve(lib, "av_dict_free", a.dictFree) &&
+                           resolve(lib, "avformat_open_input", a.openInput) &&
+                           resolve(lib, "avformat_close_input", a.closeInput) && resolve(lib, "avio_size", a.ioSize) &&
+                           resolve(lib, "av_packet_alloc", a.packetAlloc) && resolve(lib, "av_packet_free", a.packetFree) &&
+                           resolve(lib, "av_packet_unref", a.packetUnref) && resolve(lib, "av_rescale_q", a.rescaleQ) &&
+                           resolve(lib, "avcodec_get_name", a.codecName) &&
+                           resolve(lib, "av_get_media_type_string", a.mediaTypeString) &&
+                           resolve(lib, "avcodec_descriptor_get", a.descriptorGet) && resolve(lib, "av_read_frame", a.readFrame);
+        if (!bound) a.problem = std::string("The installed ") + name + " lacks functions the program needs.";
+        return a;
+    }();
+    return av;
+}
+
+#undef VANTREL_STRINGIFY
+#undef VANTREL_STRINGIFY2
+
 std::string avErrorText(int code) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buf, sizeof buf);
+    libAv().strerror(code, buf, sizeof buf);
     return buf;
 }
 
@@ -57,9 +123,10 @@ public:
     // `progress` (may be empty) hears how far reading got each time the library reads more of
     // the file, and stops the reading by returning false.
     explicit Demuxer(const std::string& file, CopyProgress progress = {}) : progress_(std::move(progress)) {
-        av_log_set_callback(quietLog);
+        if (!libAv().problem.empty()) throw PlatformError(libAv().problem);
+        libAv().logSetCallback(quietLog);
         damageSeen = false;
-        fc_ = avformat_alloc_context();
+        fc_ = libAv().allocContext();
         if (!fc_) throw cannotOpen(file, "Out of memory");
         fc_->interrupt_callback.callback = &Demuxer::interrupted;
         fc_->interrupt_callback.opaque = this;
@@ -67,15 +134,15 @@ public:
         // other file or protocol nor be read by a demuxer of other kinds (playlists, lists
         // of files).
         AVDictionary* options = nullptr;
-        av_dict_set(&options, "protocol_whitelist", "file", 0);
-        av_dict_set(&options, "format_whitelist", "matroska,mpegts,mov,mpeg", 0);
+        libAv().dictSet(&options, "protocol_whitelist", "file", 0);
+        libAv().dictSet(&options, "format_whitelist", "matroska,mpegts,mov,mpeg", 0);
         const std::string url = "file:" + file;
-        const int r = avformat_open_input(&fc_, url.c_str(), nullptr, &options);
-        av_dict_free(&options);
+        const int r = libAv().openInput(&fc_, url.c_str(), nullptr, &options);
+        libAv().dictFree(&options);
         if (r < 0) throw cannotOpen(file, avErrorText(r));
         armed_ = true;
     }
-    ~Demuxer() { avformat_close_input(&fc_); }
+    ~Demuxer() { libAv().closeInput(&fc_); }
     Demuxer(const Demuxer&) = delete;
     Demuxer& operator=(const Demuxer&) = delete;
 
@@ -108,7 +175,7 @@ private:
         const int64_t pos = d.fc_->pb->pos;
         if (pos < d.nextReport_) return 0;
         d.nextReport_ = pos + (1 << 20);
-        if (!d.progress_(pos, avio_size(d.fc_->pb))) d.stopped_ = true;
+        if (!d.progress_(pos, libAv().ioSize(d.fc_->pb))) d.stopped_ = true;
         return d.stopped_ ? 1 : 0;
     }
 
@@ -120,8 +187,8 @@ private:
 };
 
 struct Packet {
-    AVPacket* p = av_packet_alloc();
-    ~Packet() { av_packet_free(&p); }
+    AVPacket* p = libAv().packetAlloc();
+    ~Packet() { libAv().packetFree(&p); }
     Packet() = default;
     Packet(const Packet&) = delete;
     Packet& operator=(const Packet&) = delete;
@@ -144,7 +211,7 @@ bool containerFormat(const std::string& names) {
 }
 
 std::string tag(const AVDictionary* dict, const char* key) {
-    const AVDictionaryEntry* e = av_dict_get(dict, key, nullptr, 0);
+    const AVDictionaryEntry* e = libAv().dictGet(dict, key, nullptr, 0);
     return e && e->value ? e->value : "";
 }
 
@@ -157,7 +224,7 @@ void putU32(std::string& out, uint32_t v) {
 
 uint32_t to90k(int64_t value, AVRational timeBase) {
     if (value == AV_NOPTS_VALUE) return 0;
-    const int64_t t = av_rescale_q(value, timeBase, AVRational{1, 90000});
+    const int64_t t = libAv().rescaleQ(value, timeBase, AVRational{1, 90000});
     return static_cast<uint32_t>(static_cast<uint64_t>(t) & 0xFFFFFFFFu);
 }
 
@@ -229,6 +296,14 @@ bool isContainer(const std::string& file) {
         Demuxer d(file);
         return containerFormat(d.format());
     } catch (const PlatformError&) {
+        // Without FFmpeg a film's name still tells what it is: say what to install.
+        const size_t dot = file.rfind('.');
+        static const std::set<std::string> films = {"mkv", "mka", "mks", "m2ts", "mts", "ts", "mp4", "m4v", "vob", "mpg"};
+        if (!libAv().problem.empty() && dot != std::string::npos) {
+            std::string ext = file.substr(dot + 1);
+            for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (films.count(ext)) throw PlatformError(libAv().problem);
+        }
         return false;
     }
 }
@@ -243,9 +318,9 @@ ContainerInfo listTracks(const std::string& file, bool countPackets) {
     for (unsigned i = 0; i < fc->nb_streams; ++i) {
         const AVStream* s = fc->streams[i];
         const AVCodecParameters* par = s->codecpar;
-        const char* codec = avcodec_get_name(par->codec_id);
+        const char* codec = libAv().codecName(par->codec_id);
         if (par->codec_type != AVMEDIA_TYPE_SUBTITLE) {
-            const char* kind = av_get_media_type_string(par->codec_type);
+            const char* kind = libAv().mediaTypeString(par->codec_type);
             info.otherStreams.push_back(std::string(kind ? kind : "data") + " " + codec);
             continue;
         }
@@ -253,7 +328,7 @@ ContainerInfo listTracks(const std::string& file, bool countPackets) {
         t.index = static_cast<int>(info.tracks.size());
         t.stream = static_cast<int>(i);
         t.codec = codec;
-        const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
+        const AVCodecDescriptor* desc = libAv().descriptorGet(par->codec_id);
         t.picture = desc && (desc->props & AV_CODEC_PROP_BITMAP_SUB);
         t.pgs = par->codec_id == AV_CODEC_ID_HDMV_PGS_SUBTITLE;
         t.language = tag(s->metadata, "language");
@@ -267,10 +342,10 @@ ContainerInfo listTracks(const std::string& file, bool countPackets) {
     d.keepOnly(subtitles);
     Packet pkt;
     int r = 0;
-    while ((r = av_read_frame(fc, pkt.p)) >= 0) {
+    while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
         for (SubtitleTrack& t : info.tracks)
             if (t.stream == pkt.p->stream_index) ++t.packets;
-        av_packet_unref(pkt.p);
+        libAv().packetUnref(pkt.p);
         d.discardLate(subtitles);
     }
     info.damaged = d.endedEarly(r);
@@ -290,7 +365,7 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
     Packet pkt;
     std::string buf;
     int r = 0;
-    while ((r = av_read_frame(fc, pkt.p)) >= 0) {
+    while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
         const AVPacket& p = *pkt.p;
         if (p.stream_index == stream) {
             ++copy.packets;
@@ -317,7 +392,7 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
             if (off != size) copy.damaged = true;
             out.write(buf);
         }
-        av_packet_unref(pkt.p);
+        libAv().packetUnref(pkt.p);
         d.discardLate(keep);
     }
     copy.cancelled = d.stopped();
