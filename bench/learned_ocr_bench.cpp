@@ -339,8 +339,8 @@ BENCHMARK(BM_LearnedOcrStream)->Iterations(1)->Unit(benchmark::kMillisecond)->Us
 // pictures without text among the text as the errors to walk): each click shows the stored
 // text and its frames. Time per click.
 void BM_LearnedNextOver100(benchmark::State& state) {
-    StyleSpec spec{FontFamily::LiberationSans, 52, {235, 235, 235}, {16, 16, 16}, 2, 8, 1920, 1080, 4, 1.0};
-    const TextRenderer renderer(spec.style());
+    StyleSpec look{FontFamily::LiberationSans, 52, {235, 235, 235}, {16, 16, 16}, 2, 8, 1920, 1080, 4, 1.0};
+    const TextRenderer renderer(look.style());
     TextOptions o;
     o.count = 95;
     o.italicEvery = 6;
