@@ -295,6 +295,12 @@ TEST(Cli, GlyphsListsTheClustersAndTheLibraryReplacesTheTeacher) {
         EXPECT_FALSE(g["subtitles"].empty());
     }
     EXPECT_EQ(count, j["glyphs"].get<int64_t>());
+    // How many glyphs nobody could name: the unknown clusters' occurrences.
+    int64_t unknown = 0;
+    for (const auto& g : j["clusters"])
+        if (g["naming"] == "unknown") unknown += g["count"].get<int64_t>();
+    EXPECT_EQ(j["unknownGlyphs"].get<int64_t>(), unknown);
+    EXPECT_EQ(j["picturesWithoutText"].get<int64_t>(), 0);
 
     const std::string config = writeTempFile("glyphs config", {}) + ".d";
     const std::string mine = libraryFrom(j, config + "/Corvane Labs/glyph-library.txt");

@@ -53,6 +53,8 @@ void writeGlyphsJson(const Session& s, const std::string& file, const LearnedTot
     j.field("subtitles", totals.subtitles);
     j.field("glyphs", totals.glyphs);
     j.field("teacherLines", totals.teacherLines);
+    j.field("unknownGlyphs", totals.unknown);
+    j.field("picturesWithoutText", totals.pictures);
     j.field("libraryGlyphs", static_cast<int64_t>(s.prog.glyphs.library.use ? s.prog.glyphs.library.glyphs.size() : 0));
     j.key("clusters");
     j.open('[');
