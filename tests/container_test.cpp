@@ -165,6 +165,11 @@ TEST_P(ContainerRoundTrip, LoadsTheRecordsAndPicturesOfTheStream) {
     ASSERT_FALSE(temp.empty());
     EXPECT_NE(fs::path(temp).parent_path(), fs::path(out).parent_path());
     EXPECT_TRUE(fileExists(temp));
+    // A file that fails to load leaves the copy the open table still reads from.
+    const std::string junk = writeTempFile("not a film.sup", Bytes{'X', 'Y', 'Z'});
+    EXPECT_EQ(film.load(junk), LoadResult::Unsupported);
+    EXPECT_TRUE(fileExists(temp));
+    EXPECT_EQ(film.prog.extractedStream, temp);
     ASSERT_EQ(film.load(sup), LoadResult::Loaded);
     EXPECT_FALSE(fileExists(temp));
     EXPECT_FALSE(folderExists(fs::path(temp).parent_path().string()));

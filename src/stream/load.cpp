@@ -3,6 +3,7 @@
 #include "stream/load.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "core/log_names.h"
 #include "core/table_state.h"
@@ -106,7 +107,15 @@ LoadResult Load(Context& ctx) {
     // loaded before goes back.
     p.Subs.clear();
     p.Subs.shrink_to_fit();
-    dropExtractedStream(p);
+    // The copy of a container's track the open table reads from stays until a new table
+    // takes its place: the window keeps the open table when the new file fails to load.
+    const std::string previousCopy = std::exchange(p.extractedStream, std::string());
+    auto settleCopies = [&](bool replaced) {
+        std::string keep = replaced ? p.extractedStream : previousCopy;
+        if (replaced) p.extractedStream = previousCopy;
+        dropExtractedStream(p);
+        p.extractedStream = std::move(keep);
+    };
     p.video = {};
     p.palLinks.clear();
     p.glyphs.review = {};
@@ -129,6 +138,7 @@ LoadResult Load(Context& ctx) {
     } catch (...) {
         // A read past the end of a truncated file: keep what was read so far.
         finishLoad(ctx, name, static_cast<int>(p.Subs.size()));
+        settleCopies(!p.Subs.empty());
         throw;
     }
     if (st.formatError) result = LoadResult::FormatError;
@@ -136,6 +146,8 @@ LoadResult Load(Context& ctx) {
     if (st.truncated && !st.formatError) reportTruncated(ctx, st);
     finishLoad(ctx, name, st.count);
     if (st.count > 0) p.BaseName += st.nameSuffix;
+    settleCopies(result != LoadResult::Unsupported && result != LoadResult::FormatError &&
+                 result != LoadResult::NoSubtitles);
     return result;
 }
 
