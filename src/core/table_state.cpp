@@ -89,7 +89,6 @@ OpenTable keepOpenTable(const Program& p) {
     t.Subs = p.Subs;
     t.BaseName = p.BaseName;
     t.streamFile = p.streamFile;
-    t.eSUPfile = p.eSUPfile;
     t.extractedStream = p.extractedStream;
     t.streamSize = p.streamSize;
     t.streamModified = p.streamModified;
@@ -109,7 +108,7 @@ void restoreOpenTable(Program& p, OpenTable&& t) {
     p.Subs = std::move(t.Subs);
     p.BaseName = std::move(t.BaseName);
     p.streamFile = std::move(t.streamFile);
-    p.eSUPfile = t.eSUPfile.empty() ? p.streamFile : std::move(t.eSUPfile);
+    p.eSUPfile = p.streamFile;
     // The copy the table reads from, which the failed load left in place.
     p.extractedStream = std::move(t.extractedStream);
     p.streamSize = t.streamSize;

@@ -50,7 +50,6 @@ struct OpenTable {
     std::vector<TSUP> Subs;
     std::string BaseName;
     std::string streamFile;
-    std::string eSUPfile;      // the file the user opened (a container's track reads from a copy)
     std::string extractedStream;
     int64_t streamSize = -1;
     int64_t streamModified = 0;
