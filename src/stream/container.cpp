@@ -1,21 +1,25 @@
-// Containers through libavformat: listing their subtitle tracks and copying a Blu-ray PGS
-// track into a stream file the Blu-ray reader reads.
+// Containers through libavformat and VobSub pairs: listing their subtitle tracks and copying
+// a Blu-ray PGS track, or a DVD subpicture track, into a stream file of the kind the
+// program's readers read.
 #include "stream/container.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string_view>
 
 #include "core/log_names.h"
 #include "platform/files.h"
+#include "stream/vobsub.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -289,9 +293,53 @@ std::string trackNameSuffix(const SubtitleTrack& t) {
     return suffix;
 }
 
+// The text of an index; a file far larger than any index of a film is refused unread.
+std::string readIndexText(const std::string& idx) {
+    int64_t size = 0, modified = 0;
+    if (fileStamp(idx, size, modified) && size > (int64_t{64} << 20))
+        throw PlatformError("\"" + idx + "\" is too large for a VobSub index.");
+    const std::vector<uint8_t> bytes = readWholeFile(idx);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A pair's index: its ".idx", or without one what the ".sub" itself tells. `sub` may be empty.
+VobSubIndex vobSubIndex(const VobSubPair& pair, bool& subCut) {
+    subCut = false;
+    if (!pair.idx.empty()) return parseVobSubIndex(readIndexText(pair.idx));
+    InputFile sub(pair.sub);
+    return scanVobSub(sub, subCut);
+}
+
+ContainerInfo vobSubInfo(const VobSubIndex& index) {
+    ContainerInfo info;
+    info.format = "vobsub";
+    for (size_t i = 0; i < index.tracks.size(); ++i) {
+        const VobSubTrack& v = index.tracks[i];
+        SubtitleTrack t;
+        t.index = static_cast<int>(i);
+        t.stream = v.substream;
+        t.codec = "dvd_subtitle";
+        t.picture = true;
+        t.dvd = true;
+        t.language = v.language;
+        t.isDefault = index.defaultTrack == static_cast<int>(i);
+        t.packets = static_cast<int64_t>(v.entries.size());
+        info.tracks.push_back(std::move(t));
+    }
+    return info;
+}
+
+ContainerInfo listVobSub(const std::string& file) {
+    bool cut = false;
+    ContainerInfo info = vobSubInfo(vobSubIndex(vobSubPair(file), cut));
+    info.damaged = cut;
+    return info;
+}
+
 }  // namespace
 
 bool isContainer(const std::string& file) {
+    if (isVobSubFile(file)) return true;
     try {
         Demuxer d(file);
         return containerFormat(d.format());
@@ -309,11 +357,31 @@ bool isContainer(const std::string& file) {
 }
 
 ContainerInfo listTracks(const std::string& file, bool countPackets) {
+    if (isVobSubFile(file)) return listVobSub(file);
     Demuxer d(file);
     ContainerInfo info;
     info.format = d.format();
     if (!containerFormat(info.format)) throw PlatformError("\"" + file + "\" is no film container.");
     AVFormatContext* fc = d.fc();
+    // A program stream's streams come with their first packets: the whole file is read, each
+    // stream that is no subtitle discarded as soon as it appears.
+    const bool late = info.format == "mpeg";
+    std::map<int, int64_t> counted;
+    if (late) {
+        auto discardOthers = [fc] {
+            for (unsigned i = 0; i < fc->nb_streams; ++i)
+                if (fc->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE) fc->streams[i]->discard = AVDISCARD_ALL;
+        };
+        discardOthers();
+        Packet pkt;
+        int r = 0;
+        while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
+            ++counted[pkt.p->stream_index];
+            libAv().packetUnref(pkt.p);
+            discardOthers();
+        }
+        info.damaged = d.endedEarly(r);
+    }
     std::set<int> subtitles;
     for (unsigned i = 0; i < fc->nb_streams; ++i) {
         const AVStream* s = fc->streams[i];
@@ -331,14 +399,16 @@ ContainerInfo listTracks(const std::string& file, bool countPackets) {
         const AVCodecDescriptor* desc = libAv().descriptorGet(par->codec_id);
         t.picture = desc && (desc->props & AV_CODEC_PROP_BITMAP_SUB);
         t.pgs = par->codec_id == AV_CODEC_ID_HDMV_PGS_SUBTITLE;
+        t.dvd = par->codec_id == AV_CODEC_ID_DVD_SUBTITLE;
         t.language = tag(s->metadata, "language");
         t.title = tag(s->metadata, "title");
         t.forced = s->disposition & AV_DISPOSITION_FORCED;
         t.isDefault = s->disposition & AV_DISPOSITION_DEFAULT;
+        if (late) t.packets = counted[static_cast<int>(i)];
         info.tracks.push_back(t);
         subtitles.insert(static_cast<int>(i));
     }
-    if (!countPackets || info.tracks.empty()) return info;
+    if (late || !countPackets || info.tracks.empty()) return info;
     d.keepOnly(subtitles);
     Packet pkt;
     int r = 0;
@@ -401,6 +471,70 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
     return copy;
 }
 
+DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spFile, const CopyProgress& progress) {
+    Demuxer d(file, progress);
+    AVFormatContext* fc = d.fc();
+    // A program stream's stream may appear only when its first packet is read.
+    const bool late = fc->ctx_flags & AVFMTCTX_NOHEADER;
+    if (stream < 0 || (!late && static_cast<unsigned>(stream) >= fc->nb_streams))
+        throw PlatformError("No stream " + std::to_string(stream) + " in \"" + file + "\".");
+    const std::set<int> keep{stream};
+    d.keepOnly(keep);
+    DvdCopy copy;
+    std::array<uint32_t, 16> palette{};
+    auto readPalette = [&] {
+        const AVCodecParameters* par = fc->streams[stream]->codecpar;
+        if (!par->extradata || par->extradata_size <= 0) return;
+        const VobSubIndex header = parseVobSubIndex(
+            std::string_view(reinterpret_cast<const char*>(par->extradata), static_cast<size_t>(par->extradata_size)));
+        copy.palette = header.hasPalette;
+        palette = header.palette;
+    };
+    if (static_cast<unsigned>(stream) < fc->nb_streams) readPalette();
+    OutputFile out(spFile);
+    Packet pkt;
+    std::vector<uint8_t> unit;
+    uint32_t unitPts = 0;
+    std::string buf;
+    int r = 0;
+    while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
+        const AVPacket& p = *pkt.p;
+        if (p.stream_index == stream) {
+            ++copy.packets;
+            if (p.flags & AV_PKT_FLAG_CORRUPT) copy.damaged = true;
+            // A unit may come in several packets; only the first carries its time. A packet
+            // with a time while a unit is still open means that unit was cut.
+            if (!unit.empty() && p.pts != AV_NOPTS_VALUE) {
+                copy.damaged = true;
+                unit.clear();
+            }
+            if (unit.empty()) unitPts = to90k(p.pts, fc->streams[stream]->time_base);
+            if (p.size > 0) unit.insert(unit.end(), p.data, p.data + p.size);
+            const size_t need = unit.size() >= 2 ? (size_t{unit[0]} << 8) | unit[1] : 0;
+            if (unit.size() >= 2 && unit.size() >= need) {
+                unit.resize(need);
+                if (spuReadable(unit)) {
+                    if (copy.palette && mapSpuColours(unit, palette)) ++copy.mapped;
+                    buf.clear();
+                    appendSpPacket(buf, unitPts, unit);
+                    out.write(buf);
+                    ++copy.segments;
+                } else {
+                    copy.damaged = true;
+                }
+                unit.clear();
+            }
+        }
+        libAv().packetUnref(pkt.p);
+        d.discardLate(keep);
+    }
+    if (!unit.empty()) copy.damaged = true;
+    copy.cancelled = d.stopped();
+    if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
+    out.close();
+    return copy;
+}
+
 std::string describeTrack(const SubtitleTrack& t, bool withPackets) {
     std::string s(1, '#');
     s += std::to_string(t.index);
@@ -421,84 +555,210 @@ void dropExtractedStream(Program& prog) {
     prog.extractedStream.clear();
 }
 
-LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
-    Program& p = ctx.prog;
-    const ContainerInfo info = listTracks(file, false);
-    const std::string shown = logName(fileNameOnly(file));
-    ctx.msg.log("Container (" + info.format + ") with " + std::to_string(info.tracks.size()) +
-                " subtitle tracks.");
-    for (const SubtitleTrack& t : info.tracks) ctx.msg.log("  track " + logName(describeTrack(t, false)));
+namespace {
 
+// Reading a film or a pair takes a while: the progress bar moves with the file position, and
+// Cancel stops the copy; what was copied then is loaded.
+CopyProgress loadProgress(Context& ctx) {
+    return [&ctx](int64_t pos, int64_t size) {
+        if (size > 0) ctx.host().setProgress(static_cast<int>(std::min<int64_t>(pos, size) * 100 / size), 100);
+        ctx.host().pumpMessages();
+        return !ctx.prog.Cancel;
+    };
+}
+
+// A new temporary stream for a track of `file`, kept as the table's copy.
+std::string startCopy(Program& p, const std::string& file) {
+    const std::string temp = newTempStream(file);
+    tempStreams().add(temp);
+    p.extractedStream = temp;
+    return temp;
+}
+
+void reportCancelled(Context& ctx, const std::string& shown, int64_t packets) {
+    ctx.msg.log("Reading " + shown + " was cancelled after " + std::to_string(packets) + " packets of the track.");
+    ctx.prog.Cancel = false;
+}
+
+// Reads the copy of a track with the reader of its kind, as if the copy had been loaded; a
+// copy that ended early keeps what it holds and says so.
+void readTrackCopy(Context& ctx, LoadState& st, const std::string& temp, bool bluRay, bool damaged,
+                   int64_t packets, const std::string& shown) {
+    Program& p = ctx.prog;
+    InputFile copy(temp);
+    p.streamFile = temp;
+    p.streamSize = copy.size();
+    p.streamModified = copy.modified();
+    LoadState inner{copy};
+    if (bluRay) {
+        p.SubKind = kBluRayKind;
+        ctx.msg.log2("Blu-ray presentation graphics found.");
+        readBluRay(ctx, inner);
+    } else {
+        ctx.msg.log2("HD DVD (DVD) subtitle found.");
+        readHDDVD(ctx, inner);
+    }
+    st.count = inner.count;
+    st.formatError = inner.formatError;
+    st.truncated = inner.truncated;
+    st.truncatedAt = inner.truncatedAt;
+    if (damaged && !st.formatError) {
+        p.truncated = true;
+        ctx.msg.log("[re]" + shown + " ends early or is damaged after " + std::to_string(packets) +
+                    " packets of the track: the subtitles read so far are kept.[/re]");
+        ctx.msg.log("");
+    }
+}
+
+void logTracks(Context& ctx, const ContainerInfo& info, const std::string& what) {
+    ctx.msg.log(what + " with " + std::to_string(info.tracks.size()) + " subtitle tracks.");
+    for (const SubtitleTrack& t : info.tracks) ctx.msg.log("  track " + logName(describeTrack(t, false)));
+}
+
+// The track ctx.prog.track names, or by default the first Blu-ray track, else the first DVD
+// track, else the first picture track. Null, said in the log, when there is none to load.
+const SubtitleTrack* chooseTrack(Context& ctx, const ContainerInfo& info, const std::string& file) {
+    const int wanted = ctx.prog.track;
+    const std::string name = logName(fileNameOnly(file));
     const SubtitleTrack* chosen = nullptr;
-    if (p.track >= 0) {
-        if (static_cast<size_t>(p.track) >= info.tracks.size()) {
-            ctx.msg.erlog("There is no subtitle track " + std::to_string(p.track) + " in " + fileNameOnly(file) +
-                          "; it holds: " + holdings(info));
-            return LoadResult::Unsupported;
+    if (wanted >= 0) {
+        if (static_cast<size_t>(wanted) >= info.tracks.size()) {
+            ctx.msg.erlog("There is no subtitle track " + std::to_string(wanted) + " in " + name +
+                          "; it holds: " + logName(holdings(info)));
+            return nullptr;
         }
-        chosen = &info.tracks[static_cast<size_t>(p.track)];
+        chosen = &info.tracks[static_cast<size_t>(wanted)];
         if (!chosen->picture) {
-            ctx.msg.erlog("Track " + std::to_string(p.track) + " of " + fileNameOnly(file) + " is text (" +
-                          chosen->codec + "): it needs no OCR.");
-            return LoadResult::Unsupported;
+            ctx.msg.erlog("Track " + std::to_string(wanted) + " of " + name + " is text (" + chosen->codec +
+                          "): it needs no OCR.");
+            return nullptr;
         }
     } else {
         for (const SubtitleTrack& t : info.tracks)
             if (t.picture && !chosen) chosen = &t;
         for (const SubtitleTrack& t : info.tracks)
+            if (t.dvd && chosen && !chosen->dvd && !chosen->pgs) chosen = &t;
+        for (const SubtitleTrack& t : info.tracks)
             if (t.pgs && (!chosen || !chosen->pgs)) chosen = &t;
     }
     if (!chosen) {
-        ctx.msg.erlog("no picture subtitle track in " + fileNameOnly(file) + "; it holds: " + holdings(info));
+        ctx.msg.erlog("no picture subtitle track in " + name + "; it holds: " + logName(holdings(info)));
         bool text = false;
         for (const SubtitleTrack& t : info.tracks) text = text || !t.picture;
         if (text) ctx.msg.log("Its text subtitle tracks need no OCR.");
+        return nullptr;
+    }
+    if (!chosen->pgs && !chosen->dvd) {
+        ctx.msg.erlog("Track " + std::to_string(chosen->index) + " of " + name + " holds " + chosen->codec +
+                      " pictures, which are not read from containers.");
+        return nullptr;
+    }
+    return chosen;
+}
+
+// The chosen track of a VobSub pair: each entry's unit read from the ".sub" at the position
+// the index gives, its colours mapped by the index's palette, written as an "SP" packet
+// with the entry's time.
+LoadResult readVobSub(Context& ctx, LoadState& st, const std::string& file) {
+    Program& p = ctx.prog;
+    const VobSubPair pair = vobSubPair(file);
+    const std::string shown = logName(fileNameOnly(file));
+    if (pair.sub.empty()) {
+        ctx.msg.erlog("The subpictures of " + shown + " are missing: " + logName(CutExt(fileNameOnly(file))) +
+                      ".sub is not beside it.");
         return LoadResult::Unsupported;
     }
-    if (!chosen->pgs) {
-        ctx.msg.erlog("Track " + std::to_string(chosen->index) + " of " + fileNameOnly(file) + " holds " +
-                      chosen->codec + " pictures, which are not read from containers.");
-        return LoadResult::Unsupported;
+    bool scanCut = false;
+    const VobSubIndex index = vobSubIndex(pair, scanCut);
+    const ContainerInfo info = vobSubInfo(index);
+    logTracks(ctx, info, "VobSub pair");
+    if (pair.idx.empty())
+        ctx.msg.log("[re]" + shown + " has no " + logName(CutExt(fileNameOnly(file))) +
+                    ".idx beside it: without its palette the subpictures show their own four colours as "
+                    "greys, timed by the .sub.[/re]");
+    else if (!index.hasPalette)
+        ctx.msg.log("[re]" + logName(fileNameOnly(pair.idx)) +
+                    " has no palette: the subpictures show their own four colours as greys.[/re]");
+    if (index.badLines > 0)
+        ctx.msg.log("[re]" + std::to_string(index.badLines) + " lines of " + logName(fileNameOnly(pair.idx)) +
+                    " could not be read and were skipped.[/re]");
+    if (index.width > 0)
+        ctx.msg.log("Frame size " + std::to_string(index.width) + "x" + std::to_string(index.height) + ".");
+    const SubtitleTrack* chosen = chooseTrack(ctx, info, file);
+    if (!chosen) return LoadResult::Unsupported;
+
+    // Units are read in time order: the reader ends a subpicture where the next one starts.
+    std::vector<VobSubEntry> entries = index.tracks[static_cast<size_t>(chosen->index)].entries;
+    size_t early = 0;
+    for (size_t i = 1; i < entries.size(); ++i)
+        if (entries[i].pts < entries[i - 1].pts) ++early;
+    if (early > 0) {
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const VobSubEntry& a, const VobSubEntry& b) { return a.pts < b.pts; });
+        ctx.msg.log("[re]" + std::to_string(early) +
+                    " subpictures of the track come before the one listed ahead of them: they are read in time order.[/re]");
     }
 
     st.nameSuffix = trackNameSuffix(*chosen);
-    const std::string temp = newTempStream(file);
-    tempStreams().add(temp);
-    p.extractedStream = temp;
-    // Reading a film takes a while: the progress bar moves with the file position, and
-    // Cancel stops the copy; what was copied then is loaded.
-    const auto progress = [&ctx](int64_t pos, int64_t size) {
-        if (size > 0) ctx.host().setProgress(static_cast<int>(std::min<int64_t>(pos, size) * 100 / size), 100);
-        ctx.host().pumpMessages();
-        return !ctx.prog.Cancel;
-    };
-    const PgsCopy copy = copyPgsTrack(file, chosen->stream, temp, progress);
-    if (copy.cancelled) {
-        ctx.msg.log("Reading " + shown + " was cancelled after " + std::to_string(copy.packets) +
-                    " packets of the track.");
-        ctx.prog.Cancel = false;
+    const std::string temp = startCopy(p, file);
+    InputFile sub(pair.sub);
+    OutputFile out(temp);
+    const CopyProgress progress = loadProgress(ctx);
+    bool damaged = scanCut;
+    int64_t units = 0;
+    std::string buf;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i % 64 == 0 && !progress(static_cast<int64_t>(i), static_cast<int64_t>(entries.size()))) {
+            reportCancelled(ctx, shown, units);
+            break;
+        }
+        SpuRead unit = readVobSubUnit(sub, entries[i].filepos, chosen->stream);
+        if (unit.cut || !spuReadable(unit.spu)) {
+            damaged = true;
+            continue;
+        }
+        if (index.hasPalette) mapSpuColours(unit.spu, index.palette);
+        buf.clear();
+        appendSpPacket(buf, static_cast<uint32_t>(static_cast<uint64_t>(entries[i].pts) & 0xFFFFFFFFu), unit.spu);
+        out.write(buf);
+        ++units;
     }
+    out.close();
     ctx.msg.log("Subtitle track " + logName(describeTrack(*chosen, false)) + " of " + shown + ": " +
-                std::to_string(copy.packets) + " packets.");
+                std::to_string(units) + " subpictures.");
+    readTrackCopy(ctx, st, temp, false, damaged, units, shown);
+    return LoadResult::Loaded;
+}
 
-    InputFile sup(temp);
-    p.streamFile = temp;
-    p.streamSize = sup.size();
-    p.streamModified = sup.modified();
-    p.SubKind = kBluRayKind;
-    ctx.msg.log2("Blu-ray presentation graphics found.");
-    LoadState inner{sup};
-    readBluRay(ctx, inner);
-    st.count = inner.count;
-    st.formatError = inner.formatError;
-    st.truncated = inner.truncated;
-    st.truncatedAt = inner.truncatedAt;
-    if (copy.damaged && !st.formatError) {
-        p.truncated = true;
-        ctx.msg.log("[re]" + shown + " ends early or is damaged after " + std::to_string(copy.packets) +
-                    " packets of the track: the subtitles read so far are kept.[/re]");
-        ctx.msg.log("");
+}  // namespace
+
+LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
+    if (isVobSubFile(file)) return readVobSub(ctx, st, file);
+    Program& p = ctx.prog;
+    const ContainerInfo info = listTracks(file, false);
+    const std::string shown = logName(fileNameOnly(file));
+    logTracks(ctx, info, "Container (" + info.format + ")");
+    const SubtitleTrack* chosen = chooseTrack(ctx, info, file);
+    if (!chosen) return LoadResult::Unsupported;
+
+    st.nameSuffix = trackNameSuffix(*chosen);
+    const std::string temp = startCopy(p, file);
+    const CopyProgress progress = loadProgress(ctx);
+    if (chosen->pgs) {
+        const PgsCopy copy = copyPgsTrack(file, chosen->stream, temp, progress);
+        if (copy.cancelled) reportCancelled(ctx, shown, copy.packets);
+        ctx.msg.log("Subtitle track " + logName(describeTrack(*chosen, false)) + " of " + shown + ": " +
+                    std::to_string(copy.packets) + " packets.");
+        readTrackCopy(ctx, st, temp, true, copy.damaged, copy.packets, shown);
+        return LoadResult::Loaded;
     }
+    const DvdCopy copy = copyDvdTrack(file, chosen->stream, temp, progress);
+    if (copy.cancelled) reportCancelled(ctx, shown, copy.packets);
+    ctx.msg.log("Subtitle track " + logName(describeTrack(*chosen, false)) + " of " + shown + ": " +
+                std::to_string(copy.packets) + " packets, " + std::to_string(copy.segments) + " subpictures.");
+    if (!copy.palette)
+        ctx.msg.log("[re]The track carries no palette: the subpictures show their own four colours as greys.[/re]");
+    readTrackCopy(ctx, st, temp, false, copy.damaged, copy.packets, shown);
     return LoadResult::Loaded;
 }
 
