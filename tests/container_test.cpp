@@ -375,10 +375,11 @@ void dvdRow(BitSink& out, const std::vector<uint8_t>& row) {
     out.align();
 }
 
-// A picture of `width` x `height` values: background 0, a box of `text` framed by `edge`,
-// with one column of `soft` beside it, its size and place set by `seed`.
-std::vector<std::vector<uint8_t>> dvdPicture(int width, int height, int seed, uint8_t text, uint8_t edge, uint8_t soft) {
-    std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(height), std::vector<uint8_t>(static_cast<size_t>(width), 0));
+// A picture of `width` x `height` values: background `back`, a box of `text` framed by
+// `edge`, with one column of `soft` beside it, its size and place set by `seed`.
+std::vector<std::vector<uint8_t>> dvdPicture(int width, int height, int seed, uint8_t text, uint8_t edge, uint8_t soft,
+                                             uint8_t back) {
+    std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(height), std::vector<uint8_t>(static_cast<size_t>(width), back));
     const int left = 2 + seed % 5, right = width - 3 - seed % 7;
     for (int y = 1; y + 1 < height; ++y)
         for (int x = left; x <= right; ++x) {
@@ -394,7 +395,7 @@ std::vector<std::vector<uint8_t>> dvdPicture(int width, int height, int seed, ui
 struct DvdLook {
     std::array<uint8_t, 4> entry{0, 1, 2, 3};
     std::array<uint8_t, 4> contrast{0, 15, 15, 15};
-    uint8_t text = 1, edge = 2, soft = 3;   // the values the picture is drawn with
+    uint8_t text = 1, edge = 2, soft = 3, back = 0;   // the values the picture is drawn with
 };
 
 // The command bytes v3 v2 | v1 v0 of SET_COLOR (0x03) or SET_CONTR (0x04).
@@ -407,7 +408,7 @@ SpBuilder dvdStream(int count, const DvdLook& look, int startMs = 1000, int seed
     SpBuilder b;
     for (int i = 0; i < count; ++i) {
         const int width = 40 + 4 * ((i + seed) % 3), height = 12;
-        const auto rows = dvdPicture(width, height, i + seed, look.text, look.edge, look.soft);
+        const auto rows = dvdPicture(width, height, i + seed, look.text, look.edge, look.soft, look.back);
         BitSink top, bottom;
         for (int y = 0; y < height; ++y) dvdRow(y % 2 == 0 ? top : bottom, rows[static_cast<size_t>(y)]);
         Bytes pixels = top.bytes;
@@ -596,18 +597,19 @@ TEST(VobSub, PairLoadsTheRecordsAndPicturesOfItsSubpictureStream) {
 TEST(VobSub, PaletteDecidesWhichValueIsDrawnWhite) {
     // The usual look (text 1 on white, edge 2 on black) against a disc that draws its text
     // with value 2 and its edge with value 1, their palette entries swapped to match, and one
-    // that leaves value 0 visible and hides value 3 instead.
+    // that draws its text with value 0 and hides value 3 behind it.
     const DvdLook usual;
     DvdLook swapped;
     swapped.text = 2;
     swapped.edge = 1;
     swapped.entry = {0, 2, 1, 3};
     DvdLook hidden;
-    hidden.text = 3;
+    hidden.back = 3;
+    hidden.text = 0;
     hidden.edge = 2;
     hidden.soft = 1;
-    hidden.entry = {0, 3, 2, 1};
-    hidden.contrast = {0, 15, 15, 15};
+    hidden.entry = {1, 3, 2, 0};
+    hidden.contrast = {15, 15, 15, 0};
     Loaded want;
     ASSERT_EQ(want.load(writeTempFile("usual.sup", dvdStream(3, usual).bytes())), LoadResult::Loaded);
     for (const DvdLook* look : {&swapped, &hidden}) {
