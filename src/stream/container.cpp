@@ -491,11 +491,12 @@ DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spF
         palette = header.palette;
     };
     if (static_cast<unsigned>(stream) < fc->nb_streams) readPalette();
-    OutputFile out(spFile);
+    // The units are kept until the end and written in time order: the subpicture reader ends
+    // each subpicture where the next one starts.
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> units;
     Packet pkt;
     std::vector<uint8_t> unit;
     uint32_t unitPts = 0;
-    std::string buf;
     int r = 0;
     while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
         const AVPacket& p = *pkt.p;
@@ -515,10 +516,8 @@ DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spF
                 unit.resize(need);
                 if (spuReadable(unit)) {
                     if (copy.palette && mapSpuColours(unit, palette)) ++copy.mapped;
-                    buf.clear();
-                    appendSpPacket(buf, unitPts, unit);
-                    out.write(buf);
-                    ++copy.segments;
+                    if (!units.empty() && unitPts < units.back().first) ++copy.reordered;
+                    units.emplace_back(unitPts, std::move(unit));
                 } else {
                     copy.damaged = true;
                 }
@@ -531,6 +530,16 @@ DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spF
     if (!unit.empty()) copy.damaged = true;
     copy.cancelled = d.stopped();
     if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
+    if (copy.reordered > 0)
+        std::stable_sort(units.begin(), units.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    OutputFile out(spFile);
+    std::string buf;
+    for (const auto& [pts, spu] : units) {
+        buf.clear();
+        appendSpPacket(buf, pts, spu);
+        out.write(buf);
+    }
+    copy.segments = static_cast<int64_t>(units.size());
     out.close();
     return copy;
 }
@@ -758,6 +767,9 @@ LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
                 std::to_string(copy.packets) + " packets, " + std::to_string(copy.segments) + " subpictures.");
     if (!copy.palette)
         ctx.msg.log("[re]The track carries no palette: the subpictures show their own four colours as greys.[/re]");
+    if (copy.reordered > 0)
+        ctx.msg.log("[re]" + std::to_string(copy.reordered) +
+                    " subpictures of the track come before the one ahead of them: they are read in time order.[/re]");
     readTrackCopy(ctx, st, temp, false, copy.damaged, copy.packets, shown);
     return LoadResult::Loaded;
 }

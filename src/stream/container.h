@@ -69,10 +69,11 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
 struct DvdCopy : PgsCopy {
     bool palette = false;   // the track's private data held a palette
     int64_t mapped = 0;     // units whose colours were exchanged to show its bright colour white
+    int64_t reordered = 0;  // units earlier than the one before them (written in time order)
 };
 
 // Writes the DVD subpicture track `stream` as an "SP" stream: each unit (gathered from its
-// packets where the container splits them) with its time. The palette of the track's
+// packets where the container splits them) with its time, in time order. The palette of the track's
 // private data (the header of a VobSub index) decides which colours show bright.
 DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spFile,
                      const CopyProgress& progress = {});
