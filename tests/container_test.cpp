@@ -137,6 +137,18 @@ void expectSameRecords(const Program& want, const Program& got, bool cut = false
     }
 }
 
+// The pictures of both tables, pixel by pixel.
+void expectSamePictures(Loaded& want, Loaded& got) {
+    const std::vector<IndexPlane> a = want.planes();
+    const std::vector<IndexPlane> b = got.planes();
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].width, b[i].width);
+        EXPECT_EQ(a[i].height, b[i].height);
+        EXPECT_TRUE(a[i].pixels == b[i].pixels) << "the pictures of subtitle " << i + 1 << " differ";
+    }
+}
+
 class ContainerRoundTrip : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ContainerRoundTrip, LoadsTheRecordsAndPicturesOfTheStream) {
@@ -155,14 +167,7 @@ TEST_P(ContainerRoundTrip, LoadsTheRecordsAndPicturesOfTheStream) {
     EXPECT_FALSE(film.prog.truncated);
     EXPECT_TRUE(film.logged("hdmv_pgs_subtitle"));
 
-    const std::vector<IndexPlane> want = stream.planes();
-    const std::vector<IndexPlane> got = film.planes();
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(got[i].width, want[i].width);
-        EXPECT_EQ(got[i].height, want[i].height);
-        EXPECT_TRUE(got[i].pixels == want[i].pixels) << "the pictures of subtitle " << i + 1 << " differ";
-    }
+    expectSamePictures(stream, film);
 
     // The track's copy lies outside the user's folder and goes with the next load.
     const std::string temp = film.prog.extractedStream;
@@ -536,17 +541,6 @@ std::string writePair(const std::string& name, const std::vector<VobUnit>& units
     const std::string idx = sibling(subPath, name + ".idx");
     std::ofstream(idx, std::ios::binary) << idxFile(units, filepos, languages);
     return idx;
-}
-
-void expectSamePictures(Loaded& want, Loaded& got) {
-    const std::vector<IndexPlane> a = want.planes();
-    const std::vector<IndexPlane> b = got.planes();
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].width, b[i].width);
-        EXPECT_EQ(a[i].height, b[i].height);
-        EXPECT_TRUE(a[i].pixels == b[i].pixels) << "the pictures of subtitle " << i + 1 << " differ";
-    }
 }
 
 TEST(VobSub, PairLoadsTheRecordsAndPicturesOfItsSubpictureStream) {

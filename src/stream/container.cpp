@@ -198,6 +198,27 @@ struct Packet {
     Packet& operator=(const Packet&) = delete;
 };
 
+// Hands each packet of `stream` to `use`, counting it and noting one the demuxer marks as
+// corrupt; every other stream is dropped at the demuxer. How reading ended goes into `copy`.
+template <typename Use>
+void eachTrackPacket(Demuxer& d, int stream, PgsCopy& copy, Use use) {
+    const std::set<int> keep{stream};
+    d.keepOnly(keep);
+    Packet pkt;
+    int r = 0;
+    while ((r = libAv().readFrame(d.fc(), pkt.p)) >= 0) {
+        if (pkt.p->stream_index == stream) {
+            ++copy.packets;
+            if (pkt.p->flags & AV_PKT_FLAG_CORRUPT) copy.damaged = true;
+            use(*pkt.p);
+        }
+        libAv().packetUnref(pkt.p);
+        d.discardLate(keep);
+    }
+    copy.cancelled = d.stopped();
+    if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
+}
+
 // The demuxers whose files are film containers; anything else libavformat knows (raw
 // streams, text subtitles, pictures) is left to the program's own readers.
 bool containerFormat(const std::string& names) {
@@ -427,46 +448,33 @@ PgsCopy copyPgsTrack(const std::string& file, int stream, const std::string& sup
     AVFormatContext* fc = d.fc();
     if (stream < 0 || static_cast<unsigned>(stream) >= fc->nb_streams)
         throw PlatformError("No stream " + std::to_string(stream) + " in \"" + file + "\".");
-    const std::set<int> keep{stream};
-    d.keepOnly(keep);
     const AVRational timeBase = fc->streams[stream]->time_base;
     OutputFile out(supFile);
     PgsCopy copy;
-    Packet pkt;
     std::string buf;
-    int r = 0;
-    while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
-        const AVPacket& p = *pkt.p;
-        if (p.stream_index == stream) {
-            ++copy.packets;
-            if (p.flags & AV_PKT_FLAG_CORRUPT) copy.damaged = true;
-            const uint32_t pts = to90k(p.pts, timeBase);
-            const uint32_t dts = p.dts == AV_NOPTS_VALUE ? 0 : to90k(p.dts, timeBase);
-            // The packet is a run of segments: type, 16-bit length, payload. Each goes out
-            // with the header a Blu-ray stream file gives every segment.
-            const size_t size = p.size > 0 ? static_cast<size_t>(p.size) : 0;
-            size_t off = 0;
-            buf.clear();
-            while (off + 3 <= size) {
-                const size_t length = (static_cast<size_t>(p.data[off + 1]) << 8) | p.data[off + 2];
-                if (off + 3 + length > size) break;
-                buf += "PG";
-                putU32(buf, pts);
-                putU32(buf, dts);
-                buf.append(reinterpret_cast<const char*>(p.data + off), 3 + length);
-                off += 3 + length;
-                ++copy.segments;
-            }
-            // A segment cut by the end of its packet is left out: what follows it would be
-            // read as segments.
-            if (off != size) copy.damaged = true;
-            out.write(buf);
+    eachTrackPacket(d, stream, copy, [&](const AVPacket& p) {
+        const uint32_t pts = to90k(p.pts, timeBase);
+        const uint32_t dts = p.dts == AV_NOPTS_VALUE ? 0 : to90k(p.dts, timeBase);
+        // The packet is a run of segments: type, 16-bit length, payload. Each goes out
+        // with the header a Blu-ray stream file gives every segment.
+        const size_t size = p.size > 0 ? static_cast<size_t>(p.size) : 0;
+        size_t off = 0;
+        buf.clear();
+        while (off + 3 <= size) {
+            const size_t length = (static_cast<size_t>(p.data[off + 1]) << 8) | p.data[off + 2];
+            if (off + 3 + length > size) break;
+            buf += "PG";
+            putU32(buf, pts);
+            putU32(buf, dts);
+            buf.append(reinterpret_cast<const char*>(p.data + off), 3 + length);
+            off += 3 + length;
+            ++copy.segments;
         }
-        libAv().packetUnref(pkt.p);
-        d.discardLate(keep);
-    }
-    copy.cancelled = d.stopped();
-    if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
+        // A segment cut by the end of its packet is left out: what follows it would be
+        // read as segments.
+        if (off != size) copy.damaged = true;
+        out.write(buf);
+    });
     out.close();
     return copy;
 }
@@ -478,8 +486,6 @@ DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spF
     const bool late = fc->ctx_flags & AVFMTCTX_NOHEADER;
     if (stream < 0 || (!late && static_cast<unsigned>(stream) >= fc->nb_streams))
         throw PlatformError("No stream " + std::to_string(stream) + " in \"" + file + "\".");
-    const std::set<int> keep{stream};
-    d.keepOnly(keep);
     DvdCopy copy;
     std::array<uint32_t, 16> palette{};
     auto readPalette = [&] {
@@ -494,42 +500,30 @@ DvdCopy copyDvdTrack(const std::string& file, int stream, const std::string& spF
     // The units are kept until the end and written in time order: the subpicture reader ends
     // each subpicture where the next one starts.
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> units;
-    Packet pkt;
     std::vector<uint8_t> unit;
     uint32_t unitPts = 0;
-    int r = 0;
-    while ((r = libAv().readFrame(fc, pkt.p)) >= 0) {
-        const AVPacket& p = *pkt.p;
-        if (p.stream_index == stream) {
-            ++copy.packets;
-            if (p.flags & AV_PKT_FLAG_CORRUPT) copy.damaged = true;
-            // A unit may come in several packets; only the first carries its time. A packet
-            // with a time while a unit is still open means that unit was cut.
-            if (!unit.empty() && p.pts != AV_NOPTS_VALUE) {
-                copy.damaged = true;
-                unit.clear();
-            }
-            if (unit.empty()) unitPts = to90k(p.pts, fc->streams[stream]->time_base);
-            if (p.size > 0) unit.insert(unit.end(), p.data, p.data + p.size);
-            const size_t need = unit.size() >= 2 ? (size_t{unit[0]} << 8) | unit[1] : 0;
-            if (unit.size() >= 2 && unit.size() >= need) {
-                unit.resize(need);
-                if (spuReadable(unit)) {
-                    if (copy.palette && mapSpuColours(unit, palette)) ++copy.mapped;
-                    if (!units.empty() && unitPts < units.back().first) ++copy.reordered;
-                    units.emplace_back(unitPts, std::move(unit));
-                } else {
-                    copy.damaged = true;
-                }
-                unit.clear();
-            }
+    eachTrackPacket(d, stream, copy, [&](const AVPacket& p) {
+        // A unit may come in several packets; only the first carries its time. A packet with
+        // a time while a unit is still open means that unit was cut.
+        if (!unit.empty() && p.pts != AV_NOPTS_VALUE) {
+            copy.damaged = true;
+            unit.clear();
         }
-        libAv().packetUnref(pkt.p);
-        d.discardLate(keep);
-    }
+        if (unit.empty()) unitPts = to90k(p.pts, fc->streams[stream]->time_base);
+        if (p.size > 0) unit.insert(unit.end(), p.data, p.data + p.size);
+        const size_t need = unit.size() >= 2 ? (size_t{unit[0]} << 8) | unit[1] : 0;
+        if (unit.size() < 2 || unit.size() < need) return;
+        unit.resize(need);
+        if (spuReadable(unit)) {
+            if (copy.palette && mapSpuColours(unit, palette)) ++copy.mapped;
+            if (!units.empty() && unitPts < units.back().first) ++copy.reordered;
+            units.emplace_back(unitPts, std::move(unit));
+        } else {
+            copy.damaged = true;
+        }
+        unit.clear();
+    });
     if (!unit.empty()) copy.damaged = true;
-    copy.cancelled = d.stopped();
-    if (!copy.cancelled && d.endedEarly(r)) copy.damaged = true;
     if (copy.reordered > 0)
         std::stable_sort(units.begin(), units.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     OutputFile out(spFile);

@@ -19,30 +19,38 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-// A decimal number of at most `digits` digits; false for anything else.
-bool decimal(std::string_view s, int digits, int64_t& value) {
+// A decimal number of at most `digits` digits, optionally signed; false (and `value` left as
+// it was) for anything else.
+bool decimal(std::string_view s, int digits, int64_t& value, bool sign = false) {
     s = trim(s);
+    int64_t factor = 1;
+    if (sign && !s.empty() && (s.front() == '-' || s.front() == '+')) {
+        if (s.front() == '-') factor = -1;
+        s.remove_prefix(1);
+    }
     if (s.empty() || s.size() > static_cast<size_t>(digits)) return false;
-    value = 0;
+    int64_t v = 0;
     for (const char c : s) {
         if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
+        v = v * 10 + (c - '0');
     }
+    value = factor * v;
     return true;
 }
 
 bool hexNumber(std::string_view s, int digits, int64_t& value) {
     s = trim(s);
     if (s.empty() || s.size() > static_cast<size_t>(digits)) return false;
-    value = 0;
+    int64_t v = 0;
     for (const char c : s) {
         const int d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
                       : (c >= 'a' && c <= 'f')                   ? c - 'a' + 10
                       : (c >= 'A' && c <= 'F')                   ? c - 'A' + 10
                                                                  : -1;
         if (d < 0) return false;
-        value = value * 16 + d;
+        v = v * 16 + d;
     }
+    value = v;
     return true;
 }
 
@@ -94,6 +102,7 @@ void addEntry(VobSubIndex& index, std::string_view value, int64_t delayMs, bool&
 }  // namespace
 
 VobSubIndex parseVobSubIndex(std::string_view text) {
+    constexpr int64_t kDelayLimit = int64_t{1} << 40;   // milliseconds: 34 years
     VobSubIndex index;
     int64_t delayMs = 0;       // the running sum of the current track's "delay:" lines
     int64_t offsetMs = 0;      // "time offset:", for every track
@@ -151,11 +160,10 @@ VobSubIndex parseVobSubIndex(std::string_view text) {
         } else if (key == "delay") {
             int64_t ms = 0;
             ok = clockTime(value, ms);
-            if (ok) delayMs += ms;
+            // Bounded far beyond any film, so that no count of lines makes the sum overflow.
+            if (ok) delayMs = std::clamp<int64_t>(delayMs + ms, -kDelayLimit, kDelayLimit);
         } else if (key == "time offset") {
-            ok = clockTime(value, offsetMs) || decimal(value, 9, offsetMs) ||
-                 (value.size() > 1 && value.front() == '-' && decimal(value.substr(1), 9, offsetMs) &&
-                  (offsetMs = -offsetMs, true));
+            ok = clockTime(value, offsetMs) || decimal(value, 9, offsetMs, true);
         } else if (key == "langidx") {
             ok = decimal(value, 2, langIdx);
         }
