@@ -567,6 +567,8 @@ TEST(VobSub, PairLoadsTheRecordsAndPicturesOfItsSubpictureStream) {
     EXPECT_EQ(info.tracks[1].packets, 3);
     EXPECT_TRUE(info.tracks[0].picture && info.tracks[0].dvd);
     EXPECT_TRUE(isContainer(sub));
+    EXPECT_TRUE(isVobSubDataBesideIndex(sub));
+    EXPECT_FALSE(isVobSubDataBesideIndex(idx));
 
     Loaded want, wantFrench;
     ASSERT_EQ(want.load(englishSup), LoadResult::Loaded);
@@ -695,6 +697,7 @@ TEST(VobSub, DamagedPairsLoadWhatTheyHold) {
         const std::string idx = writePair("orphan", units, {"en"});
         fs::remove(idx);
         Loaded l;
+        EXPECT_FALSE(isVobSubDataBesideIndex(CutExt(idx) + ".sub"));
         ASSERT_EQ(l.load(CutExt(idx) + ".sub"), LoadResult::Loaded);
         expectSameRecords(want.prog, l.prog);
         EXPECT_TRUE(l.logged("has no orphan.idx beside it"));

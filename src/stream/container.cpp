@@ -377,6 +377,12 @@ bool isContainer(const std::string& file) {
     }
 }
 
+bool isVobSubDataBesideIndex(const std::string& file) {
+    if (!isVobSubFile(file)) return false;
+    const VobSubPair pair = vobSubPair(file);
+    return pair.sub == file && !pair.idx.empty();
+}
+
 ContainerInfo listTracks(const std::string& file, bool countPackets) {
     if (isVobSubFile(file)) return listVobSub(file);
     Demuxer d(file);

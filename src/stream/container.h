@@ -41,6 +41,10 @@ struct ContainerInfo {
 // readers.
 bool isContainer(const std::string& file);
 
+// True for the ".sub" of a VobSub pair whose ".idx" lies beside it: the pair opens through
+// either name, so a run over a folder reads it once, through the ".idx".
+bool isVobSubDataBesideIndex(const std::string& file);
+
 // Lists the subtitle tracks; with countPackets it reads the whole file (subtitle packets
 // only) to count them. MPEG program streams (".vob", ".mpg") announce their streams only as
 // their packets come, so they are always read through. A VobSub pair's tracks are its
