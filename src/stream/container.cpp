@@ -462,6 +462,8 @@ LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
     }
 
     st.nameSuffix = trackNameSuffix(*chosen);
+    if (chosen->language != "und") st.language = chosen->language;
+    p.loadedTrack = chosen->index;
     const std::string temp = newTempStream(file);
     tempStreams().add(temp);
     p.extractedStream = temp;
