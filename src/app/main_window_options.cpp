@@ -114,6 +114,8 @@ void TfMain::bindOptions() {
     connect(coOcrLang, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (i >= 0) opt.ocrLanguage = coOcrLang->itemData(i).toString().toStdString();
     });
+    // A language the user picks holds over the one a track carries.
+    connect(coOcrLang, &QComboBox::activated, this, [this](int) { opt.ocrLanguageChosen = true; });
     optionsToWidgets_.push_back(codeItem);
     integer(ieSpaceWidth, &Options::ieSpaceWidth);
     integer(ieSpaceWmin, &Options::ieSpaceWmin);

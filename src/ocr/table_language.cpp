@@ -15,6 +15,8 @@ void useTableLanguage(Context& ctx) {
     const std::string& language = p.SubKind == kSrtKind ? std::string() : p.tableLanguage;
     const auto code = language.empty() ? std::nullopt : ocrLanguageCode(language);
     if (code) {
+        // Said when it changes what the OCR reads: "film.en.sup" in English needs no line.
+        if (opt.ocrLanguage == *code) return;
         opt.ocrLanguage = *code;
         ctx.msg.log("OCR language " + *code + (p.languageFromName ? " from the file name" : " from the track"));
         return;
