@@ -102,7 +102,7 @@ void BM_MkvextractTrack(benchmark::State& state) {
 }
 BENCHMARK(BM_MkvextractTrack)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Eight streams of 40 two-row subtitles each, in a folder of their own.
+// Eight streams of 150 two-row subtitles each, in a folder of their own.
 const std::string& streamFolder() {
     static const std::string folder = [] {
         static const TextRenderer renderer(TextStyle{fontFiles(FontFamily::DejaVuSans)});
@@ -110,7 +110,7 @@ const std::string& streamFolder() {
         fs::create_directories(dir);
         for (int n = 0; n < 8; ++n) {
             std::vector<std::string> texts;
-            for (int i = 0; i < 40; ++i)
+            for (int i = 0; i < 150; ++i)
                 texts.push_back("Stream " + std::to_string(n) + " line " + std::to_string(i) + " of the film|and its row");
             const Bytes bytes = textStream(renderer, texts);
             const std::string one = writeTempFile("s.sup", bytes);

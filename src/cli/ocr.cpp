@@ -57,8 +57,9 @@ int64_t unknownGlyphs(const Session& s) {
 // "#1 eng forced" for a container's track, "-" for a stream file.
 std::string trackLabel(const Program& p) {
     if (p.loadedTrack < 0) return "-";
-    std::string label = "#" + std::to_string(p.loadedTrack);
-    if (!p.tableLanguage.empty() && !p.languageFromName) label += " " + p.tableLanguage;
+    std::string label(1, '#');
+    label += std::to_string(p.loadedTrack);
+    if (!p.tableLanguage.empty() && !p.languageFromName) label.append(" ").append(p.tableLanguage);
     const std::string forced = ".forced";
     if (p.BaseName.size() >= forced.size() && p.BaseName.compare(p.BaseName.size() - forced.size(), forced.size(), forced) == 0)
         label += " forced";
@@ -108,7 +109,7 @@ TrackOutcome readBeside(const Args& args, const std::string& file, int track, bo
     }
     r.track = trackLabel(s.prog);
     std::string name = s.prog.BaseName;
-    if (names.count(name) && s.prog.loadedTrack >= 0) name += "." + std::to_string(s.prog.loadedTrack);
+    if (names.count(name) && s.prog.loadedTrack >= 0) name.append(".").append(std::to_string(s.prog.loadedTrack));
     names.insert(name);
     const fs::path srt = fs::path(file).parent_path() / (name + ".srt");
     r.srt = srt.string();
