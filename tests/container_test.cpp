@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "core/context.h"
+#include "export/writers.h"
+#include "pictures/bitmaps.h"
 #include "platform/files.h"
 #include "render/decoder.h"
 #include "stream/container.h"
@@ -224,6 +226,11 @@ TEST(Container, ListsTracksAndOpensTheChosenOne) {
     EXPECT_EQ(first.prog.Subs.size(), 2u);
     // Outputs are named after the track: its language and that it is forced.
     EXPECT_EQ(first.prog.BaseName, "Mon film é.eng.forced");
+    EXPECT_EQ(exportFileName(first.ctx), "Mon film é.eng.forced.BD.23.976.sup");
+    // Pictures are named after the track too, not after the temporary copy it is read from.
+    EXPECT_EQ(bitmapSourceName(first.prog), "Mon film é.eng.forced.sup");
+    EXPECT_EQ(first.prog.openedFile, film);
+    EXPECT_EQ(first.prog.tableLanguage, "eng");
     Loaded chosen;
     ASSERT_EQ(chosen.load(film, 1), LoadResult::Loaded);
     expectSameRecords(first.prog, chosen.prog);
