@@ -295,6 +295,12 @@ TEST_F(WindowTest, AFilmWithSeveralTracksAsksWhichOne) {
     EXPECT_EQ(w->prog.BaseName, "Mon film.fre");
     EXPECT_EQ(w->eSUPfile->text(), q(film));
     EXPECT_EQ(w->outputFolder(), std::filesystem::path(film).parent_path().string());
+    // The settings keep the user's language, not the one the track gave.
+    {
+        QSettings store(dir.filePath(QStringLiteral("kept.ini")), QSettings::IniFormat);
+        EXPECT_TRUE(RegWrite(store, w->opt));
+        EXPECT_EQ(store.value(QStringLiteral("OcrLang")).toString(), QStringLiteral("eng"));
+    }
 
     // A language the user picks holds: the next track does not change it.
     w->opt.ocrLanguageChosen = true;
