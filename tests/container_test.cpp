@@ -374,6 +374,10 @@ TEST(ContainerCli, LanguageChoosesTheTrack) {
         {{"info", film, "--lang", "x1"}, 2, "Invalid language"},
         {{"render", film, "1", "--lang", "eng", "-o", film + ".png"}, 0, "Subtitle track #1"},
         {{"glyphs", film, "--lang", "fre", "--json"}, 0, "Subtitle track #0"},
+        // The OCR language set otherwise only prefers its track.
+        {{"ocr", film, "--engine", "rules", "--set", "OcrLang=eng"}, 0, "Subtitle track #1"},
+        {{"ocr", film, "--engine", "rules", "--set", "OcrLang=deu"}, 0,
+         "No picture subtitle track in deu in " + film + ": the first picture track is read."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args.back());

@@ -92,8 +92,10 @@ struct Session {
     Program prog;
     Options opt;
     Context ctx{prog, opt, msg};
-    // --lang: a container's first picture track in this language is loaded.
+    // --lang: a container's first picture track in this language is loaded. Only preferred
+    // when it is the OCR language set otherwise: without such a track the default one is.
     std::string trackLanguage;
+    bool languagePreferred = false;
 };
 
 // Applies the --set options; prints the error and returns false for an unknown name or value.
@@ -113,6 +115,10 @@ inline constexpr const char* kTrackHelp =
 // --lang CODE as the learned engine's language (which also picks the track, see applyTrack);
 // prints the error and returns false for a language the OCR does not read.
 bool applyOcrLanguage(const Args& args, Options& opt, const std::string& command);
+
+// A command that reads text without --track or --lang prefers a container's track in the
+// OCR language the user set (--set OcrLang=fra), falling back to the default track.
+void preferOcrLanguageTrack(Session& s);
 
 // True when two language codes name the same language: equal but for case, or the same
 // language of the OCR in any of its forms ("fre", "fra", "fr").

@@ -101,6 +101,7 @@ int runGlyphs(const Args& args) {
     }
     Session s;
     if (!applySets(args, s.opt) || !applyTrack(args, s) || !applyOcrLanguage(args, s.opt, "glyphs")) return kUsage;
+    preferOcrLanguageTrack(s);
     if (const int status = useGlyphLibrary(args, s); status != kOk) return status;
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;

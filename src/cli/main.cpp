@@ -84,6 +84,12 @@ bool applyOcrLanguage(const Args& args, Options& opt, const std::string& command
     return true;
 }
 
+void preferOcrLanguageTrack(Session& s) {
+    if (!s.trackLanguage.empty() || !s.opt.ocrLanguageChosen || s.prog.track >= 0) return;
+    s.trackLanguage = s.opt.ocrLanguage;
+    s.languagePreferred = true;
+}
+
 bool Args::has(const std::string& flag) const {
     for (const auto& f : flags)
         if (f == flag) return true;
@@ -190,7 +196,10 @@ int loadInput(Session& s, const std::string& file) {
                 if (t.picture && s.prog.track < 0)
                     for (const std::string& w : wanted)
                         if (sameLanguage(t.language, w)) s.prog.track = t.index;
-            if (s.prog.track < 0) {
+            if (s.prog.track < 0 && s.languagePreferred) {
+                s.host.say("No picture subtitle track in " + s.trackLanguage + " in " + file +
+                           ": the first picture track is read.");
+            } else if (s.prog.track < 0) {
                 std::string held;
                 for (const SubtitleTrack& t : info.tracks) held += (held.empty() ? "" : ", ") + describeTrack(t, false);
                 s.host.say("No picture subtitle track in " + s.trackLanguage + " in " + file +

@@ -35,6 +35,7 @@ int setUpOcrSession(const Args& args, Session& s) {
             return kUsage;
         }
     }
+    preferOcrLanguageTrack(s);
     return useGlyphLibrary(args, s);
 }
 
@@ -252,7 +253,8 @@ const bool registered = registerSubcommand({
     "                    taught on the window's Glyphs page)\n"
     "  --no-glyphs       consult no glyph library\n"
     "  --track N         the subtitle track of a container (MKV, M2TS, TS, MP4) to read, as\n"
-    "                    `info FILE --tracks` lists them (default: the first picture track)\n"
+    "                    `info FILE --tracks` lists them (default: the first picture track,\n"
+    "                    or the first in the language of --set OcrLang when there is one)\n"
     "  --all-tracks      read every picture track of a container, each in its own language,\n"
     "                    into one SRT beside it per track\n"
     "  -j N              files read at once over several files (default: the processor cores)\n"
