@@ -16,6 +16,7 @@
 #include <QTextBlock>
 #include <QToolButton>
 
+#include <filesystem>
 #include <optional>
 #include <sstream>
 
@@ -32,6 +33,7 @@
 #include "platform/files.h"
 #include "support/qt_app.h"
 #include "support/test_window.h"
+#include "support/run_command.h"
 #include "support/stream_builder.h"
 
 using namespace vantrel;
@@ -248,6 +250,66 @@ TEST_F(WindowTest, AFailedLoadKeepsTheOpenStream) {
         EXPECT_EQ(w->lStartEnd->text(), "00:00:01,000 - 00:00:02,000");
         EXPECT_TRUE(w->errors.isEmpty() || !opened);
     }
+}
+
+// A film with several subtitle tracks asks which one to load; the track names the outputs
+// and the OCR language. A file that fails to load afterwards leaves the film in the file
+// field, not the copy its track is read from.
+TEST_F(WindowTest, AFilmWithSeveralTracksAsksWhichOne) {
+    const std::string sup = stream("track.sup");
+    const std::string film = (std::filesystem::path(sup).parent_path() / "Mon film.mkv").string();
+    const CommandResult mux = runCommand(
+        "/usr/bin/env", {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-copyts", "-i", sup, "-i", sup, "-map", "0",
+                         "-map", "1", "-c", "copy", "-metadata:s:s:0", "language=fre", "-metadata:s:s:1", "language=eng",
+                         "-disposition:s:1", "forced", film});
+    if (mux.status != 0) GTEST_SKIP() << "no ffmpeg command to make a film: " << mux.err;
+    w->startUp({});
+    struct Case {
+        int answer;
+        const char* baseName;   // null: nothing loaded
+        const char* language;
+    };
+    const Case cases[] = {{1, "Mon film.eng.forced", "eng"}, {0, "Mon film.fre", "fra"}, {-1, nullptr, "fra"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        w->trackLists.clear();
+        w->nextTrack = c.answer;
+        w->eSUPfile->setText(q(film));
+        w->bReadSUPClick();
+        ASSERT_EQ(w->trackLists.size(), 1u);
+        const QStringList& tracks = w->trackLists[0];
+        ASSERT_EQ(tracks.size(), 2);
+        EXPECT_TRUE(tracks[0].contains("fre")) << tracks[0].toStdString();
+        EXPECT_TRUE(tracks[1].startsWith("[forced] ")) << tracks[1].toStdString();
+        EXPECT_EQ(w->proposedTrack, 0);
+        EXPECT_EQ(w->prog.Subs.size(), 2u);
+        EXPECT_EQ(w->prog.BaseName, c.baseName ? c.baseName : "Mon film.fre");
+        EXPECT_EQ(w->opt.ocrLanguage, c.language);
+        if (!c.baseName) {
+            EXPECT_TRUE(w->lines().contains("No subtitle track of Mon film.mkv was chosen: nothing loaded."));
+        }
+    }
+    EXPECT_TRUE(w->lines().contains("OCR language fra from the track"));
+    w->eSUPfile->setText(q(writeTempFile("junk.sup", Bytes{'X', 'Y', 0, 0})));
+    w->bReadSUPClick();
+    EXPECT_EQ(w->prog.BaseName, "Mon film.fre");
+    EXPECT_EQ(w->eSUPfile->text(), q(film));
+    EXPECT_EQ(w->outputFolder(), std::filesystem::path(film).parent_path().string());
+    // The settings keep the user's language, not the one the track gave.
+    {
+        QSettings store(dir.filePath(QStringLiteral("kept.ini")), QSettings::IniFormat);
+        EXPECT_TRUE(RegWrite(store, w->opt));
+        EXPECT_EQ(store.value(QStringLiteral("OcrLang")).toString(), QStringLiteral("eng"));
+    }
+
+    // A language the user picks holds: the next track does not change it.
+    w->opt.ocrLanguageChosen = true;
+    w->opt.ocrLanguage = "deu";
+    w->nextTrack = 1;
+    w->eSUPfile->setText(q(film));
+    w->bReadSUPClick();
+    EXPECT_EQ(w->prog.BaseName, "Mon film.eng.forced");
+    EXPECT_EQ(w->opt.ocrLanguage, "deu");
 }
 
 // Enter in a field of a page ends that field's input: it never reads the stream again. A
@@ -624,6 +686,12 @@ TEST_F(WindowTest, DroppingAStreamWithoutAutoReadKeepsTheLoadedOne) {
     EXPECT_EQ(w->prog.streamFile, first);
     EXPECT_EQ(w->prog.Subs.size(), 2u);
     EXPECT_TRUE(w->bReadSUP->isEnabled());
+    // A film or a VobSub index dropped goes to the stream field as well.
+    for (const char* name : {"film.mkv", "film.IDX"}) {
+        const std::string film = writeTempFile(name, Bytes{'x'});
+        w->dropFiles({q(film)});
+        EXPECT_EQ(w->eSUPfile->text(), q(film));
+    }
 
     // An SRT file while the glyph atlas is missing: refused with the start-up lines.
     w->cbAutoRead->setChecked(true);
@@ -641,7 +709,9 @@ TEST_F(WindowTest, ChoosingAStreamEnablesReadOnlyWhenItExists) {
     w->bbSUPClick();
     EXPECT_EQ(w->dialogTitle, "Open subtitle stream (SUP)");
     EXPECT_EQ(w->dialogFilter,
-              "All supported format (SUP, SRT)|*.sup; *.srt|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|All|*.*");
+              "All supported format (SUP, SRT, films, VobSub)|*.sup; *.srt; *.mkv; *.mka; *.mks; *.m2ts; *.mts; *.ts; "
+              "*.mp4; *.m4v; *.vob; *.mpg; *.idx; *.sub|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|Films (MKV, M2TS, TS, "
+              "MP4)|*.mkv; *.mka; *.mks; *.m2ts; *.mts; *.ts; *.mp4; *.m4v; *.vob; *.mpg|VobSub (IDX/SUB)|*.idx; *.sub|All|*.*");
     EXPECT_EQ(w->eSUPfile->text(), w->nextFile);
     EXPECT_FALSE(w->bReadSUP->isEnabled());
 

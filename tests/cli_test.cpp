@@ -1,5 +1,10 @@
 // The headless front end: info, options, exit statuses.
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -349,4 +354,107 @@ TEST(Cli, GlyphLibraryOptionsRefuseWhatTheyCannotUse) {
     const auto r = runCommand("/usr/bin/env", {"XDG_CONFIG_HOME=" + config, VANTREL_CLI, "ocr", sup});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("It is not used."), std::string::npos) << r.err;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path seed(const std::string& name) { return fs::path(VANTREL_SOURCE_DIR) / "tests/data/seeds" / name; }
+
+// The line of a batch table that names `file`, or empty.
+std::string rowOf(const std::string& table, const std::string& file) {
+    std::istringstream in(table);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(file + " ", 0) == 0) return line;
+    return {};
+}
+
+}  // namespace
+
+// A batch over a folder and its subfolder: every stream is read and its SRT written beside
+// it; an SRT newer than its stream is kept unless --force; a file that fails fails the run
+// while the others are still done.
+TEST(CliBatch, SkipForceFailureAndExitStatus) {
+    const fs::path dir = fs::path(writeTempFile("x", {})).parent_path() / "films é";
+    fs::create_directories(dir / "sub");
+    fs::copy_file(seed("pgs-tiny.sup"), dir / "one.sup");
+    fs::copy_file(seed("pgs-screen-128x64.sup"), dir / "sub" / "two.fr.sup");
+    std::ofstream(dir / "bad.sup") << "XYZ";
+    std::ofstream(dir / "notes.srt") << "not read";
+    const std::string one = (dir / "one.sup").string(), two = (dir / "sub" / "two.fr.sup").string(),
+                      bad = (dir / "bad.sup").string();
+    struct Case {
+        const char* name;
+        std::function<void()> before;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::pair<std::string, std::string>> rows;   // file, what its row says
+    };
+    const auto old = [](const std::string& srt) {
+        fs::last_write_time(srt, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    };
+    const Case cases[] = {
+        {"first run", [] {}, {dir.string(), "-j", "2"}, 1,
+         {{bad, "failed: Unsupported file format."}, {one, "written one.srt"}, {two, "written two.fr.srt"}}},
+        {"nothing newer", [&] { fs::remove(bad); }, {dir.string()}, 0,
+         {{one, "skipped: one.srt is newer"}, {two, "skipped: two.fr.srt is newer"}}},
+        {"a stream changed", [&] { old((dir / "one.srt").string()); }, {dir.string(), "-j", "1"}, 0,
+         {{one, "written one.srt"}, {two, "skipped"}}},
+        {"forced, files named", [] {}, {one, two, "--force"}, 0, {{one, "written"}, {two, "written"}}},
+        {"a missing file", [] {}, {one, (dir / "gone.sup").string()}, 1,
+         {{one, "skipped"}, {(dir / "gone.sup").string(), "failed: "}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.before();
+        std::vector<std::string> args{"ocr", "--engine", "rules"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CommandResult r = cli(args);
+        EXPECT_EQ(r.status, c.status) << r.err << r.out;
+        EXPECT_EQ(r.out.rfind("file ", 0), 0u) << r.out;
+        for (const auto& [file, says] : c.rows)
+            EXPECT_NE(rowOf(r.out, file).find(says), std::string::npos) << file << "\n" << r.out;
+        EXPECT_EQ(rowOf(r.out, (dir / "notes.srt").string()), "");
+        EXPECT_NE(r.err.find("files done"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(fs::exists(dir / "one.srt"));
+    EXPECT_TRUE(fs::exists(dir / "sub" / "two.fr.srt"));
+    EXPECT_FALSE(fs::exists(dir / "bad.srt"));
+    // The SRT written is the one a single run writes.
+    const CommandResult single = cli({"ocr", "--engine", "rules", one});
+    std::ifstream written(dir / "one.srt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), single.out);
+
+    EXPECT_EQ(cli({"ocr", dir.string(), "-o", "x.srt"}).status, 2);
+    EXPECT_EQ(cli({"ocr", dir.string(), "-j", "0"}).status, 2);
+    EXPECT_EQ(cli({"ocr", (dir / "sub").string(), "--engine", "nothing"}).status, 2);
+}
+
+// Without --lang the learned engine takes the language a stream's name carries; --lang wins.
+TEST(CliBatch, LanguageFromTheFileName) {
+    const fs::path dir = fs::path(writeTempFile("x", {})).parent_path();
+    fs::copy_file(seed("pgs-tiny.sup"), dir / "film.fr.sup");
+    struct Case {
+        std::string file;
+        std::vector<std::string> more;
+        std::string logged;   // empty: no language line
+    };
+    const Case cases[] = {
+        {"film.fr.sup", {}, "OCR language fra from the file name"},
+        {"film.fr.sup", {"--lang", "deu"}, ""},
+        {"film.fr.sup", {"--set", "OcrLang=deu"}, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"ocr", "--engine", "rules", (dir / c.file).string()};
+        args.insert(args.end(), c.more.begin(), c.more.end());
+        const CommandResult r = cli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        if (c.logged.empty()) {
+            EXPECT_EQ(r.err.find("OCR language"), std::string::npos) << r.err;
+        } else {
+            EXPECT_NE(r.err.find(c.logged), std::string::npos) << r.err;
+        }
+    }
 }

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "core/context.h"
+#include "export/writers.h"
+#include "pictures/bitmaps.h"
 #include "platform/files.h"
 #include "render/decoder.h"
 #include "stream/container.h"
@@ -233,6 +235,11 @@ TEST(Container, ListsTracksAndOpensTheChosenOne) {
     EXPECT_EQ(first.prog.Subs.size(), 2u);
     // Outputs are named after the track: its language and that it is forced.
     EXPECT_EQ(first.prog.BaseName, "Mon film é.eng.forced");
+    EXPECT_EQ(exportFileName(first.ctx), "Mon film é.eng.forced.BD.23.976.sup");
+    // Pictures are named after the track too, not after the temporary copy it is read from.
+    EXPECT_EQ(bitmapSourceName(first.prog), "Mon film é.eng.forced.sup");
+    EXPECT_EQ(first.prog.openedFile, film);
+    EXPECT_EQ(first.prog.tableLanguage, "eng");
     Loaded chosen;
     ASSERT_EQ(chosen.load(film, 1), LoadResult::Loaded);
     expectSameRecords(first.prog, chosen.prog);
@@ -811,6 +818,81 @@ TEST(Container, OnlyTextTracksNeedNoOcr) {
     EXPECT_EQ(l.load(mkv), LoadResult::Unsupported);
     EXPECT_TRUE(l.logged("no picture subtitle track in talk.mkv; it holds: subtitle #0 subrip (text)"));
     EXPECT_TRUE(l.logged("Its text subtitle tracks need no OCR."));
+}
+
+// A film with two PGS tracks: French, and English forced.
+std::string twoLanguageFilm() {
+    const std::string sup = writeTempFile("two.sup", filmStream(2));
+    const std::string out = sibling(sup, "Deux langues.mkv");
+    const CommandResult mux =
+        ffmpeg({"lavfi:color=c=black:s=64x64:d=1", sup, sup},
+               {"-map", "0", "-map", "1", "-map", "2", "-c:v", "mpeg4", "-metadata:s:s:0", "language=fre",
+                "-metadata:s:s:1", "language=eng", "-disposition:s:1", "forced"},
+               out);
+    EXPECT_EQ(mux.status, 0) << mux.err;
+    return out;
+}
+
+TEST(ContainerCli, LanguageChoosesTheTrack) {
+    REQUIRE_FFMPEG();
+    const std::string film = twoLanguageFilm();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string said;   // in stderr
+    };
+    const Case cases[] = {
+        {{"info", film}, 0, "Subtitle track #0 hdmv_pgs_subtitle fre"},
+        {{"info", film, "--lang", "en"}, 0, "Subtitle track #1 hdmv_pgs_subtitle eng forced"},
+        {{"info", film, "--lang", "FRA"}, 0, "Subtitle track #0 hdmv_pgs_subtitle fre"},
+        {{"info", film, "--lang", "deu"}, 1, "No picture subtitle track in deu in"},
+        {{"info", film, "--lang", "deu", "--track", "1"}, 0, "Subtitle track #1"},
+        {{"info", film, "--lang", "x1"}, 2, "Invalid language"},
+        {{"render", film, "1", "--lang", "eng", "-o", film + ".png"}, 0, "Subtitle track #1"},
+        {{"glyphs", film, "--lang", "fre", "--json"}, 0, "Subtitle track #0"},
+        // The OCR language set otherwise only prefers its track.
+        {{"ocr", film, "--engine", "rules", "--set", "OcrLang=eng"}, 0, "Subtitle track #1"},
+        {{"ocr", film, "--engine", "rules", "--set", "OcrLang=deu"}, 0,
+         "No picture subtitle track in deu in " + film + ": the first picture track is read."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        const CommandResult r = runCommand(VANTREL_CLI, c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+}
+
+// Every picture track into an SRT of its own, named after the track and read in its
+// language; one progress line for the run and a table of what was written.
+TEST(ContainerCli, AllTracksWritesOneSrtPerTrack) {
+    REQUIRE_FFMPEG();
+    const std::string film = twoLanguageFilm();
+    const CommandResult r = runCommand(VANTREL_CLI, {"ocr", film, "--all-tracks", "--engine", "rules"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("#0 fre"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("written Deux langues.fre.srt"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("#1 eng forced"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("written Deux langues.eng.forced.srt"), std::string::npos) << r.out;
+    EXPECT_TRUE(fileExists(sibling(film, "Deux langues.fre.srt")));
+    EXPECT_TRUE(fileExists(sibling(film, "Deux langues.eng.forced.srt")));
+    // The tracks' logs stay quiet: the progress line is the one line of the run.
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find("2 of 2 tracks done"), std::string::npos) << r.err;
+    // Both SRT files are newer than the film now.
+    const CommandResult again = runCommand(VANTREL_CLI, {"ocr", film, "--all-tracks", "--engine", "rules"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out.find("skipped: Deux langues.eng.forced.srt is newer"), std::string::npos) << again.out;
+    EXPECT_EQ(runCommand(VANTREL_CLI, {"ocr", film, "--all-tracks", "-o", "x.srt"}).status, 2);
+}
+
+TEST(Container, LanguageInTheFileName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"film.pol.sup", "pol"},         {"/a.b/film.pl.sup", "pl"},   {"film.FRE.forced.sup", "fre"},
+        {"film.sup", ""},                {"film.eng.BD.23.976.sup", ""}, {"film.1a.sup", ""},
+        {"film.english.sup", ""},        {"sup", ""},
+    };
+    for (const auto& [file, language] : cases) EXPECT_EQ(languageInFileName(file), language) << file;
 }
 
 }  // namespace

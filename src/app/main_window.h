@@ -243,6 +243,9 @@ public:
     virtual QString chooseSaveFile(const QString& title, std::string_view filter, const QString& proposed,
                                    const QString& defaultSuffix);
     virtual void showError(const QString& message);
+    // The subtitle track to load from a film holding several: `tracks` as listed, the one
+    // at `proposed` selected. Returns the chosen position, -1 when the user cancelled.
+    virtual int chooseTrack(const QString& file, const QStringList& tracks, int proposed);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -253,6 +256,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Before a load: a film with more than one subtitle track asks which one (prog.track).
+    // False when the user cancelled: nothing is loaded.
+    bool askTrack();
     QWidget* buildStatusPage();
     QWidget* buildSrtPage();
     QWidget* buildImagePage();

@@ -34,6 +34,7 @@
 #include "core/job.h"
 #include "core/log_names.h"
 #include "core/table_state.h"
+#include "ocr/table_language.h"
 #include "platform/files.h"
 #include "stream/load.h"
 #include "text/atlas.h"
@@ -42,7 +43,10 @@ namespace vantrel::app {
 namespace {
 
 constexpr std::string_view kSupFilter =
-    "All supported format (SUP, SRT)|*.sup; *.srt|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|All|*.*";
+    "All supported format (SUP, SRT, films, VobSub)|*.sup; *.srt; *.mkv; *.mka; *.mks; *.m2ts; *.mts; *.ts; *.mp4; *.m4v; "
+    "*.vob; *.mpg; *.idx; *.sub|SUP (DVD/HD DVD/BD)|*.sup|SubRip SRT|*.srt|"
+    "Films (MKV, M2TS, TS, MP4)|*.mkv; *.mka; *.mks; *.m2ts; *.mts; *.ts; *.mp4; *.m4v; *.vob; *.mpg|"
+    "VobSub (IDX/SUB)|*.idx; *.sub|All|*.*";
 constexpr std::string_view kSrtFilter = "SRT (SubRip subtitle)|*.srt";
 constexpr std::string_view kBackgroundFilter = "BMP image (*.bmp)|*.bmp";
 constexpr int kStatusPage = 0;
@@ -119,8 +123,10 @@ std::string TfMain::outputFolder() const {
         return nativePath(work);
     }
     // Beside the file the user opened: a container's track is read from a temporary copy.
-    const std::string& source =
-        prog.SubKind == kSrtKind ? prog.BaseName : (prog.eSUPfile.empty() ? prog.streamFile : prog.eSUPfile);
+    const std::string& source = prog.SubKind == kSrtKind       ? prog.BaseName
+                                : !prog.openedFile.empty()     ? prog.openedFile
+                                : prog.eSUPfile.empty()        ? prog.streamFile
+                                                               : prog.eSUPfile;
     if (source.empty()) return nativePath(QDir::currentPath());
     return nativePath(QFileInfo(displayPath(source)).absolutePath());
 }
@@ -160,6 +166,7 @@ void TfMain::bReadSUPClick() {
     if (!mayReplaceTable()) return;
     // The log names the stream with its full path, whatever was typed.
     if (!eSUPfile->text().isEmpty()) prog.eSUPfile = nativePath(QFileInfo(eSUPfile->text()).absoluteFilePath());
+    if (!askTrack()) return;
     // A file that turns out to hold no subtitles (unsupported, malformed, empty) leaves the
     // subtitles that were open in place.
     std::optional<OpenTable> open;
@@ -174,7 +181,7 @@ void TfMain::bReadSUPClick() {
     if (failed && open) {
         restoreOpenTable(prog, std::move(*open));
         msg.log2("The subtitles loaded before stay open: " + logName(prog.streamFile.empty() ? prog.BaseName
-                                                                                           : prog.streamFile));
+                                                                                           : prog.eSUPfile));
         eSUPfile->setText(displayPath(prog.eSUPfile));
         applyControls();
         guarded([this] { showSubtitle(prog.CurSub + 1); });
@@ -185,6 +192,11 @@ void TfMain::bReadSUPClick() {
     } else if (!closeAfterLoad_) {
         // After a load with subtitles the work goes on at the first picture.
         PageControl->setCurrentIndex(kImagePage);
+    }
+    if (!prog.Subs.empty() && !(failed && open)) {
+        // The OCR reads the language of the track, unless the user picked one.
+        useTableLanguage(ctx);
+        for (const auto& f : optionsToWidgets_) f();
     }
     if (!(failed && open)) markTableSaved(prog);
     reMessage->update();
@@ -216,7 +228,7 @@ void TfMain::bbSUPClick() {
     const QString ext = upperExtension(file);
     if (ext == QLatin1String(".SRT")) {
         importSrt(file);
-    } else if (ext == QLatin1String(".SUP")) {
+    } else {
         eSUPfile->setText(file);
         prog.controls.bReadSUP = QFileInfo(file).isFile();
         applyControls();
@@ -247,7 +259,13 @@ void TfMain::dropFiles(const QStringList& paths) {
     if (paths.isEmpty() || refuseWhileWorking()) return;
     const QString& path = paths.first();
     const QString ext = upperExtension(path);
-    if (ext == QLatin1String(".SUP")) {
+    // Streams, films and VobSub pairs load through the stream field; SRT files import.
+    static const QStringList kLoaded = {QStringLiteral(".SUP"), QStringLiteral(".MKV"), QStringLiteral(".MKA"),
+                                        QStringLiteral(".MKS"), QStringLiteral(".M2TS"), QStringLiteral(".MTS"),
+                                        QStringLiteral(".TS"),  QStringLiteral(".MP4"), QStringLiteral(".M4V"),
+                                        QStringLiteral(".VOB"), QStringLiteral(".MPG"), QStringLiteral(".IDX"),
+                                        QStringLiteral(".SUB")};
+    if (kLoaded.contains(ext)) {
         eSUPfile->setText(path);
         // The dropped file can be loaded with the button as well.
         prog.controls.bReadSUP = QFileInfo(path).isFile();

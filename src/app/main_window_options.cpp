@@ -111,9 +111,15 @@ void TfMain::bindOptions() {
         coOcrLang->setCurrentIndex(i);
     };
     codeItem();
+    // A language picked here holds over the one a track carries: a change to another
+    // language than the options hold, or a pick of any item in the list.
     connect(coOcrLang, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (i >= 0) opt.ocrLanguage = coOcrLang->itemData(i).toString().toStdString();
+        if (i < 0) return;
+        const std::string code = coOcrLang->itemData(i).toString().toStdString();
+        if (code != opt.ocrLanguage) opt.ocrLanguageChosen = true;
+        opt.ocrLanguage = code;
     });
+    connect(coOcrLang, &QComboBox::activated, this, [this](int) { opt.ocrLanguageChosen = true; });
     optionsToWidgets_.push_back(codeItem);
     integer(ieSpaceWidth, &Options::ieSpaceWidth);
     integer(ieSpaceWmin, &Options::ieSpaceWmin);

@@ -83,6 +83,10 @@ bool RegWrite(QSettings& store, const Options& options) {
             case ValueKind::Text: store.setValue(key, storedText(options.*(value.text))); break;
         }
     }
+    // The language a loaded track gave the OCR is not the user's setting: the one it took
+    // the place of is stored.
+    if (!options.ocrLanguageChosen && !options.ocrLanguageBefore.empty())
+        store.setValue(QStringLiteral("OcrLang"), storedText(options.ocrLanguageBefore));
     store.sync();
     return store.status() == QSettings::NoError;
 }

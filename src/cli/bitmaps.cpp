@@ -13,7 +13,7 @@ int runBitmaps(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s)) return kUsage;
     // A folder name from the command line is a file system name already.
     if (const auto out = args.value("--out")) s.opt.eWorkDir = *out;
     const int status = loadInput(s, args.positional[0]);
@@ -30,7 +30,7 @@ int runBitmaps(const Args& args) {
 
 const bool registered = registerSubcommand({
     "bitmaps",
-    "bitmaps FILE [--out DIR] [--forced-only] [--track N]",
+    "bitmaps FILE [--out DIR] [--forced-only] [--track N | --lang CODE]",
     "Loads FILE and saves every subtitle as a picture into the folder DIR/<file>.bitmaps,\n"
     "with the Scenarist and BDN scripts when Scenarist=1. Prints the folder.\n"
     "  --out DIR         output folder (the Workdir setting; default: the current folder)\n"
@@ -39,7 +39,7 @@ const bool registered = registerSubcommand({
     "Settings that matter: SaveBMP, SavePNG, 720p, OCR, Scenarist, Frame (0..5 for 23.976,\n"
     "24, 25, 29.97, 50, 59.94), CutLevel.\n",
     {"--forced-only"},
-    {"--out", "--track"},
+    {"--out", "--track", "--lang"},
     runBitmaps,
 });
 

@@ -25,12 +25,38 @@ public:
     void replaceLastLogLine(std::string_view text) override;
     void clearLog() override { pending_.reset(); }
     void setStatus(const StatusBar&) override {}
-    void setProgress(int, int) override {}
+    void setProgress(int position, int maximum) override {
+        if (onProgress) onProgress(position, maximum);
+    }
     void setTitle(std::string_view) override {}
     void flush();
+    // An error of the front end itself (UTF-8), printed and kept as the log lines are.
+    void say(const std::string& text);
+
+    // Every line printed, in UTF-8: the last one says why a run failed. A quiet host (a run
+    // over several tracks) prints nothing and shows one progress line of its own instead.
+    bool quiet = false;
+    std::vector<std::string> kept;
+    std::function<void(int, int)> onProgress;
 
 private:
     std::optional<std::string> pending_;
+};
+
+// One line on stderr, rewritten in place, for a run over several tracks or files: what is
+// done and the time left, estimated from the time taken so far.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::string what);
+    // fraction: 0..1 of the whole run; done: the text before the time left.
+    void show(double fraction, const std::string& done);
+    void finish();
+
+private:
+    std::string what_;
+    double start_ = 0;
+    double shown_ = -1;
+    size_t width_ = 0;
 };
 
 // Parsed arguments: positional words, flags ("--json"), valued options ("-o X", "--out X")
@@ -66,26 +92,45 @@ struct Session {
     Program prog;
     Options opt;
     Context ctx{prog, opt, msg};
+    // --lang: a container's first picture track in this language is loaded. Only preferred
+    // when it is the OCR language set otherwise: without such a track the default one is.
+    std::string trackLanguage;
+    bool languagePreferred = false;
 };
 
 // Applies the --set options; prints the error and returns false for an unknown name or value.
 bool applySets(const Args& args, Options& opt);
 
-// Takes --track N (a container's subtitle track, index as listed) into prog.track; prints
-// the error and returns false for a value that is no track index.
-bool applyTrack(const Args& args, Program& prog);
+// Takes --track N (a container's subtitle track, index as listed) into prog.track and
+// --lang CODE into s.trackLanguage; prints the error and returns false for a value that is
+// no track index or language code.
+bool applyTrack(const Args& args, Session& s);
 
-// The help line of --track, shared by the commands that load a file.
+// The help lines of --track and --lang, shared by the commands that load a file.
 inline constexpr const char* kTrackHelp =
     "  --track N         the subtitle track of a container (MKV, M2TS, TS, MP4) to load, as\n"
-    "                    `info FILE --tracks` lists them (default: the first picture track)\n";
+    "                    `info FILE --tracks` lists them (default: the first picture track)\n"
+    "  --lang CODE       the first picture track in this language (fre, fra or fr)\n";
+
+// --lang CODE as the learned engine's language (which also picks the track, see applyTrack);
+// prints the error and returns false for a language the OCR does not read.
+bool applyOcrLanguage(const Args& args, Options& opt, const std::string& command);
+
+// A command that reads text without --track or --lang prefers a container's track in the
+// OCR language the user set (--set OcrLang=fra), falling back to the default track.
+void preferOcrLanguageTrack(Session& s);
+
+// True when two language codes name the same language: equal but for case, or the same
+// language of the OCR in any of its forms ("fre", "fra", "fr").
+bool sameLanguage(const std::string& a, const std::string& b);
 
 // Loads the glyph library the learned engine consults: --glyphs FILE, none with --no-glyphs,
 // else the user's own (a damaged one is skipped with a warning). Returns an exit status:
 // kUsage for both options at once, kFailed for a FILE that cannot be read.
 int useGlyphLibrary(const Args& args, Session& s);
 
-// Loads FILE into the session as the window's Load does. Returns an exit status.
+// Loads FILE into the session as the window's Load does; a container's track is the one
+// --track or --lang chose. Returns an exit status.
 int loadInput(Session& s, const std::string& file);
 
 }  // namespace vantrel::cli

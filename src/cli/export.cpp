@@ -13,7 +13,7 @@ int runExport(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s)) return kUsage;
     if (const auto format = args.value("--format")) {
         if (*format == "bd") s.opt.rgFormat = 0;
         else if (*format == "hddvd") s.opt.rgFormat = 1;
@@ -51,7 +51,7 @@ int runExport(const Args& args) {
 
 const bool registered = registerSubcommand({
     "export",
-    "export FILE --format bd|hddvd [--rate 23.976|24|25|29.97|50|59.94] [--forced-only] [-o OUT] [--track N]",
+    "export FILE --format bd|hddvd [--rate 23.976|24|25|29.97|50|59.94] [--forced-only] [-o OUT] [--track N | --lang CODE]",
     "Loads FILE and writes it as a new subtitle stream. Without -o the file is named\n"
     "after the source, the format and the frame rate, in the current folder.\n"
     "  --format bd|hddvd  Blu-ray presentation graphics or HD DVD subpictures\n"
@@ -61,7 +61,7 @@ const bool registered = registerSubcommand({
     "  -o OUT             output file\n"
     + std::string(kTrackHelp),
     {"--forced-only"},
-    {"--format", "--rate", "-o", "--track"},
+    {"--format", "--rate", "-o", "--track", "--lang"},
     runExport,
 });
 

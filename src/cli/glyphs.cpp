@@ -10,6 +10,7 @@
 #include "ocr/learned/learned.h"
 #include "ocr/learned/library.h"
 #include "ocr/learned/relabel.h"
+#include "ocr/table_language.h"
 #include "platform/files.h"
 
 namespace vantrel::cli {
@@ -99,10 +100,12 @@ int runGlyphs(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s) || !applyOcrLanguage(args, s.opt, "glyphs")) return kUsage;
+    preferOcrLanguageTrack(s);
     if (const int status = useGlyphLibrary(args, s); status != kOk) return status;
     const int status = loadInput(s, args.positional[0]);
     if (status != kOk) return status;
+    useTableLanguage(s.ctx);
     std::vector<int32_t> numbers;
     for (size_t i = 0; i < s.prog.Subs.size(); ++i)
         if (selectedForJob(s.ctx, i)) numbers.push_back(static_cast<int32_t>(i + 1));
@@ -127,18 +130,19 @@ int runGlyphs(const Args& args) {
 
 const bool registered = registerSubcommand({
     "glyphs",
-    "glyphs FILE [--json] [--glyphs LIBRARY | --no-glyphs] [--forced-only]",
+    "glyphs FILE [--json] [--glyphs LIBRARY | --no-glyphs] [--forced-only] [--track N | --lang CODE]",
     "Reads FILE with the learned engine and lists its distinct glyph bitmaps, the most\n"
     "doubtful first (unknown, disputed, few votes, words the dictionary rejected): id,\n"
     "label, how often it stands and how it was named (teacher, vote, similar, dictionary,\n"
-    "user, library). Language and settings as for ocr (--set OcrLang=fra).\n"
+    "user, library). Language and settings as for ocr (--lang fra, --set OcrLang=fra).\n"
     "  --json            one JSON object: totals and every glyph with its subtitles, votes,\n"
     "                    size, rise and bitmap (hexadecimal as in the library file)\n"
     "  --glyphs LIBRARY  consult this glyph library instead of your own\n"
     "  --no-glyphs       consult no glyph library\n"
-    "  --forced-only     read the forced subtitles only\n",
+    "  --forced-only     read the forced subtitles only\n"
+    + std::string(kTrackHelp),
     {"--json", "--no-glyphs", "--forced-only"},
-    {"--glyphs"},
+    {"--glyphs", "--track", "--lang"},
     runGlyphs,
 });
 

@@ -190,7 +190,7 @@ int runInfo(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s)) return kUsage;
     if (args.has("--tracks")) return runTracks(args);
     if (args.has("--details")) s.opt.cbDetails = true;
     const int status = loadInput(s, args.positional[0]);
@@ -206,7 +206,7 @@ int runInfo(const Args& args) {
 
 const bool registered = registerSubcommand({
     "info",
-    "info FILE [--details] [--json] [--track N | --tracks]",
+    "info FILE [--details] [--json] [--track N | --lang CODE | --tracks]",
     "Loads FILE and prints its subtitle table. The log goes to stderr. A stream that ends\n"
     "inside a segment prints what it holds, with a warning, and exits with status 3.\n"
     "  --details         dump every segment or packet into the log\n"
@@ -215,7 +215,7 @@ const bool registered = registerSubcommand({
     "  --tracks          list the subtitle tracks of a container (codec, language, flags,\n"
     "                    packets) and its other streams instead of loading one\n",
     {"--details", "--json", "--tracks"},
-    {"--track"},
+    {"--track", "--lang"},
     runInfo,
 });
 

@@ -1,14 +1,19 @@
 // The headless front end: argument parsing and subcommand dispatch.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
 #include "cli/cli.h"
 #include "core/encoding.h"
 #include "core/version.h"
+#include "ocr/learned/languages.h"
 #include "ocr/learned/teacher.h"
 #include "platform/files.h"
+#include "stream/container.h"
 #include "stream/load.h"
 #include "text/atlas.h"
 #include "text/srt_reader.h"
@@ -23,8 +28,66 @@ void CliHost::appendLogLine(const LogLine& line) {
 void CliHost::replaceLastLogLine(std::string_view text) { pending_ = std::string(text); }
 
 void CliHost::flush() {
-    if (pending_) std::cerr << cp1252ToUtf8(*pending_) << '\n';
+    if (pending_) say(cp1252ToUtf8(*pending_));
     pending_.reset();
+}
+
+void CliHost::say(const std::string& text) {
+    kept.push_back(text);
+    if (!quiet) std::cerr << text << '\n';
+}
+
+namespace {
+double secondsNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+ProgressLine::ProgressLine(std::string what) : what_(std::move(what)), start_(secondsNow()) {}
+
+void ProgressLine::show(double fraction, const std::string& done) {
+    const double now = secondsNow();
+    // A few updates a second are enough to read.
+    if (shown_ >= 0 && now - shown_ < 0.25 && fraction < 1) return;
+    shown_ = now;
+    std::string line = what_ + ": " + done;
+    const double elapsed = now - start_;
+    if (fraction > 0.001 && fraction < 1) {
+        const auto left = static_cast<int64_t>(elapsed * (1 - fraction) / fraction + 0.5);
+        char text[32];
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(left / 60), static_cast<long long>(left % 60));
+        line += std::string(", time left ") + text;
+    }
+    const size_t width = line.size();
+    if (line.size() < width_) line.append(width_ - line.size(), ' ');
+    width_ = width;
+    std::cerr << '\r' << line << std::flush;
+}
+
+void ProgressLine::finish() {
+    if (shown_ >= 0) std::cerr << '\n';
+    shown_ = -1;
+}
+
+bool applyOcrLanguage(const Args& args, Options& opt, const std::string& command) {
+    const auto lang = args.value("--lang");
+    if (!lang) return true;
+    // A language the engine does not read is refused rather than read as another one.
+    const auto code = ocrLanguageCode(*lang);
+    if (!code) {
+        std::cerr << "vantrel-cli " << command << ": --lang " << *lang << " is not a language the OCR reads; it knows "
+                  << ocrLanguageList() << " (or their two-letter codes, joined with + for several)\n";
+        return false;
+    }
+    opt.ocrLanguage = *code;
+    opt.ocrLanguageChosen = true;
+    return true;
+}
+
+void preferOcrLanguageTrack(Session& s) {
+    if (!s.trackLanguage.empty() || !s.opt.ocrLanguageChosen || s.prog.track >= 0) return;
+    s.trackLanguage = s.opt.ocrLanguage;
+    s.languagePreferred = true;
 }
 
 bool Args::has(const std::string& flag) const {
@@ -61,15 +124,37 @@ bool applySets(const Args& args, Options& opt) {
         }
         // A frame rate named on the command line wins over the one a stream carries.
         if (name == "Frame") opt.frameChosen = true;
+        // So does an OCR language over the one a track carries.
+        if (name == "OcrLang") opt.ocrLanguageChosen = true;
     }
     // Export, OCR and picture saving all take the forced subtitles only when asked.
     if (args.has("--forced-only")) opt.cbForcedOnly = true;
     return true;
 }
 
-bool applyTrack(const Args& args, Program& prog) {
+bool sameLanguage(const std::string& a, const std::string& b) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    if (!a.empty() && lower(a) == lower(b)) return true;
+    const auto code = ocrLanguageCode(a);
+    return code && code == ocrLanguageCode(b);
+}
+
+bool applyTrack(const Args& args, Session& s) {
+    if (const auto lang = args.value("--lang")) {
+        const bool word = lang->size() >= 2 && lang->size() <= 3 &&
+                          std::all_of(lang->begin(), lang->end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+        if (!word && !ocrLanguageCode(*lang)) {
+            std::cerr << "Invalid language \"" << *lang << "\": a language is a code such as fre, fra or fr\n";
+            return false;
+        }
+        s.trackLanguage = *lang;
+    }
     const auto text = args.value("--track");
     if (!text) return true;
+    Program& prog = s.prog;
     int n = -1;
     const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), n);
     if (ec != std::errc() || end != text->data() + text->size() || n < 0) {
@@ -90,10 +175,37 @@ int loadInput(Session& s, const std::string& file) {
             const int count = importSrt(s.ctx, file);
             s.host.flush();
             if (count < 1) {
-                std::cerr << "No subtitles found in " << file << ".\n";
+                s.host.say("No subtitles found in " + file + ".");
                 return kFailed;
             }
             return kOk;
+        }
+        if (!s.trackLanguage.empty() && s.prog.track < 0 && isContainer(file)) {
+            // The first picture track in the language asked for; a film without one fails
+            // rather than giving another language.
+            const ContainerInfo info = listTracks(file, false);
+            // "eng+fra" (the OCR reading two languages) takes a track in either.
+            std::vector<std::string> wanted;
+            for (size_t start = 0;;) {
+                const size_t plus = s.trackLanguage.find('+', start);
+                wanted.push_back(s.trackLanguage.substr(start, plus == std::string::npos ? plus : plus - start));
+                if (plus == std::string::npos) break;
+                start = plus + 1;
+            }
+            for (const SubtitleTrack& t : info.tracks)
+                if (t.picture && s.prog.track < 0)
+                    for (const std::string& w : wanted)
+                        if (sameLanguage(t.language, w)) s.prog.track = t.index;
+            if (s.prog.track < 0 && s.languagePreferred) {
+                s.host.say("No picture subtitle track in " + s.trackLanguage + " in " + file +
+                           ": the first picture track is read.");
+            } else if (s.prog.track < 0) {
+                std::string held;
+                for (const SubtitleTrack& t : info.tracks) held += (held.empty() ? "" : ", ") + describeTrack(t, false);
+                s.host.say("No picture subtitle track in " + s.trackLanguage + " in " + file +
+                           "; it holds: " + (held.empty() ? "no subtitle track" : held));
+                return kFailed;
+            }
         }
         s.prog.eSUPfile = file;
         const LoadResult r = Load(s.ctx);
@@ -101,7 +213,7 @@ int loadInput(Session& s, const std::string& file) {
         if (r == LoadResult::Unsupported || r == LoadResult::FormatError) return kFailed;
     } catch (const PlatformError& e) {
         s.host.flush();
-        std::cerr << e.what() << '\n';
+        s.host.say(e.what());
         return kFailed;
     }
     return kOk;

@@ -45,7 +45,7 @@ int runRender(const Args& args) {
         return kUsage;
     }
     Session s;
-    if (!applySets(args, s.opt) || !applyTrack(args, s.prog)) return kUsage;
+    if (!applySets(args, s.opt) || !applyTrack(args, s)) return kUsage;
 
     const std::string& text = args.positional[1];
     int n = 0;
@@ -90,7 +90,7 @@ int runRender(const Args& args) {
 
 const bool registered = registerSubcommand({
     "render",
-    "render FILE N -o OUT.png [--index] [--ink] [--track N]",
+    "render FILE N -o OUT.png [--index] [--ink] [--track N | --lang CODE]",
     "Loads FILE, composes subtitle N (1-based) as the viewer shows it and writes it as a\n"
     "1920x1080 RGB PNG. The log goes to stderr.\n"
     "  -o, --out OUT.png the picture to write\n"
@@ -99,7 +99,7 @@ const bool registered = registerSubcommand({
     "                    of the subtitle's rectangle\n"
     + std::string(kTrackHelp),
     {"--index", "--ink"},
-    {"-o", "--out", "--track"},
+    {"-o", "--out", "--track", "--lang"},
     runRender,
 });
 

@@ -63,6 +63,10 @@ struct Options {
     // Not stored: chosen for one run.
     bool cbForcedOnly = false;   // export, OCR of all and picture saving take forced subtitles only
     bool frameChosen = false;    // the user picked rgFrame; otherwise a stream's own rate is kept
+    // The user picked ocrLanguage; otherwise the loaded table's language sets it, and
+    // ocrLanguageBefore keeps the one it replaced for tables that name none.
+    bool ocrLanguageChosen = false;
+    std::string ocrLanguageBefore;
 };
 
 enum class ValueKind { Integer, Flag, Text };

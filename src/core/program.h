@@ -59,7 +59,15 @@ struct Program {
     // picture track), and the temporary stream the loaded track was copied into (empty for a
     // stream file); the next load removes it.
     int track = -1;
+    int loadedTrack = -1;   // the container track the loaded table came from, as listed
     std::string extractedStream;
+    // The file the loaded table came from as the user named it: the container of a track
+    // (streamFile is then the temporary copy), the stream itself otherwise.
+    std::string openedFile;
+    // The language the loaded table is in, as its container track tags it or as its file
+    // name says ("film.pol.sup"), else empty; languageFromName tells which.
+    std::string tableLanguage;
+    bool languageFromName = false;
     int32_t CurSub = 0;
     TableKind SubKind = kDvdKind;
     VideoFormat video;    // of the loaded stream; reset by every load and import

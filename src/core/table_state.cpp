@@ -89,7 +89,10 @@ OpenTable keepOpenTable(const Program& p) {
     t.Subs = p.Subs;
     t.BaseName = p.BaseName;
     t.streamFile = p.streamFile;
+    t.openedFile = p.openedFile;
     t.extractedStream = p.extractedStream;
+    t.tableLanguage = p.tableLanguage;
+    t.languageFromName = p.languageFromName;
     t.streamSize = p.streamSize;
     t.streamModified = p.streamModified;
     t.truncated = p.truncated;
@@ -108,9 +111,12 @@ void restoreOpenTable(Program& p, OpenTable&& t) {
     p.Subs = std::move(t.Subs);
     p.BaseName = std::move(t.BaseName);
     p.streamFile = std::move(t.streamFile);
-    p.eSUPfile = p.streamFile;
+    p.openedFile = std::move(t.openedFile);
+    p.eSUPfile = p.streamFile.empty() ? std::string() : p.openedFile.empty() ? p.streamFile : p.openedFile;
     // The copy the table reads from, which the failed load left in place.
     p.extractedStream = std::move(t.extractedStream);
+    p.tableLanguage = std::move(t.tableLanguage);
+    p.languageFromName = t.languageFromName;
     p.streamSize = t.streamSize;
     p.streamModified = t.streamModified;
     p.truncated = t.truncated;

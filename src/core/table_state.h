@@ -50,7 +50,10 @@ struct OpenTable {
     std::vector<TSUP> Subs;
     std::string BaseName;
     std::string streamFile;
+    std::string openedFile;
     std::string extractedStream;
+    std::string tableLanguage;
+    bool languageFromName = false;
     int64_t streamSize = -1;
     int64_t streamModified = 0;
     bool truncated = false;
@@ -65,7 +68,8 @@ struct OpenTable {
 };
 OpenTable keepOpenTable(const Program& p);
 // Puts a kept table back in place of what a failed load left; the file field names the
-// stream that is open again (nothing for a table made from SRT text).
+// file that is open again as the user opened it (a container, not the copy of its track;
+// nothing for a table made from SRT text).
 void restoreOpenTable(Program& p, OpenTable&& table);
 
 }  // namespace vantrel

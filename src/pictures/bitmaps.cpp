@@ -133,6 +133,9 @@ std::string progressOf(int64_t n, int64_t count, const std::string& remaining) {
 
 std::string bitmapSourceName(const Program& prog) {
     if (prog.SubKind == kSrtKind) return fileNameOnly(prog.BaseName);
+    // A container's track is read from a temporary copy: the pictures are named after the
+    // track ("film.eng.sup"), as its stream would be.
+    if (!prog.extractedStream.empty()) return prog.BaseName + ".sup";
     // The table's pixels come from the stream it was loaded from, which the file field may
     // no longer name.
     return fileNameOnly(prog.streamFile.empty() ? prog.eSUPfile : prog.streamFile);

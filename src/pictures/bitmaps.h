@@ -11,7 +11,8 @@
 namespace vantrel {
 
 // The file name the pictures are named after: for a table made from SRT text the file name
-// part of BaseName (the SRT path), else that of the stream the table was loaded from.
+// part of BaseName (the SRT path), for a container's track BaseName with ".sup"
+// ("film.eng.sup"), else that of the stream the table was loaded from.
 std::string bitmapSourceName(const Program& prog);
 
 // The picture folder: eWorkDir, a "/" unless it is empty or ends with one, the source name

@@ -709,6 +709,8 @@ LoadResult readVobSub(Context& ctx, LoadState& st, const std::string& file) {
     }
 
     st.nameSuffix = trackNameSuffix(*chosen);
+    if (chosen->language != "und") st.language = chosen->language;
+    p.loadedTrack = chosen->index;
     const std::string temp = startCopy(p, file);
     InputFile sub(pair.sub);
     OutputFile out(temp);
@@ -751,6 +753,8 @@ LoadResult readContainer(Context& ctx, LoadState& st, const std::string& file) {
     if (!chosen) return LoadResult::Unsupported;
 
     st.nameSuffix = trackNameSuffix(*chosen);
+    if (chosen->language != "und") st.language = chosen->language;
+    p.loadedTrack = chosen->index;
     const std::string temp = startCopy(p, file);
     const CopyProgress progress = loadProgress(ctx);
     if (chosen->pgs) {

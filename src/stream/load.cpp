@@ -69,6 +69,27 @@ void finishLoad(Context& ctx, const std::string& fileName, int count) {
 
 }  // namespace
 
+std::string languageInFileName(const std::string& file) {
+    std::string name = fileNameOnly(file);
+    // The extension goes, then a "forced" mark: what is left before them is the language.
+    auto lastPart = [&name]() -> std::string {
+        const size_t dot = name.rfind('.');
+        if (dot == std::string::npos) return {};
+        std::string part = name.substr(dot + 1);
+        name.erase(dot);
+        return part;
+    };
+    lastPart();
+    std::string part = lastPart();
+    if (part == "forced" || part == "FORCED") part = lastPart();
+    if (part.size() < 2 || part.size() > 3) return {};
+    for (char& c : part) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return {};
+        c = static_cast<char>(c | 0x20);
+    }
+    return part;
+}
+
 LoadResult Load(Context& ctx) {
     Program& p = ctx.prog;
     const std::string name = p.eSUPfile;
@@ -81,6 +102,10 @@ LoadResult Load(Context& ctx) {
 
     InputFile file(name);
     p.streamFile = name;
+    p.openedFile = name;
+    p.loadedTrack = -1;
+    p.tableLanguage.clear();
+    p.languageFromName = false;
     p.streamSize = file.size();
     p.streamModified = file.modified();
     p.truncated = false;
@@ -145,7 +170,14 @@ LoadResult Load(Context& ctx) {
     else if (result == LoadResult::Loaded && st.count < 1) result = LoadResult::NoSubtitles;
     if (st.truncated && !st.formatError) reportTruncated(ctx, st);
     finishLoad(ctx, name, st.count);
-    if (st.count > 0) p.BaseName += st.nameSuffix;
+    if (st.count > 0) {
+        p.BaseName += st.nameSuffix;
+        p.tableLanguage = st.language;
+        if (p.tableLanguage.empty()) {
+            p.tableLanguage = languageInFileName(name);
+            p.languageFromName = !p.tableLanguage.empty();
+        }
+    }
     settleCopies(result != LoadResult::Unsupported && result != LoadResult::FormatError &&
                  result != LoadResult::NoSubtitles);
     return result;

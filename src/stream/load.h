@@ -30,6 +30,8 @@ struct LoadState {
     // Added to the table's base name: a container's track names its language and whether it
     // is forced (".eng", ".fre.forced"), so that outputs made from it say which track it was.
     std::string nameSuffix = {};
+    // The language a container tags the loaded track with, or empty.
+    std::string language = {};
 };
 
 // Blu-ray presentation graphics ("PG" segments).
@@ -43,6 +45,11 @@ void readHDDVD(Context& ctx, LoadState& st);
 // segment reaches past the end of the file keeps what was read, sets prog.truncated and
 // says so in the log.
 LoadResult Load(Context& ctx);
+
+// The language code a stream's file name carries before its extension: "pol" in
+// "film.pol.sup", "pl" in "film.pl.forced.sup"; empty when the part there is no two- or
+// three-letter word.
+std::string languageInFileName(const std::string& file);
 
 // Upper-case hexadecimal with at least `digits` digits.
 std::string hexUpper(uint64_t value, int digits);

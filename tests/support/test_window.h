@@ -47,6 +47,11 @@ public:
         return nextSaveFile;
     }
     QString chooseFolder(const QString&, const QString&) override { return nextFolder; }
+    int chooseTrack(const QString&, const QStringList& tracks, int proposed) override {
+        trackLists.push_back(tracks);
+        proposedTrack = proposed;
+        return nextTrack;
+    }
     void beep() override { ++beeps; }
     void pumpMessages() override {
         app::TfMain::pumpMessages();
@@ -73,6 +78,9 @@ public:
     QString dialogProposed;
     std::string dialogFilter;
     int beeps = 0;
+    std::vector<QStringList> trackLists;   // every track dialog's lines
+    int proposedTrack = -1;
+    int nextTrack = -1;                    // the track the dialog answers, -1 Cancel
     std::function<void()> onPump;
 };
 
