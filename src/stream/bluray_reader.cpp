@@ -184,6 +184,7 @@ private:
         if (objects >= 1) {
             if (details()) ctx_.msg.log("------------" + std::to_string(st_.count + 1) + "----------");
             ++st_.count;
+            makeRoom(subs);
             TSUP& rec = subs.emplace_back();
             rec.text = "line " + std::to_string(st_.count);
             rec.font = kFontUndecided;
@@ -269,6 +270,27 @@ private:
             rec->palCount = used.count;
             rec->palPrev = used.prev;
         }
+    }
+
+    // Makes room for one more record. The table's size is not known before the stream is
+    // read, and a table grown by doubling writes its records into fresh memory again at each
+    // step: most of a load's time goes to the pages of the table. After the first few records
+    // it grows to the count the share of the file read so far foretells, so that a stream of
+    // even display sets fills one block. The foretelling takes at most 64Ki records beyond the
+    // doubling: a stream dense at its start and sparse later reserves that much address space,
+    // no more, and pages never written cost nothing.
+    void makeRoom(std::vector<TSUP>& subs) const {
+        constexpr size_t kFirst = 16;
+        if (subs.size() < subs.capacity()) return;
+        const size_t held = subs.size();
+        if (held < kFirst) {
+            subs.reserve(kFirst);
+            return;
+        }
+        const auto read = static_cast<double>(std::max<int64_t>(f_.position(), 1));
+        const double foretold = static_cast<double>(held) * static_cast<double>(f_.size()) / read * 1.125;
+        const double most = static_cast<double>(2 * held + 65536);
+        subs.reserve(std::max(2 * held, static_cast<size_t>(std::min(foretold, most))));
     }
 
     // The slot shows the object at the composition's position; a cropped composition shows
