@@ -182,13 +182,14 @@ TEST(Cli, InfoJsonConvertsEveryText) {
     const auto j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["Subs"][0]["text"], "Caf\xC3\xA9");
 
-    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nA \"quoted\" \\ line\n";
+    // Quotes, backslashes and control characters are escaped between runs of plain text.
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\nA \"quoted\" \\ line\tand\x01 more\n";
     const std::string named = writeTempFile("caf\xC3\xA9 [1].srt", Bytes(srt.begin(), srt.end()));
     const auto n = cli({"info", "--json", named});
     ASSERT_EQ(n.status, 0) << n.err;
     const auto k = nlohmann::json::parse(n.out);
     EXPECT_EQ(k["BaseName"], named);
-    EXPECT_EQ(k["Subs"][0]["text"], "A \"quoted\" \\ line");
+    EXPECT_EQ(k["Subs"][0]["text"], "A \"quoted\" \\ line\tand\x01 more");
     // The log shows the name as written, brackets and all.
     EXPECT_NE(n.err.find("Loading caf\xC3\xA9 [1].srt"), std::string::npos) << n.err;
 }

@@ -548,6 +548,49 @@ TEST(BadInput, ACutStreamSaysWhereItEnds) {
 // Crafted streams make a record for every few bytes: the records stay as many as the bytes
 // allow, a subpicture table is not grown by doubling, and records that show the same
 // 64-fragment object hold one copy of its fragment list.
+// The Blu-ray table grows to the count the part of the file read foretells: a stream of
+// even display sets fills one block close to its size; one whose display sets grow larger
+// on the way reserves more than it fills, within the bound, and loads every record in order.
+TEST(BluRayReader, TableTakesTheSizeTheStreamForetells) {
+    struct Case {
+        const char* name;
+        int count;
+        int denseFirst;         // display sets with a small picture before the large ones
+        size_t mostCapacity;    // of the table at the end
+    };
+    const Case cases[] = {
+        {"even display sets", 700, 0, 700 * 5 / 4},
+        {"small pictures first", 700, 350, 2 * 700 + 65536},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PgsBuilder b;
+        const Bytes large(4000, 0x11);
+        for (int i = 0; i < c.count; ++i) {
+            const auto t = static_cast<uint32_t>(90000 * 3 * i);
+            b.pcs(t, {{0, 0, 100, 900}});
+            b.wds(t, {{0, 100, 900, 600, 80}});
+            b.pds(t, {{0, 16, 128, 128, 0}});
+            b.ods(t, 0, true, true, i < c.denseFirst ? kRle : large, 600, 80);
+            b.end(t);
+            b.pcs(t + 90000, {});
+            b.end(t + 90000);
+        }
+        Loader l;
+        ASSERT_EQ(l.load(b.bytes()), LoadResult::Loaded);
+        const auto& subs = l.prog.Subs;
+        ASSERT_EQ(subs.size(), static_cast<size_t>(c.count));
+        EXPECT_LE(subs.capacity(), c.mostCapacity);
+        for (int i = 0; i < c.count; ++i) {
+            const TSUP& s = subs[static_cast<size_t>(i)];
+            ASSERT_EQ(s.num, i + 1);
+            ASSERT_EQ(s.startPTS, static_cast<uint32_t>(90000 * 3 * i));
+            ASSERT_EQ(s.endPTS, s.startPTS + 90000);
+            ASSERT_EQ(s.obj[0].partLen[0], static_cast<int64_t>(i < c.denseFirst ? kRle.size() : large.size()));
+        }
+    }
+}
+
 TEST(BadInput, CraftedStreamsCostWhatTheyHold) {
     struct Case {
         const char* name;

@@ -72,8 +72,14 @@ public:
         separate();
         out_ += value ? "true" : "false";
     }
-    // A text of the program, in Windows-1252.
-    void string(std::string_view cp1252) { utf8String(cp1252ToUtf8(cp1252)); }
+    // A text of the program, in Windows-1252. Plain ASCII (times, most texts) reads the same
+    // in UTF-8 and goes out without a converted copy.
+    void string(std::string_view cp1252) {
+        for (char ch : cp1252) {
+            if (static_cast<unsigned char>(ch) >= 0x80) return utf8String(cp1252ToUtf8(cp1252));
+        }
+        utf8String(cp1252);
+    }
     // A file name as the platform gives it, UTF-8 as the user wrote it.
     void fileName(std::string_view platformName) { utf8String(nameToUtf8(platformName)); }
 
@@ -99,20 +105,25 @@ private:
     void utf8String(std::string_view utf8) {
         separate();
         out_ += '"';
-        for (char ch : utf8) {
-            const auto c = static_cast<unsigned char>(ch);
+        // Runs of characters that need no escape go out whole.
+        size_t run = 0;
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c != '"' && c != '\\' && c >= 0x20) continue;
+            out_.append(utf8.data() + run, i - run);
+            run = i + 1;
+            const char ch = utf8[i];
             if (c == '"' || c == '\\') {
                 out_ += '\\';
                 out_ += ch;
-            } else if (c < 0x20) {
+            } else {
                 static const char hex[] = "0123456789abcdef";
                 out_ += "\\u00";
                 out_ += hex[c >> 4];
                 out_ += hex[c & 15];
-            } else {
-                out_ += ch;
             }
         }
+        out_.append(utf8.data() + run, utf8.size() - run);
         out_ += '"';
     }
 

@@ -12,7 +12,11 @@
 
 namespace vantrel {
 namespace {
-constexpr size_t kReadBuffer = 64 * 1024;
+// The largest read into the buffer: while reading on, fewer and larger reads cost less per
+// byte (a call costs as much as copying several pages).
+constexpr size_t kReadBuffer = 256 * 1024;
+// A skip forward over less than this reads through what it skips; a longer one jumps.
+constexpr int64_t kReadThrough = 64 * 1024;
 // The first read after a jump: a run of segment headers fits.
 constexpr size_t kFirstWindow = 512;
 
@@ -27,7 +31,7 @@ PlatformError cannotOpen(std::string_view name, std::string_view reason) {
 
 PlatformError streamReadError() { return PlatformError("Stream read error"); }
 
-InputFile::InputFile(const std::string& name) : name_(name), buf_(kReadBuffer) {
+InputFile::InputFile(const std::string& name) : name_(name), buf_(new uint8_t[kReadBuffer]) {
     // Opened without blocking, so that a FIFO without a writer does not hang here before the
     // type check below can refuse it.
     fd_ = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -68,15 +72,15 @@ size_t InputFile::readAt(int64_t offset, uint8_t* dst, size_t n) {
 bool InputFile::fill(size_t want) {
     if (pos_ >= size_) return false;
     // Reading on from the buffer's end doubles the window, and so does a skip forward over
-    // less than the window (a walk over segment headers that skips the payloads): one larger
+    // less than kReadThrough (a walk over segment headers that skips the payloads): one larger
     // read then covers the headers of several segments. A jump elsewhere starts small again,
     // with room for what the caller asked.
     const int64_t bufEnd = bufStart_ + static_cast<int64_t>(bufLen_);
-    const bool onward = bufLen_ > 0 && pos_ >= bufEnd && pos_ - bufEnd < static_cast<int64_t>(buf_.size());
-    window_ = onward ? std::min(window_ * 2, buf_.size()) : kFirstWindow;
-    window_ = std::min(std::max(window_, want), buf_.size());
+    const bool onward = bufLen_ > 0 && pos_ >= bufEnd && pos_ - bufEnd < kReadThrough;
+    window_ = onward ? std::min(window_ * 2, kReadBuffer) : kFirstWindow;
+    window_ = std::min(std::max(window_, want), kReadBuffer);
     bufStart_ = pos_;
-    bufLen_ = readAt(pos_, buf_.data(), window_);
+    bufLen_ = readAt(pos_, buf_.get(), window_);
     return bufLen_ > 0;
 }
 
@@ -86,7 +90,7 @@ size_t InputFile::read(void* dst, size_t n) {
     while (done < n) {
         if (pos_ < bufStart_ || pos_ >= bufStart_ + static_cast<int64_t>(bufLen_)) {
             // Large reads bypass the buffer.
-            if (n - done >= buf_.size()) {
+            if (n - done >= static_cast<size_t>(kReadThrough)) {
                 const size_t got = readAt(pos_, out + done, n - done);
                 pos_ += static_cast<int64_t>(got);
                 done += got;
@@ -96,7 +100,7 @@ size_t InputFile::read(void* dst, size_t n) {
         }
         const auto offset = static_cast<size_t>(pos_ - bufStart_);
         const size_t take = std::min(n - done, bufLen_ - offset);
-        std::memcpy(out + done, buf_.data() + offset, take);
+        std::memcpy(out + done, buf_.get() + offset, take);
         done += take;
         pos_ += static_cast<int64_t>(take);
     }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -67,7 +68,8 @@ private:
     int64_t bufStart_ = 0;     // file offset of buf_[0]
     size_t bufLen_ = 0;
     size_t window_ = 0;        // bytes the last fill asked for
-    std::vector<uint8_t> buf_;
+    // Left unwritten until read into: the pages of a window never used cost nothing.
+    std::unique_ptr<uint8_t[]> buf_;
 };
 
 // A file created (or replaced) for writing. The data goes to a temporary file beside the

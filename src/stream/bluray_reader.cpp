@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory.h"
 #include "stream/load.h"
 
 namespace vantrel {
@@ -184,6 +185,7 @@ private:
         if (objects >= 1) {
             if (details()) ctx_.msg.log("------------" + std::to_string(st_.count + 1) + "----------");
             ++st_.count;
+            makeRoom(subs);
             TSUP& rec = subs.emplace_back();
             rec.text = "line " + std::to_string(st_.count);
             rec.font = kFontUndecided;
@@ -268,6 +270,37 @@ private:
             rec->palPos = used.pos;
             rec->palCount = used.count;
             rec->palPrev = used.prev;
+        }
+    }
+
+    // Makes room for one more record. The table's size is not known before the stream is
+    // read, and a table grown by doubling writes its records into fresh memory again at each
+    // step: a large part of a load's time goes to the pages of the table. After the first
+    // few records it grows to the count the share of the file read so far foretells, so that
+    // a stream of even display sets fills one block. The foretelling takes at most 64Ki
+    // records beyond the doubling: a stream dense at its start and sparse later reserves that
+    // much address space, no more, and pages never written cost nothing. The pages of the
+    // next 256 records are mapped in one call (prepareForWriting), never more than those
+    // records take.
+    void makeRoom(std::vector<TSUP>& subs) {
+        constexpr size_t kFirst = 16;
+        constexpr size_t kReadyRecords = 256;
+        const size_t held = subs.size();
+        if (held == subs.capacity()) {
+            if (held < kFirst) {
+                subs.reserve(kFirst);
+            } else {
+                const auto read = static_cast<double>(std::max<int64_t>(f_.position(), 1));
+                const double foretold =
+                    static_cast<double>(held) * static_cast<double>(f_.size()) / read * 1.125;
+                const double most = static_cast<double>(2 * held + 65536);
+                subs.reserve(std::max(2 * held, static_cast<size_t>(std::min(foretold, most))));
+            }
+        }
+        if (subs.data() != readyBlock_ || held >= readyUpTo_) {
+            readyBlock_ = subs.data();
+            readyUpTo_ = std::min(subs.capacity(), held + kReadyRecords);
+            prepareForWriting(subs.data() + held, (readyUpTo_ - held) * sizeof(TSUP));
         }
     }
 
@@ -447,6 +480,9 @@ private:
     UsedIds<256> usedWindows_;
     UsedIds<256> usedPalettes_;
     EpochPalette lastPalette_;
+    // The block of the table whose pages are mapped ahead, up to which record.
+    const TSUP* readyBlock_ = nullptr;
+    size_t readyUpTo_ = 0;
     // The display set being read: whether it opened a record, its objects and palette id.
     bool pending_ = false;
     std::vector<Placement> placements_;
