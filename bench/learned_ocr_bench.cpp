@@ -119,7 +119,7 @@ std::vector<std::string> linesOf(const std::string& text) {
     }
 }
 
-// Tesseract's text as the program's: Windows-1252, lines joined by "|", no blank lines.
+// Tesseract's text as the program's: lines joined by "|", no blank lines.
 std::string fromTesseract(const std::string& utf8) {
     std::string out, line;
     for (char c : utf8 + "\n") {
@@ -131,7 +131,7 @@ std::string fromTesseract(const std::string& utf8) {
         if (!line.empty()) out += (out.empty() ? "" : "|") + line;
         line.clear();
     }
-    return utf8ToCp1252(out);
+    return out;
 }
 
 // libtesseract through its C interface, loaded at run time after OMP_THREAD_LIMIT=1 is

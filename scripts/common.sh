@@ -13,8 +13,9 @@ VANTREL_PACKAGES=(cmake g++ make pkg-config ccache libpng-dev zlib1g-dev libgtes
   libbenchmark-dev nlohmann-json3-dev qt6-base-dev clang xvfb xauth ffmpeg
   libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-spa
   tesseract-ocr-ita tesseract-ocr-nld tesseract-ocr-por
+  tesseract-ocr-pol tesseract-ocr-ces tesseract-ocr-hun tesseract-ocr-tur tesseract-ocr-ell tesseract-ocr-rus
   libhunspell-dev hunspell-en-us hunspell-fr hunspell-de-de hunspell-es hunspell-it hunspell-nl
-  hunspell-pt-pt
+  hunspell-pt-pt hunspell-pl hunspell-cs hunspell-hu hunspell-tr hunspell-el hunspell-ru
   libavformat-dev libavcodec-dev libavutil-dev
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 fonts-freefont-ttf fonts-urw-base35)
 

@@ -123,7 +123,7 @@ TEST_F(FeatureTest, SrtImportAndEditing) {
     EXPECT_FALSE(w->cbLock->isChecked());
 }
 
-TEST_F(FeatureTest, EditorShowsAndKeepsEveryLatinLetter) {
+TEST_F(FeatureTest, EditorShowsAndKeepsEveryLetter) {
     QFile atlas(QDir(dir.path()).filePath(QStringLiteral("abc.png")));
     ASSERT_TRUE(atlas.open(QIODevice::WriteOnly));
     atlas.close();
@@ -136,16 +136,19 @@ TEST_F(FeatureTest, EditorShowsAndKeepsEveryLatinLetter) {
     w->bOpenSRTClick();
     settle();
     ASSERT_EQ(w->prog.Subs.size(), 2u);
-    EXPECT_EQ(w->prog.Subs[0].text, "Stra\xDF" "e \x84\xE0\x93 \x9Cuvre \x85");
+    EXPECT_EQ(w->prog.Subs[0].text, "Straße „à“ œuvre …");
     EXPECT_EQ(w->mSubtext->toPlainText(), QString::fromUtf8("Stra\xC3\x9F" "e \xE2\x80\x9E\xC3\xA0\xE2\x80\x9C \xC5\x93uvre \xE2\x80\xA6"));
     EXPECT_TRUE(w->mSRT->toPlainText().contains(QString::fromUtf8("\xC5\x93uvre")));
 
     w->mSubtext->setPlainText(QString::fromUtf8("\xC3\x87" "a va \xE2\x80\x93 tr\xC3\xA8s bien \xE2\x82\xAC"));
-    EXPECT_EQ(w->prog.Subs[0].text, "\xC7" "a va \x96 tr\xE8s bien \x80");
+    EXPECT_EQ(w->prog.Subs[0].text, "Ça va – très bien €");
 
     w->showSubtitle(2);
-    EXPECT_EQ(w->prog.Subs[1].text, "\xC3\xA9");
+    EXPECT_EQ(w->prog.Subs[1].text, "Ã©");
     EXPECT_EQ(w->mSubtext->toPlainText(), QString::fromUtf8("\xC3\x83\xC2\xA9"));
+    // Letters of other scripts are kept as typed, and the SRT preview shows them.
+    w->mSubtext->setPlainText(QStringLiteral("Zażółć gęślą jaźń\nСъешь ещё, Ωμέγα"));
+    EXPECT_EQ(w->prog.Subs[1].text, "Zażółć gęślą jaźń|Съешь ещё, Ωμέγα");
 
     // The stored setting follows the encoding list.
     w->coSrtEncoding->setCurrentIndex(1);

@@ -106,7 +106,7 @@ TEST(Markup, BuildsVisibleTextAndRuns) {
         {"open without close shows as is", "file [x.sup", "file [x.sup", {}},
         {"empty", "", "", {}},
         {"escaped name keeps its brackets and letters", "[b]" + logName("caf\xC3\xA9 [1].sup") + "[/b] loading",
-         "caf\xE9 [1].sup loading", {bold(0, 12)}},
+         "café [1].sup loading", {bold(0, 13)}},
         {"escaped error keeps its brackets", "[re]" + logEscaped("Cannot open \"a]b[c\"") + "[/re]",
          "Cannot open \"a]b[c\"", {colored(0, 19, 0x0000FF)}},
     };
@@ -234,6 +234,35 @@ TEST(Encoding, ConvertsBetweenWindows1252AndUtf8) {
     EXPECT_TRUE(looksLikeUtf8("caf\xC3\xA9"));
     EXPECT_FALSE(looksLikeUtf8("caf\xE9"));
     EXPECT_FALSE(looksLikeUtf8("plain"));
+    // Characters one by one: a byte that starts no valid sequence is its Windows-1252 character.
+    EXPECT_EQ(toChars("aé\xE9ł€"), U"aééł€");
+    EXPECT_EQ(charCount("Zażółć"), 6u);
+    EXPECT_EQ(asUtf8("caf\xE9"), "café");
+    EXPECT_EQ(asUtf8("café"), "café");
+    size_t unmapped = 0;
+    EXPECT_EQ(encodeText("łódź €", TextEncoding::Cp1252, &unmapped), "?\xF3" "d? \x80");
+    EXPECT_EQ(unmapped, 2u);
+    EXPECT_EQ(encodeText("łódź", TextEncoding::Utf8), "łódź");
+    // Case and script of the letters subtitles use.
+    const struct {
+        char32_t upper, lower;
+        Script script;
+    } letters[] = {{U'A', U'a', Script::Latin}, {U'É', U'é', Script::Latin}, {U'Ł', U'ł', Script::Latin},
+                   {U'Ž', U'ž', Script::Latin}, {U'Ș', U'ș', Script::Latin}, {U'Ğ', U'ğ', Script::Latin},
+                   {U'Σ', U'σ', Script::Greek}, {U'Ώ', U'ώ', Script::Greek}, {U'Я', U'я', Script::Cyrillic},
+                   {U'Ё', U'ё', Script::Cyrillic}, {U'Ґ', U'ґ', Script::Cyrillic}};
+    for (const auto& l : letters) {
+        SCOPED_TRACE(toUtf8(l.upper));
+        EXPECT_TRUE(isUpper(l.upper) && isLower(l.lower) && !isUpper(l.lower) && !isLower(l.upper));
+        EXPECT_EQ(toLowerChar(l.upper), l.lower);
+        EXPECT_EQ(toUpperChar(l.lower), l.upper);
+        EXPECT_EQ(scriptOf(l.upper), l.script);
+        EXPECT_TRUE(isLetter(l.lower));
+    }
+    EXPECT_EQ(toUpperChar(U'ς'), U'Σ');
+    EXPECT_EQ(toUpperChar(U'ı'), U'I');
+    EXPECT_EQ(toLowerChar(U'İ'), U'i');
+    EXPECT_FALSE(isLetter(U'·') || isLetter(U'×') || isLetter(U'5'));
 }
 
 // A job sets the busy state, and undoes it on every way out: a normal end, a cancel, an

@@ -69,7 +69,7 @@ TEST(ReplTables, SlotsHoldThePairsInOrder) {
         {1, 2, " l ", " I "},       {1, 8, " lf ", " If "},      {1, 13, "|l'm", "|I'm"},
         {1, 22, "-l ", "-I "},      {1, 36, "<i>ls ", "<i>Is "}, {1, 44, ".l'd", ".I'd"},
         {1, 72, "\"l ", "\"I "},    {1, 78, "\"lf ", "\"If "},   {1, 50, "l'll ", "I'll "},
-        {1, 55, "the\xB7ise", "therwise"}, {1, 68, "lnspect", "Inspect"},
+        {1, 55, "the\xC2\xB7ise", "therwise"}, {1, 68, "lnspect", "Inspect"},
         {1, 1, "", ""},             {1, 9, "", ""},              {1, 49, "", ""},   {1, 69, "", ""},
     };
     for (const auto& c : cases) {
@@ -105,7 +105,7 @@ TEST(ApplyReplacements, GeneralTableAlwaysLanguageTableByChoice) {
         {"\"lf so", 1, "\"If so"},
         {"-l know", 1, "-I know"},
         {"Yes.l'd", 1, "Yes.I'd"},
-        {"the\xB7ise", 1, "therwise"},
+        {"the\xC2\xB7ise", 1, "therwise"},
         {"so l l go", 1, "so I I go"},
         {"l", 1, "I"},
         {"''l'm'' . .", 1, "\"I'm\" .."},

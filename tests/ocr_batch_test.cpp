@@ -162,8 +162,9 @@ TEST(OcrBatch, StatisticAndLanguageGuess) {
     }
 }
 
-// The guess over ordinary dialogue: English and French are named, the other languages are
-// taken for neither, also from a handful of subtitles.
+// The guess over ordinary dialogue: English and French are named, the other languages
+// (Central European, Greek and Cyrillic ones too) are taken for neither, also from a handful
+// of subtitles.
 TEST(OcrBatch, LanguageGuessOverDialogue) {
     for (const std::string& language : corpusLanguages()) {
         for (const size_t sentences : {size_t{6}, corpus(language).size()}) {
@@ -185,7 +186,10 @@ TEST(OcrBatch, LanguageGuessOverDialogue) {
             EXPECT_EQ(s.logHas("It seems to be in English."), expected == LanguageGuess::English);
             int64_t qToZ = 0;
             for (size_t k = 16; k < 26; ++k) qToZ += r.letters[k];
-            EXPECT_GT(qToZ, 0);
+            // Greek and Cyrillic texts hold no letters a to z to count.
+            if (language != "rus" && language != "ell") {
+                EXPECT_GT(qToZ, 0);
+            }
         }
     }
 }

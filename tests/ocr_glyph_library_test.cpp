@@ -29,7 +29,7 @@ std::vector<std::string> textsOf(const Session& s) {
     return out;
 }
 
-const std::string U(1, kUnknownMark);
+const std::string U(kUnknownMark);
 
 TEST(GlyphRelabel, EveryUseChangesLockedTextsStayAndUndoRestores) {
     Session s;
@@ -156,8 +156,8 @@ TEST(GlyphLibraryFile, SavedLibraryLoadsBackExactly) {
     GlyphLibrary lib;
     lib.path = tempPath("library round trip");
     putLibraryGlyph(lib, glyph(5, 7, 0, "a"));
-    putLibraryGlyph(lib, glyph(5, 7, 2, "\x92", 1));     // same bits, other rise: another glyph
-    putLibraryGlyph(lib, glyph(3, 3, 1, "% \xE9", 0, 2));
+    putLibraryGlyph(lib, glyph(5, 7, 2, "’", 1));     // same bits, other rise: another glyph
+    putLibraryGlyph(lib, glyph(3, 3, 1, "% é", 0, 2));
     putLibraryGlyph(lib, glyph(5, 7, 0, "o"));            // replaces the first
     ASSERT_EQ(lib.glyphs.size(), 3u);
     ASSERT_TRUE(saveGlyphLibrary(lib, s.msg)) << s.host.logText();
@@ -178,6 +178,19 @@ TEST(GlyphLibraryFile, SavedLibraryLoadsBackExactly) {
     std::vector<uint8_t> other = lib.glyphs[0].bits;
     other[0] ^= 1;
     EXPECT_EQ(findLibraryGlyph(back, 5, 7, 0, other), nullptr);
+    // A library an earlier version wrote (labels in UTF-8 with % escapes) reads as it was
+    // written, and labels of any script are kept.
+    const std::string older = "VANTREL GLYPH LIBRARY\nversion 1\nglyph 2 3 0 -1 A4 %25%20\xC3\xA9\nglyph 2 3 1 1 A4 "
+                              "\xC5\x82\nglyph 2 3 2 0 A4 \xD0\xB6\nend 3\n";
+    GlyphLibrary old;
+    old.path = testing::writeTempFile("older.glyphs", testing::Bytes(older.begin(), older.end()));
+    loadGlyphLibrary(old);
+    ASSERT_EQ(old.glyphs.size(), 3u);
+    EXPECT_EQ(old.glyphs[0].label, "% é");
+    EXPECT_EQ(old.glyphs[1].label, "ł");
+    EXPECT_EQ(old.glyphs[2].label, "ж");
+    EXPECT_TRUE(validGlyphLabel("ł") && validGlyphLabel("Ωμέγα") && !validGlyphLabel("abcdefghi") &&
+                !validGlyphLabel("a\xC3") && !validGlyphLabel("\xC2\x85"));
     // A file that is not there is an empty library.
     GlyphLibrary none;
     none.path = lib.path + ".none";

@@ -72,8 +72,8 @@ Score score(const std::vector<std::string>& expected, const std::vector<std::str
         errors += (1.0 - charAccuracy(expected[i], got)) * n;
         errorsNoTags += (1.0 - charAccuracyWithoutTags(expected[i], got)) * m;
         if (got != expected[i])
-            s.misread += "  #" + std::to_string(i + 1) + " expected \"" + cp1252ToUtf8(expected[i]) + "\"\n" +
-                         "      read \"" + cp1252ToUtf8(got) + "\"\n";
+            s.misread += "  #" + std::to_string(i + 1) + " expected \"" + expected[i] + "\"\n" +
+                         "      read \"" + got + "\"\n";
     }
     s.withTags = length > 0 ? 1.0 - errors / length : 1.0;
     s.withoutTags = lengthNoTags > 0 ? 1.0 - errorsNoTags / lengthNoTags : 1.0;
@@ -164,6 +164,8 @@ TEST(OcrLearnedE2E, TopAndBottomObjects) {
 // SRT text the program sets with its own glyph atlas and exports as a Blu-ray stream
 // reads back as the same text, accented letters and typographic marks included.
 TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
+    // Scripts whose letters the atlas lacks read back at 99 % at least.
+    constexpr double kOtherScripts = 0.99;
     const struct {
         const char* language;
         double floor;                    // character accuracy the reading must reach
@@ -200,6 +202,97 @@ TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
              "Ôte ton manteau|et viens près du feu.",
              "Ça fait déjà trois ans ;|le cœur n’oublie rien.",
          }},
+        // Letters the atlas lacks are drawn with FreeType: Central European, Greek, Cyrillic.
+        {"pol", kOtherScripts,
+         {
+             "Gdzie byłeś wczoraj wieczorem?|Dzwoniłam do ciebie dwa razy.",
+             "Byłem u mojej siostry.|Jej samochód znowu się zepsuł.",
+             "<i>Pociąg odjeżdża o siódmej.</i>",
+             "Czy wziąłeś bilety?|Kosztują po czterdzieści złotych.",
+             "Mów ciszej,|dzieci już śpią.",
+             "Zażółć gęślą jaźń.|To tylko ćwiczenie.",
+             "Szybko, otwórz drzwi!|Są tuż za nami!",
+             "Powiedz mi prawdę, Łucjo.|Czy byłaś tam?",
+             "Tak. Widziałam wszystko|przez okno.",
+             "Witaj w domu, Michale.|Twój pokój jest gotowy.",
+             "Zadzwoń, kiedy dojedziesz, dobrze?",
+             "Ile kosztuje ta niebieska kurtka?|Sześćdziesiąt pięć złotych.",
+         }},
+        {"ces", kOtherScripts,
+         {
+             "Kde jsi byl včera večer?|Volala jsem ti dvakrát.",
+             "Byl jsem u své sestry.|Zase se jí porouchalo auto.",
+             "<i>Vlak odjíždí v sedm.</i>",
+             "Vzal jsi lístky?|Každý stojí čtyřicet korun.",
+             "Mluv tišeji,|děti už spí.",
+             "Příliš žluťoučký kůň|úpěl ďábelské ódy.",
+             "Rychle, otevři dveře!|Jsou hned za námi!",
+             "Řekni mi pravdu, Terezo.|Byla jsi tam?",
+             "Ano. Viděla jsem všechno|z okna.",
+             "Vítej doma, Jiří.|Tvůj pokoj je připravený.",
+             "Zavolej mi, až dorazíš, ano?",
+             "Kolik stojí ta modrá bunda?|Šedesát pět korun, paní.",
+         }},
+        {"hun", kOtherScripts,
+         {
+             "Hol voltál tegnap este?|Kétszer is hívtalak.",
+             "A nővéremnél voltam.|Megint elromlott az autója.",
+             "<i>A vonat hétkor indul.</i>",
+             "Elhoztad a jegyeket?|Negyven euróba kerül mindegyik.",
+             "Beszélj halkabban,|a gyerekek már alszanak.",
+             "Árvíztűrő tükörfúrógép.|Ez csak egy gyakorlat.",
+             "Gyorsan, nyisd ki az ajtót!|Itt vannak mögöttünk!",
+             "Mondd meg az igazat, Éva.|Ott voltál?",
+             "Igen. Mindent láttam|az ablakból.",
+             "Isten hozott itthon, Gábor.|A szobád készen áll.",
+             "Hívj fel, ha megérkeztél, jó?",
+             "Mennyibe kerül a kék kabát?|Hatvanöt ezer forint.",
+         }},
+        {"tur", kOtherScripts,
+         {
+             "Dün gece neredeydin?|Seni iki kez aradım.",
+             "Kız kardeşimin evindeydim.|Arabası yine bozuldu.",
+             "<i>Tren yedide kalkıyor.</i>",
+             "Biletleri aldın mı?|Her biri kırk lira.",
+             "Sessiz ol,|çocuklar uyuyor.",
+             "Pijamalı hasta yağız şoföre|çabucak güvendi.",
+             "Çabuk, kapıyı aç!|Hemen arkamızdalar!",
+             "Bana doğruyu söyle, Ayşe.|Orada mıydın?",
+             "Evet. Her şeyi|pencereden gördüm.",
+             "Eve hoş geldin, İbrahim.|Odan hazır.",
+             "Vardığında beni ara, tamam mı?",
+             "Mavi ceket ne kadar?|Altmış beş lira, hanımefendi.",
+         }},
+        {"ell", kOtherScripts,
+         {
+             "Πού ήσουν χθες το βράδυ;|Σε πήρα δύο φορές.",
+             "Ήμουν στο σπίτι της αδελφής μου.|Το αυτοκίνητό της χάλασε ξανά.",
+             "<i>Το τρένο φεύγει στις επτά.</i>",
+             "Πήρες τα εισιτήρια;|Κοστίζουν σαράντα ευρώ το καθένα.",
+             "Μίλα πιο σιγά,|τα παιδιά κοιμούνται.",
+             "Ξεσκεπάζω την ψυχοφθόρα|βδελυγμία.",
+             "Γρήγορα, άνοιξε την πόρτα!|Είναι ακριβώς πίσω μας!",
+             "Πες μου την αλήθεια, Ελένη.|Ήσουν εκεί;",
+             "Ναι. Τα είδα όλα|από το παράθυρο.",
+             "Καλώς ήρθες, Νίκο.|Το δωμάτιό σου είναι έτοιμο.",
+             "Πάρε με όταν φτάσεις, εντάξει;",
+             "Πόσο κάνει το μπλε σακάκι;|Εξήντα πέντε ευρώ, κυρία.",
+         }},
+        {"rus", kOtherScripts,
+         {
+             "Где ты был вчера вечером?|Я звонила тебе дважды.",
+             "Я был у сестры.|У неё опять сломалась машина.",
+             "<i>Поезд уходит в семь.</i>",
+             "Ты взял билеты?|Каждый стоит сорок евро.",
+             "Говори тише,|дети уже спят.",
+             "Съешь же ещё этих мягких|французских булок.",
+             "Быстрее, открой дверь!|Они прямо за нами!",
+             "Скажи мне правду, Елена.|Ты была там?",
+             "Да. Я всё видела|из окна.",
+             "Добро пожаловать домой, Иван.|Твоя комната готова.",
+             "Позвони, когда доедешь, хорошо?",
+             "Сколько стоит синяя куртка?|Шестьдесят пять рублей.",
+         }},
     };
     auto time = [](size_t seconds) {
         char t[32];
@@ -214,7 +307,7 @@ TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
             std::string lines = r.cues[i];
             std::replace(lines.begin(), lines.end(), '|', '\n');
             srt += std::to_string(i + 1) + "\n" + time(3 * i + 1) + " --> " + time(3 * i + 3) + "\n" + lines + "\n\n";
-            expected.push_back(utf8ToCp1252(r.cues[i]));
+            expected.push_back(r.cues[i]);
         }
         const std::string srtPath = writeTempFile("e2e.srt", Bytes(srt.begin(), srt.end()));
 
@@ -233,6 +326,12 @@ TEST(OcrLearnedE2E, ExportedSrtReadsBack) {
         if (!s.read(exported)) GTEST_SKIP() << "the learned engine is not built in";
         const Score sc = score(expected, s.texts());
         EXPECT_GE(sc.withTags, r.floor) << sc.misread;
+        std::printf("[ round trip ] %s %.2f %%\n", r.language, 100 * sc.withTags);
+        // Nothing the SRT held is lost to "?" on the way.
+        const std::vector<std::string> read = s.texts();
+        for (size_t i = 0; i < read.size() && i < expected.size(); ++i)
+            EXPECT_LE(std::count(read[i].begin(), read[i].end(), '?'), std::count(expected[i].begin(), expected[i].end(), '?'))
+                << read[i];
     }
 }
 
@@ -248,6 +347,7 @@ struct DiscCase {
     int count;
     int italicEvery, italicWordEvery;
     int unknown = 0;   // glyphs left unknown at most (an i's dot or an accent given to the wrong letter)
+    double floor = kTarget;   // below the target where the engine does not reach it yet
 };
 
 const DiscCase kDiscStreams[] = {
@@ -274,6 +374,22 @@ const DiscCase kDiscStreams[] = {
      {FontFamily::DejaVuSans, 22, {235, 220, 30}, kBlack, 1, 1, 720, 480, 4, 1.0}, "spa", 30, 5, 0, 2},
     {"condensed 720p, tight, German", {FontFamily::DejaVuSansCondensed, 36, kWhite, kBlack, 2, 4, 1280, 720, 4, 0.95},
      "deu", 30, 6, 0, 1},
+    {"Polish, Liberation Sans, fractional pens, tight leading",
+     {FontFamily::LiberationSans, 52, kWhite, kBlack, 2, 8, 1920, 1080, 4, 0.95}, "pol", 40, 4, 0, 2},
+    // ť ď ý at 576 lines and curly quotes of either direction still cost about 1 %.
+    {"Czech, serif, 576 lines", {FontFamily::DejaVuSerif, 30, kWhite, kBlack, 1, 4, 720, 576, 4, 1.0}, "ces", 30, 0, 4,
+     8, 0.985},
+    {"Russian, DejaVu Sans, shadow, fractional pens",
+     {FontFamily::DejaVuSans, 48, kWhite, kBlack, 2, 8, 1920, 1080, 4, 1.0, false, 3}, "rus", 40, 5, 0},
+    {"Russian at DVD size, four colours", {FontFamily::LiberationSans, 26, kWhite, kBlack, 1, 1, 720, 480, 1, 1.0},
+     "rus", 30, 0, 4},
+    {"Greek, Liberation Serif, yellow, tight", {FontFamily::LiberationSerif, 50, {235, 220, 30}, kBlack, 2, 8, 1920, 1080, 4, 0.95},
+     "ell", 40, 4, 0, 8, 0.99},
+    // The hairline ends of the serif s break off at this size: some s read as c or keep a speck.
+    {"Hungarian, Nimbus Roman, 720p", {FontFamily::NimbusRoman, 38, kWhite, kBlack, 2, 8, 1280, 720, 4, 1.0}, "hun", 30, 5, 0,
+     4, 0.985},
+    {"Turkish, DejaVu Sans Condensed, shadow, tight",
+     {FontFamily::DejaVuSansCondensed, 48, kWhite, kBlack, 2, 4, 1920, 1080, 4, 0.95, false, 3}, "tur", 30, 0, 4},
 };
 
 }  // namespace
@@ -297,8 +413,8 @@ TEST(OcrLearnedE2E, StreamsDrawnLikeDiscs) {
         const Score sc = score(expected, s.texts());
         std::printf("[ disc-like ] %-100s %.2f %% (%.2f %% without tags)\n", c.name, sc.withTags * 100,
                     sc.withoutTags * 100);
-        EXPECT_GE(sc.withTags, kTarget) << sc.misread;
-        EXPECT_GE(sc.withoutTags, kTarget) << sc.misread;
+        EXPECT_GE(sc.withTags, c.floor) << sc.misread;
+        EXPECT_GE(sc.withoutTags, c.floor) << sc.misread;
         const std::string log = s.host.logText();
         const size_t end = log.find(" glyphs unknown.");
         ASSERT_NE(end, std::string::npos) << log;
@@ -361,7 +477,7 @@ TEST(OcrLearnedE2E, NoisePicturesAmongText) {
 
 namespace {
 
-int64_t unknownMarks(const std::string& text) { return std::count(text.begin(), text.end(), kUnknownMark); }
+int64_t unknownMarks(const std::string& text) { return countUnknownMarks(text); }
 
 // A disc-like stream with pictures without text among its subtitles, so that the error
 // navigation has places to go.

@@ -206,6 +206,14 @@ TEST(LearnedSegments, LinesSharingRowsComeApart) {
     for (int k = 0; k < 6; ++k) accents.rect(2 + 12 * k, 4, 6, 5).rect(2 + 12 * k, 16, 8, 24);
     ClusterTable t2;
     EXPECT_EQ(cutLines(accents.m, t2).size(), 1u);
+    // Tight lines: the lower line's dots share rows with the upper line's descender, so the
+    // only empty rows lie between those dots and their stems. The dots stay with their stems.
+    Canvas tight(80, 62);
+    for (int k = 0; k < 6; ++k) tight.rect(2 + 12 * k, 4, 8, 20).rect(2 + 12 * k, 38, 4, 20);
+    for (int k = 0; k < 6; k += 2) tight.rect(3 + 12 * k, 32, 2, 3);   // dots over every other stem
+    tight.rect(74, 4, 4, 32);   // a descender of line 1 down to row 35, beside the dots
+    ClusterTable t3;
+    EXPECT_EQ(shapes(cutLines(tight.m, t3), t3), "1111111|212121");
 }
 
 TEST(LearnedSegments, IdenticalBitmapsShareACluster) {
@@ -273,7 +281,7 @@ TEST(LearnedAlign, TeacherWordsVoteForUnknownSegments) {
         {"disagreeing anchor still aligns", {&I, nullptr, nullptr}, "lit", "1=i 2=t"},
         {"touching pair before a two-part sign", {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, "puerta!",
          "0=p 1=u 2=e 3=rt 4=a 5=!", 0, "111112", {10, 11, 9, 13, 9, 3}},
-        {"the ellipsis is three dots", {nullptr, nullptr, nullptr, nullptr, nullptr}, "no\x85", "0=n 1=o 2=. 3=. 4=.", 0,
+        {"the ellipsis is three dots", {nullptr, nullptr, nullptr, nullptr, nullptr}, "no…", "0=n 1=o 2=. 3=. 4=.", 0,
          "11111", {10, 10, 3, 3, 3}},
         {"a stray sign is left out", {nullptr, nullptr, nullptr}, "was_", "0=w 1=a 2=s"},
         {"nothing alike", {&k, &k, &k, &k}, "xyzw", ""},
@@ -291,6 +299,15 @@ TEST(LearnedAlign, TeacherWordsVoteForUnknownSegments) {
         }
         EXPECT_EQ(got, c.votes);
     }
+    // A vote must fit the glyph's place: no letter is a raised mark, no small letter a short
+    // mark hanging below the baseline (a comma misaligned with a "u").
+    EXPECT_FALSE(riseFits("a", Rise::Raised));
+    EXPECT_TRUE(riseFits("’", Rise::Raised));
+    EXPECT_FALSE(riseFits("u", Rise::Below, true));
+    EXPECT_FALSE(riseFits("о", Rise::Below, true));
+    EXPECT_TRUE(riseFits(",", Rise::Below, true));
+    EXPECT_TRUE(riseFits("u", Rise::Below, false));   // a letter whose foot met the next line
+    EXPECT_TRUE(riseFits("y", Rise::Below, true));
 }
 
 // --- Spaces, slant, I and l ---
@@ -401,6 +418,40 @@ TEST(LearnedText, IOrLByDictionaryAndContext) {
     }
 }
 
+TEST(LearnedText, LookAlikeLettersTakeTheirWordsScript) {
+    struct Case {
+        const char* in;
+        Script fallback;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"cтoл", Script::Latin, "стол"},          // Latin c and o in a Russian word
+        {"Мoscow", Script::Cyrillic, "Moscow"},   // a Cyrillic М in an English word
+        {"Пpивeт", Script::Latin, "Привет"},
+        {"Aθήνα", Script::Latin, "Αθήνα"},        // Latin A in a Greek word
+        {"οκ", Script::Latin, "οκ"},              // κ tells: Greek
+        {"ocean", Script::Cyrillic, "ocean"},     // n tells: Latin
+        {"ос", Script::Latin, "oc"},              // nothing tells: the language's script
+        {"oc", Script::Cyrillic, "ос"},
+        {"µου", Script::Latin, "μου"},            // the micro sign in a Greek word is μ
+        {"10µm", Script::Latin, "10µm"},
+        {"Łódź", Script::Cyrillic, "Łódź"},       // Latin letters of their own tell
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.in);
+        std::u32string word = toChars(c.in);
+        writeInOneScript(word, c.fallback);
+        EXPECT_EQ(toUtf8(word), c.out);
+    }
+    // Words of other scripts keep their I-like letters for this step.
+    EXPECT_EQ(chooseIl("Іван", nullptr), "Іван");
+    // Letters drawn in two pieces are joined when the text is written.
+    EXPECT_EQ(joinSplitLetters("zlut\u030Coucky d\u030Cabel"), "zluťoucky ďabel");
+    EXPECT_EQ(joinSplitLetters("\u0301Ηταν"), "Ήταν");
+    EXPECT_EQ(joinSplitLetters("бьıл ЬІ ЬI"), "был Ы Ы");
+    EXPECT_EQ(joinSplitLetters("tı l\u030C"), "tı ľ");
+}
+
 // --- Whole streams ---
 
 struct StreamSession : vantrel::testing::TestSession {
@@ -455,6 +506,13 @@ TEST(LearnedStream, ExportedTextReadsBack) {
     EXPECT_GT(totals.teacherCrops, 0);
     EXPECT_GE(totals.teacherGlyphs, totals.teacherCrops);
     EXPECT_EQ(totals.unknown, 0);
+    // A stream of capitals alone: its glyphs are as tall as its x-height, and still capitals.
+    StreamSession caps;
+    exportedStream(caps, {"TEST", "STOP HERE", "EXIT TO THE EAST"}, "capitals");
+    LearnedTotals capsTotals;
+    ASSERT_TRUE(runLearnedEngine(caps.ctx, {1, 2, 3}, {}, capsTotals)) << caps.host.logText();
+    EXPECT_EQ(caps.prog.Subs[0].text, "TEST");
+    EXPECT_EQ(caps.prog.Subs[2].text, "EXIT TO THE EAST");
 }
 
 // The reading keeps its glyphs: every text is rebuilt from them exactly, and what the user
@@ -630,7 +688,7 @@ struct BadInputRun {
     }
     int64_t marks() const {
         int64_t n = 0;
-        for (const TSUP& sub : s.prog.Subs) n += std::count(sub.text.begin(), sub.text.end(), kUnknownMark);
+        for (const TSUP& sub : s.prog.Subs) n += countUnknownMarks(sub.text);
         return n;
     }
 };

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "core/encoding.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "render/palette.h"
@@ -185,42 +186,42 @@ TEST(AtlasData, LettersOfTheLatinLanguagesDrawInBothStyles) {
     // without it (the reference, or for the i's the dotless "n").
     enum Mark { kNone, kAbove, kBelow };
     struct Case {
-        const char* chars;   // Windows-1252
+        const char* chars;   // UTF-8
         char reference;
         int lo, hi;
         Mark mark;
         char bare = 0;       // the letter the accent must reach beyond, if not the reference
     };
     const Case cases[] = {
-        {"\xE0\xE1\xE2\xE3\xE4\xE5", 'a', 85, 115, kAbove},     // à á â ã ä å
-        {"\xE8\xE9\xEA\xEB", 'e', 85, 115, kAbove},             // è é ê ë
-        {"\xEC\xED\xEE\xEF", 'i', 80, 300, kAbove, 'n'},        // ì í î ï: the accent is wider than the i
-        {"\xF2\xF3\xF4\xF5\xF6", 'o', 85, 115, kAbove},         // ò ó ô õ ö
-        {"\xF9\xFA\xFB\xFC", 'u', 85, 115, kAbove},             // ù ú û ü
-        {"\xF1", 'n', 85, 115, kAbove},                         // ñ
-        {"\xFD\xFF", 'y', 85, 115, kAbove},                     // ý ÿ
-        {"\xE7", 'c', 85, 115, kBelow},                         // ç
-        {"\xC0\xC1\xC2\xC3\xC4\xC5", 'A', 85, 115, kAbove},     // À Á Â Ã Ä Å
-        {"\xC8\xC9\xCA\xCB", 'E', 85, 115, kAbove},             // È É Ê Ë
-        {"\xCC\xCD\xCE\xCF", 'I', 80, 300, kAbove},             // Ì Í Î Ï
-        {"\xD2\xD3\xD4\xD5\xD6", 'O', 85, 115, kAbove},         // Ò Ó Ô Õ Ö
-        {"\xD9\xDA\xDB\xDC", 'U', 85, 115, kAbove},             // Ù Ú Û Ü
-        {"\xD1", 'N', 85, 115, kAbove},                         // Ñ
-        {"\x9F", 'Y', 85, 115, kAbove},                         // Ÿ
-        {"\xC7", 'C', 85, 115, kBelow},                         // Ç
-        {"\xDF", 'B', 80, 115, kNone},                          // ß
-        {"\x9C\xE6", 'm', 95, 140, kNone},                      // œ æ
-        {"\x8C\xC6", 'M', 105, 150, kNone},                     // Œ Æ
-        {"\xAA\xBA", 'o', 60, 100, kNone},                      // ª º
-        {"\xA1", '!', 80, 130, kNone},                          // ¡
-        {"\xBF", '?', 85, 115, kNone},                          // ¿
-        {"\xAB\xBB", '<', 80, 120, kNone},                      // « »
-        {"\x91\x92", '\'', 80, 130, kNone},                     // ‘ ’
-        {"\x93\x94\x84", '"', 80, 120, kNone},                  // “ ” „
-        {"\x96", '-', 170, 260, kNone},                         // –
-        {"\x97", '-', 300, 450, kNone},                         // —
-        {"\x85", '.', 400, 700, kNone},                         // …
-        {"\x80", 'C', 70, 110, kNone},                          // €
+        {"àáâãäå", 'a', 85, 115, kAbove},
+        {"èéêë", 'e', 85, 115, kAbove},
+        {"ìíîï", 'i', 80, 300, kAbove, 'n'},        // ì í î ï: the accent is wider than the i
+        {"òóôõö", 'o', 85, 115, kAbove},
+        {"ùúûü", 'u', 85, 115, kAbove},
+        {"ñ", 'n', 85, 115, kAbove},
+        {"ýÿ", 'y', 85, 115, kAbove},
+        {"ç", 'c', 85, 115, kBelow},
+        {"ÀÁÂÃÄÅ", 'A', 85, 115, kAbove},
+        {"ÈÉÊË", 'E', 85, 115, kAbove},
+        {"ÌÍÎÏ", 'I', 80, 300, kAbove},
+        {"ÒÓÔÕÖ", 'O', 85, 115, kAbove},
+        {"ÙÚÛÜ", 'U', 85, 115, kAbove},
+        {"Ñ", 'N', 85, 115, kAbove},
+        {"Ÿ", 'Y', 85, 115, kAbove},
+        {"Ç", 'C', 85, 115, kBelow},
+        {"ß", 'B', 80, 115, kNone},
+        {"œæ", 'm', 95, 140, kNone},
+        {"ŒÆ", 'M', 105, 150, kNone},
+        {"ªº", 'o', 60, 100, kNone},
+        {"¡", '!', 80, 130, kNone},
+        {"¿", '?', 85, 115, kNone},
+        {"«»", '<', 80, 120, kNone},
+        {"‘’", '\'', 80, 130, kNone},
+        {"“”„", '"', 80, 120, kNone},
+        {"–", '-', 170, 260, kNone},
+        {"—", '-', 300, 450, kNone},
+        {"…", '.', 400, 700, kNone},
+        {"€", 'C', 70, 110, kNone},
     };
     InkProbe probe;
     for (const char* style : {"", "<i>"}) {
@@ -228,9 +229,9 @@ TEST(AtlasData, LettersOfTheLatinLanguagesDrawInBothStyles) {
             const InkExtent ref = probe.inkOf(style + std::string(1, c.reference));
             const InkExtent bare = c.bare ? probe.inkOf(style + std::string(1, c.bare)) : ref;
             ASSERT_GT(ref.width(), 0);
-            for (const char* p = c.chars; *p; ++p) {
-                SCOPED_TRACE(std::string(style) + "byte " + std::to_string(static_cast<uint8_t>(*p)));
-                const InkExtent e = probe.inkOf(style + std::string(1, *p));
+            for (char32_t ch : toChars(c.chars)) {
+                SCOPED_TRACE(std::string(style) + toUtf8(ch));
+                const InkExtent e = probe.inkOf(style + toUtf8(ch));
                 ASSERT_GT(e.width(), 0) << "no ink";
                 EXPECT_GE(e.width() * 100, ref.width() * c.lo);
                 EXPECT_LE(e.width() * 100, ref.width() * c.hi);
@@ -240,11 +241,46 @@ TEST(AtlasData, LettersOfTheLatinLanguagesDrawInBothStyles) {
                 if (c.mark == kBelow) {
                     EXPECT_GT(e.bottom, bare.bottom);
                 }
-                EXPECT_GT(probe.f.measure(style + std::string(1, *p)), 0);
+                EXPECT_GT(probe.f.measure(style + toUtf8(ch)), 0);
                 probe.f.prog.italicOn = false;
             }
         }
     }
+}
+
+TEST(AtlasData, LettersBeyondTheAtlasDrawInItsLook) {
+    // Central European, Greek and Cyrillic letters are drawn by FreeType: on the atlas's
+    // baseline, as tall as an atlas letter of the same build, accents above it.
+    struct Case {
+        const char* letter;
+        char reference;
+        bool accent;   // reaches above the reference
+    };
+    const Case cases[] = {
+        {"ł", 'l', false}, {"Ł", 'L', false}, {"Ω", 'O', false}, {"Я", 'R', false}, {"ж", 'x', false},
+        {"ś", 's', true},  {"ő", 'o', true},  {"Ž", 'Z', true},  {"ά", 'a', true},
+    };
+    InkProbe probe;
+    for (const char* style : {"", "<i>"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(style) + c.letter);
+            ASSERT_TRUE(hasGlyph(probe.f.ctx, firstChar(c.letter)));
+            const InkExtent ref = probe.inkOf(style + std::string(1, c.reference));
+            const InkExtent e = probe.inkOf(style + std::string(c.letter));
+            ASSERT_GT(e.width(), 0) << "no ink";
+            EXPECT_NEAR(e.bottom, ref.bottom, 1);
+            if (c.accent) {
+                EXPECT_LT(e.top, ref.top - 4);
+            } else {
+                EXPECT_NEAR(e.top, ref.top, 2);
+            }
+            EXPECT_GE(e.width() * 100, ref.width() * 60);
+            EXPECT_LE(e.width() * 100, ref.width() * 250);
+        }
+    }
+    // Measuring takes the same pen steps as drawing, and a character no font has is left out.
+    EXPECT_GT(DrawLine(probe.f.ctx, "Zażółć gęślą jaźń", 1, nullptr, false), DrawLine(probe.f.ctx, "Zazolc gesla jazn", 1, nullptr, false) - 20);
+    EXPECT_FALSE(hasGlyph(probe.f.ctx, 0xE000));
 }
 
 TEST(AtlasFiles, LoadingChecksTheFormat) {

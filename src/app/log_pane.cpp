@@ -13,7 +13,8 @@ namespace {
 
 QColor toQColor(Color c) { return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF)); }
 
-// Decodes a piece of a line the way the whole line is decoded (UTF-8 or Windows-1252).
+// Decodes a piece of a line the way the whole line is decoded (UTF-8, or Windows-1252 for
+// a line that is no valid UTF-8).
 QString decodePiece(std::string_view piece, bool utf8) {
     if (utf8) return QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
     const std::string converted = cp1252ToUtf8(piece);
@@ -54,7 +55,7 @@ void LogPane::appendLine(const LogLine& line) {
     QTextCursor c(document());
     c.movePosition(QTextCursor::End);
     const std::string& text = line.text;
-    const bool utf8 = looksLikeUtf8(text);
+    const bool utf8 = validUtf8(text);
     const QTextCharFormat plain = defaultFormat();
     // Runs come in order and do not overlap; the gaps between them are plain.
     size_t pos = 0;

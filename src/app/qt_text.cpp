@@ -8,17 +8,14 @@
 
 namespace vantrel::app {
 
-QString subtitleTextToQt(std::string_view text) {
-    const std::string utf8 = cp1252ToUtf8(text);
+QString toQt(std::string_view text) {
+    const std::string utf8 = asUtf8(text);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-QString toQt(std::string_view text) {
-    if (looksLikeUtf8(text)) return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return subtitleTextToQt(text);
-}
+QString subtitleTextToQt(std::string_view text) { return toQt(text); }
 
-std::string fromQt(const QString& text) { return utf8ToCp1252(text.toStdString()); }
+std::string fromQt(const QString& text) { return text.toStdString(); }
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 

@@ -1,4 +1,4 @@
-// Conversion between the program's single-byte text and Qt strings, and native file names.
+// Conversion between the program's UTF-8 text and Qt strings, and native file names.
 #pragma once
 
 #include <QString>
@@ -7,13 +7,12 @@
 
 namespace vantrel::app {
 
-// Program text (Windows-1252) to a Qt string. Text that is valid UTF-8 with at least one
-// multi-byte sequence (a file name from the file system) is read as UTF-8 instead.
+// Program text (UTF-8) to a Qt string; bytes that are no valid UTF-8 (a name from an older
+// file) are read as Windows-1252.
 QString toQt(std::string_view text);
-// Subtitle text (Windows-1252 whatever its bytes look like) to a Qt string: "Ã©" typed by
-// the user must not come back as "é".
+// Subtitle text to a Qt string, as toQt: "Ã©" typed by the user stays "Ã©".
 QString subtitleTextToQt(std::string_view text);
-// A Qt string to program text; characters without a Windows-1252 code become "?".
+// A Qt string to program text: every character is kept.
 std::string fromQt(const QString& text);
 
 // File names as the file layer opens them (the platform's encoding) and back.

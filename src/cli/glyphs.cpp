@@ -122,7 +122,7 @@ int runGlyphs(const Args& args) {
     std::cout << "glyph\tlabel\tcount\tnamed by\n";
     for (int32_t id : glyphsByDoubt(review)) {
         const ReviewGlyph& g = review.glyphs[static_cast<size_t>(id)];
-        std::cout << id << '\t' << (g.known ? cp1252ToUtf8(g.label) : "?") << '\t' << g.places.size() << '\t'
+        std::cout << id << '\t' << (g.known ? asUtf8(g.label) : "?") << '\t' << g.places.size() << '\t'
                   << glyphNamingName(g.naming) << '\n';
     }
     return kOk;

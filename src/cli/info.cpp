@@ -103,7 +103,7 @@ void printTable(const Program& p) {
         std::snprintf(area, sizeof area, "%u,%u-%u,%u", o.x1, o.y1, o.x2, o.y2);
         std::printf("%5d  %-12s  %-12s  %-21s  %5u  %s\n", s.num, s.startTime.c_str(),
                     s.endTime.empty() ? "-" : s.endTime.c_str(), area, o.parts,
-                    cp1252ToUtf8(s.text).c_str());
+                    asUtf8(s.text).c_str());
     }
     std::fflush(stdout);
 }

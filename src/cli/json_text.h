@@ -12,9 +12,9 @@
 namespace vantrel::cli {
 
 // JSON written out as it is walked: no tree of values is built, and the text
-// goes to the output in pieces of about 64 KiB through one buffer. Every text is converted
-// from Windows-1252 at this edge and escaped, so the output is valid UTF-8 JSON whatever
-// bytes the subtitles or the file name hold.
+// goes to the output in pieces of about 64 KiB through one buffer. Every text is escaped
+// (and bytes that are no valid UTF-8 read as Windows-1252), so the output is valid UTF-8
+// JSON whatever bytes the subtitles or the file name hold.
 class JsonText {
 public:
     explicit JsonText(std::FILE* out) : file_(out) { out_.reserve(kPiece + 4096); }
@@ -72,13 +72,11 @@ public:
         separate();
         out_ += value ? "true" : "false";
     }
-    // A text of the program, in Windows-1252. Plain ASCII (times, most texts) reads the same
-    // in UTF-8 and goes out without a converted copy.
-    void string(std::string_view cp1252) {
-        for (char ch : cp1252) {
-            if (static_cast<unsigned char>(ch) >= 0x80) return utf8String(cp1252ToUtf8(cp1252));
-        }
-        utf8String(cp1252);
+    // A text of the program (UTF-8); valid text (all of it, as a rule) goes out without a
+    // converted copy.
+    void string(std::string_view text) {
+        if (validUtf8(text)) return utf8String(text);
+        utf8String(asUtf8(text));
     }
     // A file name as the platform gives it, UTF-8 as the user wrote it.
     void fileName(std::string_view platformName) { utf8String(nameToUtf8(platformName)); }

@@ -28,7 +28,7 @@ void CliHost::appendLogLine(const LogLine& line) {
 void CliHost::replaceLastLogLine(std::string_view text) { pending_ = std::string(text); }
 
 void CliHost::flush() {
-    if (pending_) say(cp1252ToUtf8(*pending_));
+    if (pending_) say(asUtf8(*pending_));
     pending_.reset();
 }
 
@@ -118,7 +118,7 @@ bool applySets(const Args& args, Options& opt) {
             std::cerr << "Unknown setting: " << name << '\n';
             return false;
         }
-        if (!setSetting(opt, name, utf8ToCp1252(value))) {
+        if (!setSetting(opt, name, value)) {
             std::cerr << "Invalid value for " << name << ": " << value << '\n';
             return false;
         }

@@ -217,9 +217,13 @@ int runOcr(const Args& args) {
         s.host.flush();
     } else {
         s.host.flush();
-        const std::string text = srtFileText(s.prog.mSRT, static_cast<TextEncoding>(s.opt.coSrtEncoding));
+        size_t unmapped = 0;
+        const std::string text = srtFileText(s.prog.mSRT, static_cast<TextEncoding>(s.opt.coSrtEncoding), &unmapped);
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         std::cout.flush();
+        if (unmapped > 0)
+            std::cerr << unmapped << " characters without a Windows-1252 code were written as \"?\"; "
+                      << "write UTF-8 to keep them.\n";
     }
     return kOk;
 }

@@ -44,7 +44,7 @@ struct ReviewGlyph {
     uint8_t rise = 0;                 // 0 on the baseline, 1 below it, 2 raised
     std::vector<uint8_t> bits;        // width * height, 0 or 1
     bool known = false;
-    std::string label;                // Windows-1252
+    std::string label;                // UTF-8
     GlyphNaming naming = GlyphNaming::Unknown;
     int8_t italic = -1;               // -1: each word decides from its shapes; 0 upright; 1 italic
     bool leans = false;               // the shape itself leans (for display)
@@ -81,7 +81,7 @@ struct LibraryGlyph {
     int32_t height = 0;
     uint8_t rise = 0;
     std::vector<uint8_t> bits;   // width * height, 0 or 1
-    std::string label;           // Windows-1252
+    std::string label;           // UTF-8
     int8_t italic = -1;
 };
 

@@ -91,7 +91,7 @@ std::string logEscaped(std::string_view text) {
 }
 
 std::string logName(std::string_view platformName) {
-    std::string name = utf8ToCp1252(platformName);
+    std::string name = asUtf8(platformName);
     // A name's own control characters cannot pass for escaped brackets.
     for (char& c : name)
         if (c == kTextOpen || c == kTextClose) c = '?';
@@ -150,8 +150,8 @@ void MessageLog::log2(std::string_view text) {
 void MessageLog::logn(std::string_view text) { host_.replaceLastLogLine(withTextBrackets(std::string(text))); }
 
 void MessageLog::erlog(std::string_view message) {
-    // Error texts may carry a file name in the platform's UTF-8.
-    log("[re]" + logEscaped(looksLikeUtf8(message) ? utf8ToCp1252(message) : std::string(message)) + "[/re]");
+    // Error texts may carry a file name in the platform's encoding.
+    log("[re]" + logEscaped(asUtf8(message)) + "[/re]");
     erslog(message);
     host_.beep();
 }

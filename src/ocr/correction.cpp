@@ -37,8 +37,8 @@ ReplTable buildEnglishTable() {
     setSlot(t, 52, "lt's ", "It's ");
     setSlot(t, 53, "lsn't ", "Isn't ");
     setSlot(t, 54, "lt'll ", "It'll ");
-    // "otherwise" whose touching "rw" stayed unrecognised (0xB7 is the unknown-glyph mark).
-    setSlot(t, 55, "the\xB7ise", "therwise");
+    // "otherwise" whose touching "rw" stayed unrecognised (U+00B7 is the unknown-glyph mark).
+    setSlot(t, 55, "the\xC2\xB7ise", "therwise");
     setSlot(t, 56, "lnter", "Inter");
     setSlot(t, 57, "lnside", "Inside");
     setSlot(t, 58, "lncredible", "Incredible");

@@ -340,21 +340,6 @@ private:
     bool italic_ = false;   // the current geometry; carries over from line to line
 };
 
-// A character code as one Windows-1252 byte; "?" when the code page has none.
-char toCodePage(uint16_t ch) {
-    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) return static_cast<char>(ch);
-    std::string utf8;
-    if (ch < 0x800) {
-        utf8 += static_cast<char>(0xC0 | (ch >> 6));
-    } else {
-        utf8 += static_cast<char>(0xE0 | (ch >> 12));
-        utf8 += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-    }
-    utf8 += static_cast<char>(0x80 | (ch & 0x3F));
-    const std::string single = utf8ToCp1252(utf8);
-    return single.size() == 1 ? single[0] : '?';
-}
-
 bool isCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
 // The rectangle whose top-left corner is the ink plane's origin: every slot DrawSub decoded
@@ -366,6 +351,12 @@ SlotArea inkArea(const Program& prog, const TSUP& sub) {
 }
 
 }  // namespace
+
+int64_t countUnknownMarks(std::string_view text) {
+    int64_t n = 0;
+    for (size_t at = text.find(kUnknownMark); at != std::string_view::npos; at = text.find(kUnknownMark, at + kUnknownMark.size())) ++n;
+    return n;
+}
 
 Segmentation segment(InkPlaneView plane, int32_t width, int32_t height, uint8_t font, const OcrSettings& settings) {
     return Segmenter(plane, width, height, font, settings).run();
@@ -392,7 +383,7 @@ std::string buildText(const Segmentation& seg, bool tags, bool& allKnown) {
                 text += kUnknownMark;
                 allKnown = false;
             } else {
-                text += toCodePage(s[g].ch);
+                appendUtf8(text, s[g].ch);
             }
             if (tags && g == count && italic) text += "</i>";
         }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/context.h"
@@ -10,8 +11,10 @@
 
 namespace vantrel {
 
-// "·", the mark of a glyph no rule could name (Windows-1252 code 0xB7).
-inline constexpr char kUnknownMark = '\xB7';
+// "·" (U+00B7 in UTF-8), the mark of a glyph no rule could name.
+inline constexpr std::string_view kUnknownMark = "\xC2\xB7";
+// How many unknown-glyph marks a text holds.
+int64_t countUnknownMarks(std::string_view text);
 
 // One glyph slot of a text line.
 struct GlyphBox {

@@ -197,6 +197,12 @@ LanguageGuess guessLanguage(const LetterCounts& counts) {
         {LanguageGuess::None, {117, 9, 45, 37, 118, 10, 16, 15, 113, 0, 0, 65, 25, 69, 98, 31, 5, 64, 50, 56, 30, 21, 0, 0, 0, 5}},
         {LanguageGuess::None, {75, 16, 12, 59, 189, 8, 34, 24, 65, 15, 22, 36, 22, 100, 61, 16, 0, 64, 37, 68, 20, 29, 15, 0, 0, 14}},
         {LanguageGuess::None, {146, 10, 39, 50, 126, 10, 13, 13, 62, 4, 0, 28, 47, 50, 107, 25, 12, 65, 78, 43, 46, 17, 0, 2, 0, 5}},
+        // Polish, Czech, Hungarian and Turkish, by their letters a to z alone (their own
+        // letters are not counted), so they are not taken for English either.
+        {LanguageGuess::None, {89, 21, 37, 43, 97, 1, 14, 5, 104, 37, 29, 19, 45, 53, 73, 32, 0, 36, 49, 38, 26, 0, 32, 0, 39, 81}},
+        {LanguageGuess::None, {62, 21, 21, 50, 124, 1, 0, 20, 50, 40, 44, 61, 47, 60, 93, 38, 0, 31, 64, 61, 37, 37, 0, 0, 22, 17}},
+        {LanguageGuess::None, {110, 19, 3, 26, 105, 9, 32, 18, 43, 15, 48, 72, 56, 80, 41, 12, 0, 47, 50, 106, 17, 27, 0, 0, 19, 46}},
+        {LanguageGuess::None, {132, 47, 11, 67, 120, 6, 17, 14, 82, 1, 43, 52, 55, 73, 27, 7, 0, 70, 28, 33, 37, 8, 0, 0, 48, 23}},
     };
     int64_t total = 0;
     for (int64_t n : counts) total += n;

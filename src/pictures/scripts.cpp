@@ -43,7 +43,7 @@ std::string ptsToTC(uint32_t ticks, int rgFrame) {
 }
 
 std::string xmlAttribute(std::string_view text) {
-    const std::string utf8 = looksLikeUtf8(text) ? std::string(text) : cp1252ToUtf8(text);
+    const std::string utf8 = asUtf8(text);
     std::string out;
     out.reserve(utf8.size());
     for (const char c : utf8) {

@@ -18,8 +18,8 @@ inline constexpr const char* kBdnFile = "subtitles.bdn.xml";
 // 25, 29.97, 50, 59.94; other items count as 0). Hours wrap at 24.
 std::string ptsToTC(uint32_t ticks, int rgFrame);
 
-// A text for an XML attribute value: taken as UTF-8 when it already is (a file name from
-// the file system), else as Windows-1252, with "&", "<", ">" and both quotes escaped.
+// A text for an XML attribute value: UTF-8 (bytes that are no valid UTF-8, as in a name
+// from an older file system, read as Windows-1252), with "&", "<", ">" and both quotes escaped.
 std::string xmlAttribute(std::string_view text);
 
 // What the heads of both scripts say about the whole table.

@@ -60,7 +60,8 @@ void fillLineY(Program& prog, const Options& opt);
 // none (returns false).
 bool lineBaseline(const Program& prog, int lineNo, int32_t& baseline);
 
-// Measures (draw = false) or draws (draw = true) one text line. Measuring returns the width
+// Measures (draw = false) or draws (draw = true) one text line (UTF-8). Characters the atlas
+// lacks are drawn with FreeType; a character no font has is left out. Measuring returns the width
 // in pixels: the pen position after the last glyph, before its spacing; it changes nothing
 // but the italic state that "<i>" and "</i>" in the text set. Drawing puts the line on the
 // baseline of line lineNo (1 = bottom line), starting at the column that centres the
@@ -68,6 +69,10 @@ bool lineBaseline(const Program& prog, int lineNo, int32_t& baseline);
 // (not during a stream export). The slot is the subtitle's first picture slot; nothing is
 // drawn without one (nullptr) or for a lineNo without a baseline.
 int16_t DrawLine(Context& ctx, std::string_view line, uint8_t lineNo, TSUPObject* slot, bool draw);
+
+// Whether a line can show character c: the atlas has it, or FreeType draws it from a system
+// font in the atlas's look.
+bool hasGlyph(const Context& ctx, char32_t c);
 
 // Copies one glyph box of the built-in atlas with its left edge at column x, its band's
 // baseline on row `baseline`, into the pictures the current mode asks for, and widens the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "core/encoding.h"
@@ -34,11 +35,9 @@ constexpr int kSafeMargin = 96;
 
 // What an import noticed about the text, logged once at its end.
 struct TextNotes {
-    std::array<int, 256> noGlyph{};   // per byte: the first subtitle (1-based) using it, 0 = none
+    std::map<char32_t, int> noGlyph;  // characters no font shows: the first subtitle (1-based) using each
     std::vector<int> wrapped;         // subtitles with a line wrapped to fit
     std::vector<int> tooWide;         // subtitles with a word wider than the screen
-    size_t unmapped = 0;              // characters without a Windows-1252 code, read as "?"
-    std::vector<int> unmappedIn;      // the subtitles holding them
 };
 
 // Subtitle numbers for the log: the first twenty, then how many there are in all.
@@ -49,12 +48,11 @@ std::string numberList(const std::vector<int>& numbers) {
     return out + ".";
 }
 
-// Both glyph tables define the same characters, so the upright one tells.
+// The upright and italic styles cover the same characters, so the upright one tells.
 void noteMissingGlyphs(const Context& ctx, std::string_view line, int subNumber, TextNotes& notes) {
-    const GlyphTable& table = glyphTable(ctx.opt.coLetters, false);
-    for (char ch : line) {
-        const auto c = static_cast<uint8_t>(ch);
-        if (table[c].row == 0 && notes.noGlyph[c] == 0) notes.noGlyph[c] = subNumber;
+    for (size_t i = 0; i < line.size();) {
+        const char32_t c = nextChar(line, i);
+        if (!notes.noGlyph.contains(c) && !hasGlyph(ctx, c)) notes.noGlyph[c] = subNumber;
     }
 }
 
@@ -150,29 +148,18 @@ int32_t cueNumber(std::string& line) {
     return leadingNumber(number);
 }
 
-// The lines of an SRT file and, per line, how many characters had no Windows-1252 code.
-struct CueLines {
-    const std::vector<std::string>& text;
-    const std::vector<size_t>& unmapped;
-};
-
 // Reads the text lines of cue `number` from line i on (to the blank line that ends it) into
 // s.text, wrapping lines wider than the safe area; notes what it met. Returns the width of
 // the widest line drawn.
-int readCueText(Context& ctx, const CueLines& lines, size_t& i, TSUP& s, int number, TextNotes& notes) {
+int readCueText(Context& ctx, const std::vector<std::string>& lines, size_t& i, TSUP& s, int number, TextNotes& notes) {
     const int safeWidth = pictureWidth(ctx.prog) - 2 * kSafeMargin;
     int j = 0;
     int widest = 0;
     bool wrapped = false, tooWide = false;
-    while (i < lines.text.size()) {
-        const std::string text = trimmed(lines.text[i]);
-        const size_t lost = lines.unmapped[i];
+    while (i < lines.size()) {
+        const std::string text = trimmed(lines[i]);
         ++i;
         if (text.empty()) break;
-        if (lost > 0) {
-            if (notes.unmappedIn.empty() || notes.unmappedIn.back() != number) notes.unmappedIn.push_back(number);
-            notes.unmapped += lost;
-        }
         noteMissingGlyphs(ctx, text, number, notes);
         const std::vector<std::string> pieces = wrapLine(ctx, text, safeWidth, tooWide);
         wrapped = wrapped || pieces.size() > 1;
@@ -206,17 +193,12 @@ void placeCue(const Context& ctx, TSUP& s, int widest) {
 // The log lines of what an import noticed about the text. Wrapped lines make the SRT preview
 // stale: it is rebuilt from the wrapped texts when the SRT page is shown.
 void logTextNotes(Context& ctx, const TextNotes& notes) {
-    for (size_t byte = 0; byte < notes.noGlyph.size(); ++byte) {
-        if (notes.noGlyph[byte] == 0) continue;
-        char code[8];
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(byte));
+    for (const auto& [c, first] : notes.noGlyph) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
         ctx.msg.log("No glyph for the character " + std::string(code) + " (first in subtitle " +
-                    std::to_string(notes.noGlyph[byte]) + "); it is left out of the picture.");
+                    std::to_string(first) + "); it is left out of the picture.");
     }
-    if (notes.unmapped > 0)
-        ctx.msg.log(std::to_string(notes.unmapped) +
-                    " characters without a Windows-1252 code were read as \"?\" in subtitles " +
-                    numberList(notes.unmappedIn));
     if (!notes.wrapped.empty()) {
         ctx.msg.log("Lines wider than the screen were wrapped in subtitles " + numberList(notes.wrapped));
         ctx.prog.srtDirty = true;
@@ -265,24 +247,17 @@ uint32_t txt2ptm(std::string_view text) {
     return part(0, 2) * 324000000u + part(3, 2) * 5400000u + part(6, 2) * 90000u + part(9, 3) * 90u;
 }
 
-std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes, std::vector<size_t>* unmapped) {
+std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes) {
     const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    const std::optional<std::string> utf8 = unicodeTextAsUtf8(raw);
-    // Lines are cut before the conversion, so that what had to become "?" is known per line.
-    std::vector<std::string> lines = splitLines(utf8 ? std::string_view(*utf8) : raw);
-    if (unmapped) unmapped->assign(lines.size(), 0);
-    if (utf8) {
-        for (size_t k = 0; k < lines.size(); ++k)
-            lines[k] = utf8ToCp1252(lines[k], unmapped ? &(*unmapped)[k] : nullptr);
-    }
-    return lines;
+    // A file in no Unicode form is Windows-1252, as such files were written.
+    const std::string utf8 = unicodeTextAsUtf8(raw).value_or(cp1252ToUtf8(raw));
+    return splitLines(utf8);
 }
 
 int importSrt(Context& ctx, const std::string& path) {
     if (refuseWhileWorking(ctx)) return -1;
     Program& p = ctx.prog;
-    std::vector<size_t> unmapped;
-    std::vector<std::string> lines = srtLines(readWholeFile(path), &unmapped);
+    std::vector<std::string> lines = srtLines(readWholeFile(path));
     ControlStates& c = p.controls;
     p.eSUPfile.clear();
     p.lSRTfile = path;
@@ -333,7 +308,7 @@ int importSrt(Context& ctx, const std::string& path) {
             s.endPTS = txt2ptm(s.endTime);
 
             i += 2;
-            const int widest = readCueText(ctx, CueLines{lines, unmapped}, i, s, r + 1, notes);
+            const int widest = readCueText(ctx, lines, i, s, r + 1, notes);
             placeCue(ctx, s, widest);
         }
     } catch (...) {

@@ -18,11 +18,10 @@ int32_t leadingNumber(std::string_view text);
 // "hh:mm:ss,zzz" as 90 kHz ticks; missing digits count as 0.
 uint32_t txt2ptm(std::string_view text);
 
-// The lines of an SRT file's bytes as Windows-1252 text: UTF-8 (with or without its
-// byte-order mark) and UTF-16 with its mark are converted, characters without a code
-// becoming "?" (counted per line in `unmapped` when given); other bytes are taken as they
-// are. Lines end at CR LF, LF or CR.
-std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes, std::vector<size_t>* unmapped = nullptr);
+// The lines of an SRT file's bytes as UTF-8 text: UTF-8 (with or without its byte-order
+// mark) and UTF-16 with its mark are taken as Unicode, anything else as Windows-1252.
+// Lines end at CR LF, LF or CR.
+std::vector<std::string> srtLines(const std::vector<uint8_t>& bytes);
 
 // Imports the SRT file `path` into the table as text subtitles (SubKind 3). Returns the
 // number of subtitles imported, -1 when refused because another job or a load runs. Runs

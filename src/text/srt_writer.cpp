@@ -52,19 +52,23 @@ void SUP2Srt(Context& ctx) {
     ctx.msg.slog("", 1);
 }
 
-std::string srtFileText(const std::vector<std::string>& lines, TextEncoding encoding) {
+std::string srtFileText(const std::vector<std::string>& lines, TextEncoding encoding, size_t* unmapped) {
     std::string text;
     for (const auto& l : lines) {
         text += l;
         text += "\r\n";
     }
-    return encodeText(text, encoding);
+    return encodeText(text, encoding, unmapped);
 }
 
 void saveSrt(Context& ctx, const std::string& path) {
-    const std::string text = srtFileText(ctx.prog.mSRT, static_cast<TextEncoding>(ctx.opt.coSrtEncoding));
+    size_t unmapped = 0;
+    const std::string text = srtFileText(ctx.prog.mSRT, static_cast<TextEncoding>(ctx.opt.coSrtEncoding), &unmapped);
     writeWholeFile(path, text.data(), text.size());
     ctx.msg.log(logName(path) + " subtitle saved.");
+    if (unmapped > 0)
+        ctx.msg.log(std::to_string(unmapped) + " characters without a Windows-1252 code were written as \"?\"; "
+                    "save as UTF-8 to keep them.");
 }
 
 }  // namespace vantrel

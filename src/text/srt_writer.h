@@ -14,11 +14,13 @@ namespace vantrel {
 void SUP2Srt(Context& ctx);
 
 // The SRT preview as file content in `encoding` (UTF-8 without a byte-order mark, or
-// Windows-1252 as the program holds it), each line ended by CR LF.
-std::string srtFileText(const std::vector<std::string>& lines, TextEncoding encoding);
+// Windows-1252), each line ended by CR LF. Characters Windows-1252 cannot hold become "?",
+// counted in `unmapped` when given.
+std::string srtFileText(const std::vector<std::string>& lines, TextEncoding encoding, size_t* unmapped = nullptr);
 
 // Writes the preview to `path` in the encoding of the "SrtEncoding" setting and logs
-// "<path> subtitle saved.". Platform errors propagate.
+// "<path> subtitle saved.", and how many characters Windows-1252 could not hold. Platform
+// errors propagate.
 void saveSrt(Context& ctx, const std::string& path);
 
 }  // namespace vantrel

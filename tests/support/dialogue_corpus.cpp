@@ -1,4 +1,4 @@
-// Ordinary film dialogue in seven languages, written for these tests, and the subtitle
+// Ordinary film dialogue in thirteen languages, written for these tests, and the subtitle
 // texts made from it.
 #include <algorithm>
 #include <stdexcept>
@@ -9,7 +9,7 @@
 namespace vantrel::testing {
 namespace {
 
-// UTF-8 here; converted to Windows-1252 once.
+// UTF-8, as the program holds text.
 const char* const kEnglish[] = {
     "Where were you last night? I called you twice.",
     "I was at my sister’s place. Her car broke down again.",
@@ -288,6 +288,242 @@ const char* const kPortuguese[] = {
     "Encontramo-nos no bar do O’Neill, perto do porto.",
 };
 
+const char* const kPolish[] = {
+    "Gdzie byłeś wczoraj wieczorem? Dzwoniłam dwa razy.",
+    "Byłem u siostry. Jej samochód znowu się zepsuł.",
+    "Mogłeś mi powiedzieć… Czekałam do północy.",
+    "Przepraszam. To się więcej nie powtórzy, obiecuję.",
+    "Pociąg odjeżdża o siódmej – tym razem się nie spóźnij.",
+    "Masz bilety? Każdy kosztuje 40 €.",
+    "Powiedział „zaczekaj tutaj” i już nie wrócił.",
+    "Nie mamy wyboru — jedziemy dziś albo nigdy.",
+    "Posłuchaj mnie. Nikt inny o tym nie wie.",
+    "Co się stało z pieniędzmi? Leżały właśnie tutaj.",
+    "Może wziął je Jacek. Był ostatni w pokoju.",
+    "Jacek nigdy by tego nie zrobił. Znam go od lat.",
+    "Mów ciszej, dzieci już śpią.",
+    "Znalazłam list w szufladzie w kuchni.",
+    "Dlaczego nie pokazałeś mi go wcześniej?",
+    "Bo bałem się, co sobie pomyślisz.",
+    "Spójrz na niebo. Od zachodu idzie burza.",
+    "Powinniśmy wrócić do wsi przed zmrokiem.",
+    "Przepraszam, czy to miejsce jest wolne?",
+    "Nie, proszę usiąść. Czeka pani na kogoś?",
+    "Na koleżankę z pracy. Zawsze się spóźnia.",
+    "Ile kosztuje ta niebieska kurtka? — Sześćdziesiąt złotych.",
+    "Dziękuję za wszystko, co zrobiłeś dla mojego ojca.",
+    "Szybko, otwórz drzwi! Są tuż za nami!",
+    "Zażółć gęślą jaźń, jak mawiał nasz nauczyciel.",
+    "Źle się czuję. Chyba zjadłem coś nieświeżego.",
+    "Łódź jest dziś pełna ludzi, wszędzie korki.",
+    "Spotkajmy się w pubie O’Briena przy rynku.",
+    "Śnieg pada od rana i drogi są nieprzejezdne.",
+    "Żona czeka na nas przed teatrem o ósmej.",
+    "Czy możesz mi pomóc z tymi ciężkimi walizkami?",
+    "Ćwiczyłem cały tydzień, a i tak przegrałem.",
+    "Na szyldzie było napisane “Zamknięte”, ale drzwi były otwarte.",
+    "Jutro rano pojedziemy nad jezioro, jeśli nie będzie padać.",
+    "Nie wiem, czy zdążymy na ostatni autobus do miasta.",
+};
+
+const char* const kCzech[] = {
+    "Kde jsi byl včera večer? Volala jsem ti dvakrát.",
+    "Byl jsem u sestry. Zase se jí porouchalo auto.",
+    "Mohl jsi mi to říct… Čekala jsem do půlnoci.",
+    "Promiň. Už se to nestane, slibuju.",
+    "Vlak odjíždí v sedm – tentokrát nepřijď pozdě.",
+    "Máš lístky? Každý stojí 40 €.",
+    "Řekl „počkej tady“ a už se nevrátil.",
+    "Nemáme na vybranou — jedeme dnes, nebo nikdy.",
+    "Poslouchej mě. Nikdo jiný o tom neví.",
+    "Co se stalo s penězi? Ležely přesně tady.",
+    "Možná je vzal Jirka. Byl v pokoji poslední.",
+    "Jirka by to nikdy neudělal. Znám ho léta.",
+    "Mluv tišeji, děti už spí.",
+    "Našla jsem ten dopis v šuplíku v kuchyni.",
+    "Proč jsi mi ho neukázal dřív?",
+    "Protože jsem se bál, co si pomyslíš.",
+    "Podívej se na oblohu. Od západu jde bouřka.",
+    "Měli bychom se vrátit do vesnice před setměním.",
+    "Promiňte, je tohle místo volné?",
+    "Ne, posaďte se. Čekáte na někoho?",
+    "Na kamarádku z práce. Vždycky chodí pozdě.",
+    "Kolik stojí ta modrá bunda? — Šedesát pět korun.",
+    "Děkuji za všechno, co jste udělal pro mého otce.",
+    "Rychle, otevři dveře! Jsou hned za námi!",
+    "Příliš žluťoučký kůň úpěl ďábelské ódy.",
+    "Řeka se v noci rozvodnila a most je zavřený.",
+    "Ťukal na okno, ale nikdo mu neotevřel.",
+    "Sejdeme se v hospodě U O’Neilla na náměstí.",
+    "Ještě že jsi přišel. Už jsem se bála.",
+    "Čtvrtek je pro mě lepší než pátek.",
+    "Můžeš mi pomoct s těmi těžkými kufry?",
+    "Ďábel se skrývá v detailech, říkávala babička.",
+    "Na dveřích stálo ”Zavřeno”, ale bylo otevřeno.",
+    "Zítra ráno pojedeme k jezeru, jestli nebude pršet.",
+    "Nevím, jestli stihneme poslední autobus do města.",
+};
+
+const char* const kRussian[] = {
+    "Где ты был вчера вечером? Я звонила тебе дважды.",
+    "Я был у сестры. У неё опять сломалась машина.",
+    "Ты мог бы мне сказать… Я ждала до полуночи.",
+    "Прости. Это больше не повторится, обещаю.",
+    "Поезд уходит в семь – на этот раз не опаздывай.",
+    "Ты взял билеты? Каждый стоит 40 €.",
+    "Он сказал “жди здесь” и больше не вернулся.",
+    "У нас нет выбора — едем сегодня или никогда.",
+    "Послушай меня. Об этом больше никто не знает.",
+    "Что случилось с деньгами? Они лежали прямо здесь.",
+    "Может, их взял Миша. Он последним был в комнате.",
+    "Миша никогда бы так не сделал. Я знаю его много лет.",
+    "Говори тише, дети уже спят.",
+    "Я нашла письмо в ящике на кухне.",
+    "Почему ты не показал его мне раньше?",
+    "Потому что боялся, что ты подумаешь.",
+    "Посмотри на небо. С запада идёт гроза.",
+    "Нам нужно вернуться в деревню до темноты.",
+    "Простите, это место свободно?",
+    "Нет, садитесь, пожалуйста. Вы кого-то ждёте?",
+    "Подругу с работы. Она всегда опаздывает.",
+    "Сколько стоит синяя куртка? — Шестьдесят пять рублей.",
+    "Спасибо за всё, что вы сделали для моего отца.",
+    "Быстрее, открой дверь! Они прямо за нами!",
+    "Съешь же ещё этих мягких французских булок.",
+    "Встретимся в пабе О’Нила возле площади.",
+    "Юля купила цветы, а Эдик принёс торт.",
+    "Щенок спрятался под лестницей и дрожит.",
+    "Чай будешь? Я только что заварила.",
+    "Жаль, что ты не поехал с нами на юг.",
+    "Ты можешь помочь мне с этими тяжёлыми чемоданами?",
+    "Хорошо, что ты пришёл. Я уже начала волноваться.",
+    "Завтра утром поедем на озеро, если не будет дождя.",
+    "Не знаю, успеем ли мы на последний автобус в город.",
+    "Моя бабушка всегда говорила, что утро вечера мудренее.",
+};
+
+const char* const kGreek[] = {
+    "Πού ήσουν χθες το βράδυ; Σε πήρα δύο φορές.",
+    "Ήμουν στο σπίτι της αδελφής μου. Το αυτοκίνητό της χάλασε ξανά.",
+    "Μπορούσες να μου το πεις… Περίμενα ως τα μεσάνυχτα.",
+    "Συγγνώμη. Δεν θα ξανασυμβεί, σου το υπόσχομαι.",
+    "Το τρένο φεύγει στις επτά – μην αργήσεις αυτή τη φορά.",
+    "Πήρες τα εισιτήρια; Κοστίζουν 40 € το καθένα.",
+    "Είπε “περίμενε εδώ” και δεν γύρισε ποτέ.",
+    "Δεν έχουμε επιλογή — φεύγουμε απόψε ή ποτέ.",
+    "Άκουσέ με. Κανείς άλλος δεν το ξέρει.",
+    "Τι έγιναν τα χρήματα; Ήταν ακριβώς εδώ.",
+    "Ίσως τα πήρε ο Γιάννης. Ήταν τελευταίος στο δωμάτιο.",
+    "Ο Γιάννης δεν θα το έκανε ποτέ. Τον ξέρω χρόνια.",
+    "Μίλα πιο σιγά, τα παιδιά κοιμούνται.",
+    "Βρήκα το γράμμα στο συρτάρι της κουζίνας.",
+    "Γιατί δεν μου το έδειξες νωρίτερα;",
+    "Γιατί φοβόμουν τι θα σκεφτείς.",
+    "Κοίτα τον ουρανό. Έρχεται καταιγίδα από τη δύση.",
+    "Πρέπει να γυρίσουμε στο χωριό πριν νυχτώσει.",
+    "Συγγνώμη, είναι ελεύθερη αυτή η θέση;",
+    "Ναι, καθίστε. Περιμένετε κάποιον;",
+    "Μια φίλη από τη δουλειά. Αργεί πάντα.",
+    "Πόσο κάνει το μπλε σακάκι; — Εξήντα πέντε ευρώ.",
+    "Σας ευχαριστώ για όσα κάνατε για τον πατέρα μου.",
+    "Γρήγορα, άνοιξε την πόρτα! Είναι ακριβώς πίσω μας!",
+    "Ξεσκεπάζω την ψυχοφθόρα βδελυγμία.",
+    "Θα βρεθούμε στην ταβέρνα του Ο’Νιλ στην πλατεία.",
+    "Ψάχνω το κλειδί εδώ και μία ώρα.",
+    "Ώρα να φύγουμε, αλλιώς θα χάσουμε το πλοίο.",
+    "Έλα μαζί μας στη θάλασσα το Σάββατο.",
+    "Ζέστη κάνει σήμερα, πάρε νερό μαζί σου.",
+    "Μπορείς να με βοηθήσεις με αυτές τις βαλίτσες;",
+    "Ευτυχώς ήρθες. Είχα αρχίσει να ανησυχώ.",
+    "Αύριο το πρωί θα πάμε στη λίμνη, αν δεν βρέχει.",
+    "Δεν ξέρω αν θα προλάβουμε το τελευταίο λεωφορείο για την πόλη.",
+    "Η γιαγιά μου έλεγε πάντα ότι η υπομονή φέρνει καλά αποτελέσματα.",
+};
+
+const char* const kHungarian[] = {
+    "Hol voltál tegnap este? Kétszer is hívtalak.",
+    "A nővéremnél voltam. Megint elromlott az autója.",
+    "Szólhattál volna… Éjfélig vártam rád.",
+    "Sajnálom. Többé nem fordul elő, ígérem.",
+    "A vonat hétkor indul – ezúttal ne késs el.",
+    "Elhoztad a jegyeket? Darabja 40 €.",
+    "Azt mondta, „várj itt”, és sosem jött vissza.",
+    "Nincs más választásunk — ma éjjel indulunk, vagy soha.",
+    "Figyelj rám. Erről senki más nem tud.",
+    "Mi történt a pénzzel? Itt volt az asztalon.",
+    "Talán Péter vitte el. Ő volt utoljára a szobában.",
+    "Péter sosem tenne ilyet. Évek óta ismerem.",
+    "Beszélj halkabban, a gyerekek már alszanak.",
+    "A levelet a konyhai fiókban találtam.",
+    "Miért nem mutattad meg korábban?",
+    "Mert féltem, hogy mit fogsz gondolni.",
+    "Nézd az eget. Nyugat felől vihar közeledik.",
+    "Sötétedés előtt vissza kell érnünk a faluba.",
+    "Elnézést, szabad ez a hely?",
+    "Igen, üljön le nyugodtan. Vár valakit?",
+    "Egy kolléganőmet. Mindig késik.",
+    "Mennyibe kerül a kék kabát? — Hatvanöt euró.",
+    "Köszönök mindent, amit az apámért tett.",
+    "Gyorsan, nyisd ki az ajtót! Itt vannak mögöttünk!",
+    "Árvíztűrő tükörfúrógép, mondta a tanító.",
+    "Találkozzunk az O’Brien kocsmában a téren.",
+    "Ünnepre hazautazunk a szüleinkhez.",
+    "Őszintén szólva nem hiszek neki.",
+    "Holnap reggel a tóhoz megyünk, ha nem esik.",
+    "Nem tudom, elérjük-e az utolsó buszt a városba.",
+    "Úgy látszik, ma sem fogunk időben végezni.",
+    "Segítenél nekem ezekkel a nehéz bőröndökkel?",
+    "Szerencsére megjöttél. Már kezdtem aggódni.",
+    "A nagymamám mindig azt mondta, hogy a türelem rózsát terem.",
+    "Az ajtón az állt: “Zárva”, mégis nyitva volt.",
+    "Évek óta nem láttam ilyen szép naplementét a Balaton partján.",
+    "Ha holnap sem jön el, akkor én magam megyek érte a városba.",
+    "Anyám megterítette az asztalt, apám pedig friss paradicsomot szedett a kertből.",
+    "Mielőtt elolvasod ezt a könyvet, tudnod kell valamit az író életéről.",
+};
+
+const char* const kTurkish[] = {
+    "Dün gece neredeydin? Seni iki kez aradım.",
+    "Kız kardeşimdeydim. Arabası yine bozuldu.",
+    "Bana söyleyebilirdin… Gece yarısına kadar bekledim.",
+    "Özür dilerim. Bir daha olmayacak, söz veriyorum.",
+    "Tren yedide kalkıyor – bu sefer geç kalma.",
+    "Biletleri aldın mı? Tanesi 40 €.",
+    "“Burada bekle” dedi ve bir daha dönmedi.",
+    "Başka seçeneğimiz yok — ya bu gece ya hiç.",
+    "Beni dinle. Bunu başka kimse bilmiyor.",
+    "Paraya ne oldu? Tam burada duruyordu.",
+    "Belki Ahmet aldı. Odada en son o vardı.",
+    "Ahmet asla böyle bir şey yapmaz. Onu yıllardır tanırım.",
+    "Sesini alçalt, çocuklar uyuyor.",
+    "Mektubu mutfak çekmecesinde buldum.",
+    "Neden bana daha önce göstermedin?",
+    "Çünkü ne düşüneceğinden korktum.",
+    "Gökyüzüne bak. Batıdan fırtına geliyor.",
+    "Hava kararmadan köye dönmeliyiz.",
+    "Affedersiniz, burası boş mu?",
+    "Evet, lütfen oturun. Birini mi bekliyorsunuz?",
+    "İşten bir arkadaşımı. Hep geç kalır.",
+    "Mavi ceket ne kadar? — Altmış beş lira.",
+    "Babam için yaptığınız her şey için teşekkür ederim.",
+    "Çabuk, kapıyı aç! Hemen arkamızdalar!",
+    "Pijamalı hasta yağız şoföre çabucak güvendi.",
+    "Meydandaki O’Neill’ın barında buluşalım.",
+    "Öğretmenimiz İstanbul’a taşındı.",
+    "Şu ağır valizlerle bana yardım edebilir misin?",
+    "Yarın sabah göle gideceğiz, yağmur yağmazsa.",
+    "Şehre giden son otobüse yetişir miyiz bilmiyorum.",
+    "Neyse ki geldin. Endişelenmeye başlamıştım.",
+    "Büyükannem her zaman sabrın acı, meyvesinin tatlı olduğunu söylerdi.",
+    "Ilık bir rüzgâr esiyordu ve deniz sakindi.",
+    "Yıllardır böyle güzel bir gün batımı görmemiştim, dedi yaşlı adam.",
+    "Yarın da gelmezse onu şehirde kendim arayacağım.",
+    "Kapının üstünde “Kapalı” yazıyordu ama içeride ışıklar yanıyordu.",
+    "Annem sofrayı hazırladı, babam da bahçeden taze domates topladı.",
+    "Bu kitabı okumadan önce yazarın hayatını bilmen gerekir.",
+    "Geçen yaz köyde dedemle birlikte balık tutmaya giderdik.",
+};
+
 struct Corpus {
     const char* code;
     const char* const* sentences;
@@ -302,13 +538,9 @@ constexpr Corpus corpusOf(const char* code, const char* const (&sentences)[N]) {
 constexpr Corpus kCorpora[] = {
     corpusOf("eng", kEnglish), corpusOf("fra", kFrench),  corpusOf("deu", kGerman),
     corpusOf("spa", kSpanish), corpusOf("ita", kItalian), corpusOf("nld", kDutch),
-    corpusOf("por", kPortuguese),
+    corpusOf("por", kPortuguese), corpusOf("pol", kPolish), corpusOf("ces", kCzech),
+    corpusOf("rus", kRussian), corpusOf("ell", kGreek), corpusOf("hun", kHungarian), corpusOf("tur", kTurkish),
 };
-
-bool isLetter(uint8_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7) || c == 0x8A ||
-           c == 0x8C || c == 0x9A || c == 0x9C || c == 0x9F;
-}
 
 // Words of `text` wrapped into lines of at most `width` characters (a longer word stands alone).
 std::vector<std::string> wrap(const std::string& text, int width) {
@@ -320,7 +552,7 @@ std::vector<std::string> wrap(const std::string& text, int width) {
         const std::string word = text.substr(i, end - i);
         i = end + 1;
         if (word.empty()) continue;
-        if (!line.empty() && static_cast<int>(line.size() + 1 + word.size()) > width) {
+        if (!line.empty() && static_cast<int>(charCount(line) + 1 + charCount(word)) > width) {
             lines.push_back(line);
             line.clear();
         }
@@ -355,7 +587,7 @@ const std::vector<std::string>& corpus(std::string_view language) {
         std::vector<std::vector<std::string>> all;
         for (const Corpus& k : kCorpora) {
             std::vector<std::string> sentences;
-            for (size_t i = 0; i < k.count; ++i) sentences.push_back(utf8ToCp1252(k.sentences[i]));
+            for (size_t i = 0; i < k.count; ++i) sentences.push_back(k.sentences[i]);
             all.push_back(std::move(sentences));
         }
         return all;
@@ -374,7 +606,7 @@ std::vector<std::string> subtitleTexts(std::string_view language, const TextOpti
         std::vector<std::string> lines;
         for (int attempt = 0; attempt < 20; ++attempt) {
             std::string text = sentences[seq.next(static_cast<uint32_t>(sentences.size()))];
-            if (static_cast<int>(text.size()) < options.maxLineChars / 2 && seq.next(2) == 0)
+            if (static_cast<int>(charCount(text)) < options.maxLineChars / 2 && seq.next(2) == 0)
                 text += " " + sentences[seq.next(static_cast<uint32_t>(sentences.size()))];
             lines = wrap(text, options.maxLineChars);
             if (lines.size() <= 2) break;
@@ -393,9 +625,8 @@ std::vector<std::string> subtitleTexts(std::string_view language, const TextOpti
             for (auto l = lines.rbegin(); l != lines.rend() && !done; ++l) {
                 for (size_t i = 0; i < l->size() && !done;) {
                     const size_t end = std::min(l->find(' ', i), l->size());
-                    const auto letters = std::count_if(l->begin() + static_cast<std::ptrdiff_t>(i),
-                                                       l->begin() + static_cast<std::ptrdiff_t>(end),
-                                                       [](char c) { return isLetter(static_cast<uint8_t>(c)); });
+                    const std::u32string word = toChars(l->substr(i, end - i));
+                    const auto letters = std::count_if(word.begin(), word.end(), [](char32_t c) { return isLetter(c); });
                     if (letters >= 3) {
                         *l = l->substr(0, i) + "<i>" + l->substr(i, end - i) + "</i>" + l->substr(end);
                         done = true;

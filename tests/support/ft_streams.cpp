@@ -16,19 +16,11 @@
 namespace vantrel::testing {
 namespace {
 
-// Unicode of the Windows-1252 codes 0x80..0x9F; 0 where the code is unassigned.
-constexpr uint16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-uint32_t unicodeOf(uint8_t ch) { return ch >= 0x80 && ch < 0xA0 ? kHighControls[ch - 0x80] : ch; }
-
 uint8_t level(int coverage, int levels) { return static_cast<uint8_t>((coverage * levels + 127) / 255); }
 
 // Text of one line split into characters with their italic state; "<i>" and "</i>" switch it.
 struct StyledChar {
-    uint8_t ch;
+    char32_t ch;
     bool italic;
 };
 
@@ -43,8 +35,7 @@ std::vector<StyledChar> styledChars(std::string_view line) {
             italic = false;
             i += 4;
         } else {
-            out.push_back({static_cast<uint8_t>(line[i]), italic});
-            ++i;
+            out.push_back({nextChar(line, i), italic});
         }
     }
     return out;
@@ -205,14 +196,14 @@ uint8_t TextRenderer::transparentIndex() const { return style_.fillFirst ? fillI
 
 TextRenderer::~TextRenderer() = default;
 
-const TextRenderer::Glyph& TextRenderer::glyph(uint8_t ch, bool italic, int fraction) const {
-    const int key = ch | (italic ? 0x100 : 0) | (fraction << 9);
+const TextRenderer::Glyph& TextRenderer::glyph(char32_t ch, bool italic, int fraction) const {
+    const uint64_t key = static_cast<uint64_t>(ch) | (italic ? 1ull << 32 : 0) | (static_cast<uint64_t>(fraction) << 33);
     auto found = glyphs_.find(key);
     if (found != glyphs_.end()) return found->second;
 
     Glyph g;
     FT_Face face = italic ? faces_->italic : faces_->regular;
-    const FT_UInt index = FT_Get_Char_Index(face, unicodeOf(ch));
+    const FT_UInt index = FT_Get_Char_Index(face, ch);
     g.index = index;
     // Whole-pixel pens render hinted glyphs; fractional pens render the outline unhinted,
     // moved right by the fraction, as a disc renderer placing text by its metrics does.
@@ -267,7 +258,7 @@ const TextRenderer::Glyph& TextRenderer::glyph(uint8_t ch, bool italic, int frac
 bool TextRenderer::covers(std::string_view text) const {
     for (std::string_view line : splitLines(text))
         for (const StyledChar& c : styledChars(line))
-            if (FT_Get_Char_Index(c.italic ? faces_->italic : faces_->regular, unicodeOf(c.ch)) == 0) return false;
+            if (FT_Get_Char_Index(c.italic ? faces_->italic : faces_->regular, c.ch) == 0) return false;
     return true;
 }
 
@@ -552,7 +543,8 @@ std::string withoutTags(std::string_view text) {
     return out;
 }
 
-double charAccuracy(std::string_view expected, std::string_view actual) {
+double charAccuracy(std::string_view expectedText, std::string_view actualText) {
+    const std::u32string expected = toChars(expectedText), actual = toChars(actualText);
     if (expected.empty()) return actual.empty() ? 1.0 : 0.0;
     std::vector<size_t> row(actual.size() + 1), next(actual.size() + 1);
     for (size_t j = 0; j <= actual.size(); ++j) row[j] = j;

@@ -78,7 +78,7 @@ struct StyleSpec {
 };
 
 // One rendered subtitle object: its palette-index picture, where it goes on the video, and
-// the text it shows (Windows-1252, lines joined by "|", italics as "<i>..</i>" per line).
+// the text it shows (UTF-8, lines joined by "|", italics as "<i>..</i>" per line).
 struct RenderedObject {
     IndexPicture picture;
     int x = 0;
@@ -119,14 +119,14 @@ private:
     struct Faces;
     struct Glyph;
     // The glyph drawn with its pen `fraction` steps of 1/subpixel right of a whole pixel.
-    const Glyph& glyph(uint8_t ch, bool italic, int fraction = 0) const;
+    const Glyph& glyph(char32_t ch, bool italic, int fraction = 0) const;
     uint8_t transparentIndex() const;
     uint8_t fillIndex() const;
 
     TextStyle style_;
     std::vector<PaletteEntry> palette_;
     std::unique_ptr<Faces> faces_;
-    mutable std::map<int, Glyph> glyphs_;
+    mutable std::map<uint64_t, Glyph> glyphs_;
 };
 
 // One subtitle of a stream: the bottom text, and optionally a second object at the top.
@@ -149,8 +149,9 @@ RenderedObject noiseObject(const TextRenderer& renderer, uint32_t seed);
 Bytes textStream(const TextRenderer& renderer, const std::vector<SubtitleText>& subs);
 Bytes textStream(const TextRenderer& renderer, const std::vector<std::string>& texts);
 
-// Ordinary dialogue in one language ("eng", "fra", "deu", "spa", "ita", "nld", "por"), one
-// sentence per entry, Windows-1252. Each corpus uses its language's accented letters and
+// Ordinary dialogue in one language ("eng", "fra", "deu", "spa", "ita", "nld", "por", "pol",
+// "ces", "rus", "ell", "hun", "tur"), one
+// sentence per entry, UTF-8. Each corpus uses its language's accented letters and
 // the typographic characters ’ “ ” – — … €. Throws std::invalid_argument for other codes.
 const std::vector<std::string>& corpus(std::string_view language);
 const std::vector<std::string>& corpusLanguages();
@@ -167,7 +168,8 @@ struct TextOptions {
 // fixed pseudo-random sequence: the same options give the same texts on every machine.
 std::vector<std::string> subtitleTexts(std::string_view language, const TextOptions& options);
 
-// 1 - (edit distance / length of `expected`), at least 0, over the texts as they stand.
+// 1 - (edit distance / length of `expected`), at least 0, over the characters of the texts
+// as they stand.
 double charAccuracy(std::string_view expected, std::string_view actual);
 // The same with "<i>" and "</i>" removed from both texts.
 double charAccuracyWithoutTags(std::string_view expected, std::string_view actual);

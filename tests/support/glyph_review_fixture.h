@@ -12,7 +12,7 @@ namespace vantrel::testing {
 
 // How a reading writes a glyph nobody could name (the OCR's unknown mark; ocr/ocr.h is not
 // included here because window tests cannot take its names).
-inline const std::string kUnknownText = "\xB7";
+inline const std::string kUnknownText = "·";
 
 // Fills the review as a reading leaves it: glyph k has the 4x4 bitmap of k + 1 set pixels
 // and reads as labels[k] ("" for unknown); every letter a.. of a text is glyph 0.., " " parts

@@ -136,6 +136,16 @@ double stacking(const Part& a, const Part& b, int bandHeight) {
     return best * 2 >= narrow ? static_cast<double>(best) / narrow : 0;
 }
 
+// A part drawn inside another one's ring, away from its top and bottom (the bar of Θ, the
+// dot of ʘ): 2, more than any stacking; else 0. The dot over an italic i inside the box of
+// the f before it lies at the top, so it stays out.
+double enclosing(const Part& outer, const Part& inner) {
+    const int h = outer.bottom - outer.top + 1;
+    if (inner.left <= outer.left || inner.right >= outer.right) return 0;
+    if ((inner.top - outer.top) * 4 < h || (outer.bottom - inner.bottom) * 4 < h) return 0;
+    return 2;
+}
+
 bool isSmall(const Part& p, int bandHeight) { return (p.bottom - p.top + 1) * 20 <= bandHeight * 9; }
 
 }  // namespace
@@ -388,17 +398,21 @@ std::vector<int> lineCuts(const std::vector<int32_t>& profile, const std::vector
     for (const auto& [depth, y] : valleys) {
         // The body above: the rows at least half as full as the fullest above the cut.
         const int32_t a = maxAbove[static_cast<size_t>(y - 1 - from)], b = maxBelow[static_cast<size_t>(y + 1 - from)];
-        int aboveRows = 0, aboveBottom = -1, belowRows = 0, belowTop = -1;
+        // Bodies are measured by the span of those rows: a serif face fills its x-height's
+        // top and bottom rows far more than the rows between.
+        int aboveTop = -1, aboveBottom = -1, belowTop = -1, belowBottom = -1;
         for (int r = from; r < y; ++r)
             if (profile[static_cast<size_t>(r)] * 2 >= a) {
-                ++aboveRows;
+                if (aboveTop < 0) aboveTop = r;
                 aboveBottom = r;
             }
         for (int r = to - 1; r > y; --r)
             if (profile[static_cast<size_t>(r)] * 2 >= b) {
-                ++belowRows;
+                if (belowBottom < 0) belowBottom = r;
                 belowTop = r;
             }
+        const int aboveRows = aboveTop < 0 ? 0 : aboveBottom - aboveTop + 1;
+        const int belowRows = belowTop < 0 ? 0 : belowBottom - belowTop + 1;
         // Both bodies of one text size (a row of accents over a line is no line), apart.
         if (aboveRows < 3 || belowRows < 3) continue;
         if (aboveRows * 2 < belowRows || belowRows * 2 < aboveRows) continue;
@@ -483,7 +497,7 @@ TextLine buildLine(std::vector<Part> parts, const std::vector<int32_t>& labels, 
         while (j0 > 0 && parts[j0 - 1].left + widest + bh / 3 >= parts[i].left) --j0;
         for (size_t j = j0; j < parts.size() && parts[j].left <= parts[i].right + bh / 3; ++j) {
             if (j == i || parts[j].right + bh / 3 < parts[i].left) continue;
-            const double score = stacking(parts[i], parts[j], bh);
+            const double score = std::max(stacking(parts[i], parts[j], bh), enclosing(parts[j], parts[i]));
             if (score > bestScore) {
                 bestScore = score;
                 best = j;
@@ -610,7 +624,9 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
     std::vector<int32_t> labels;
     std::vector<int32_t> stack;
     int64_t partsSeen = 0;
-    for (const auto& [bandTop, bandBottom] : findBands(mask)) {
+    // The lines of rows bandTop..bandBottom into `lines`. With needCut, only when the rows hold
+    // two lines or more (false otherwise, nothing done). -1: over the budget of parts.
+    auto band = [&](int bandTop, int bandBottom, bool needCut) -> int {
         const int bh = bandBottom - bandTop + 1;
         labels.assign(static_cast<size_t>(w) * static_cast<size_t>(bh), -1);
         std::vector<Part> parts;
@@ -623,11 +639,7 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
                 const size_t at = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
                 if (labels[at] >= 0) continue;
                 // A picture of thousands of specks is no text: it gets no glyphs at all.
-                if (++partsSeen > maxParts) {
-                    if (overBudget) *overBudget = true;
-                    lines.clear();
-                    return lines;
-                }
+                if (++partsSeen > maxParts) return -1;
                 const auto id = static_cast<int32_t>(parts.size());
                 Part p{x, y, x, y, id};
                 labels[at] = id;
@@ -656,11 +668,15 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
                 parts.push_back(p);
             }
         }
-        if (parts.empty()) continue;
+        if (parts.empty()) return 1;
 
         // Lines inside the band, each with its body rows.
         std::vector<int> bounds{0};
         for (int c : lineCuts(profile, parts, 0, bh)) bounds.push_back(c);
+        if (needCut && bounds.size() == 1) {
+            partsSeen -= static_cast<int64_t>(parts.size());
+            return 0;
+        }
         bounds.push_back(bh);
         const size_t nLines = bounds.size() - 1;
         std::vector<std::pair<int, int>> bodies;
@@ -748,6 +764,35 @@ std::vector<TextLine> cutLines(const InkMask& mask, ClusterTable& table, int64_t
             std::sort(lineParts.begin(), lineParts.end(), [](const Part& a, const Part& b) { return a.left < b.left; });
             lines.push_back(buildLine(std::move(lineParts), labels, w, bandTop, table));
         }
+        return 1;
+    };
+    const std::vector<std::pair<int, int>> bands = findBands(mask);
+    for (size_t i = 0; i < bands.size(); ++i) {
+        // Lines set tightly: the accents and dots of the lower line can share rows with the
+        // descenders of the upper one, so the empty rows fall between the lower line's marks
+        // and its letters. Two bands that close are read together when their rows hold two
+        // lines, so the marks go with their letters.
+        if (i + 1 < bands.size()) {
+            const int gap = bands[i + 1].first - bands[i].second - 1;
+            const int shorter = std::min(bands[i].second - bands[i].first, bands[i + 1].second - bands[i + 1].first) + 1;
+            if (gap * 10 <= shorter * 2) {
+                const int r = band(bands[i].first, bands[i + 1].second, true);
+                if (r < 0) break;
+                if (r > 0) {
+                    ++i;
+                    continue;
+                }
+            }
+        }
+        if (band(bands[i].first, bands[i].second, false) < 0) {
+            if (overBudget) *overBudget = true;
+            lines.clear();
+            return lines;
+        }
+    }
+    if (partsSeen > maxParts) {
+        if (overBudget) *overBudget = true;
+        lines.clear();
     }
     return lines;
 }

@@ -52,7 +52,7 @@ struct Cluster {
     std::vector<uint8_t> bits;       // width * height, 0 or 1
     int32_t count = 0;               // occurrences in the stream
     bool known = false;
-    std::string label;               // Windows-1252 text, one or two characters
+    std::string label;               // UTF-8 text, one or two characters
     std::map<std::string, double> votes;
     float slant = 0;                 // best deslant shear, 0 for upright or symmetric shapes
     int8_t lean = 0;                 // +1 italic, -1 upright, 0 cannot tell

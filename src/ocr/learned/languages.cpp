@@ -14,7 +14,11 @@ struct Alias {
 // Two-letter codes and the bibliographic forms that differ from the terminological ones.
 constexpr Alias kAliases[] = {
     {"en", "eng"}, {"fr", "fra"}, {"fre", "fra"}, {"de", "deu"}, {"ger", "deu"}, {"es", "spa"},
-    {"it", "ita"}, {"nl", "nld"}, {"dut", "nld"}, {"pt", "por"},
+    {"it", "ita"}, {"nl", "nld"}, {"dut", "nld"}, {"pt", "por"}, {"pl", "pol"}, {"cs", "ces"},
+    {"cze", "ces"}, {"hu", "hun"}, {"ro", "ron"}, {"rum", "ron"}, {"tr", "tur"}, {"hr", "hrv"},
+    {"scr", "hrv"}, {"sk", "slk"}, {"slo", "slk"}, {"sl", "slv"}, {"el", "ell"}, {"gre", "ell"},
+    {"ru", "rus"}, {"uk", "ukr"}, {"sr", "srp"}, {"scc", "srp"}, {"bg", "bul"},
+    {"slovene", "slv"}, {"modern greek", "ell"},
 };
 
 std::string lower(std::string_view s) {
@@ -46,6 +50,14 @@ std::optional<std::string> ocrLanguageCode(std::string_view typed) {
         if (plus == std::string_view::npos) return joined;
         start = plus + 1;
     }
+}
+
+Script ocrLanguageScript(std::string_view code) {
+    const std::string first = lower(code.substr(0, code.find('+')));
+    if (first == "ell" || first == "grc") return Script::Greek;
+    if (first == "rus" || first == "ukr" || first == "srp" || first == "bul" || first == "bel" || first == "mkd")
+        return Script::Cyrillic;
+    return Script::Latin;
 }
 
 std::string ocrLanguageList() {

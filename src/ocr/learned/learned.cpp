@@ -7,13 +7,16 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/encoding.h"
 #include "ocr/correction.h"
 #include "ocr/learned/glyphs.h"
+#include "ocr/learned/languages.h"
 #include "ocr/learned/library.h"
 #include "ocr/learned/reading.h"
 #include "ocr/learned/relabel.h"
@@ -65,7 +68,7 @@ struct LearnedMemory {
     int32_t period = -1;
     double xHeight = 20;
     std::vector<int32_t> italicTally;
-    std::vector<int> typicalWidth;
+    std::map<char32_t, int> typicalWidth;
     std::vector<uint8_t> widthDoubted;
     std::array<int32_t, 3> textSizes{};
 };
@@ -85,9 +88,18 @@ std::vector<std::pair<size_t, size_t>> wordsOf(const TextLine& line, int32_t spa
 class LearnedRun {
 public:
     LearnedRun(Context& ctx, WordReader& teacher, LearnedTotals& totals, std::vector<LearnedOverlay>* overlay)
-        : ctx_(ctx), teacher_(teacher), totals_(totals), overlay_(overlay) {}
+        : ctx_(ctx), teacher_(teacher), totals_(totals), overlay_(overlay),
+          script_(ocrLanguageScript(ctx.opt.ocrLanguage)) {}
 
     bool collect(const std::vector<int32_t>& numbers, const LearnedStep& step);
+    // Whether a glyph is as tall as the character a vote names could be: a capital, digit or
+    // letter with an ascender is taller than the stream's smallest x-height, a letter like
+    // a, n or s no taller than half again its largest. (A thin serif broken off an s must
+    // not make the rest of it an l.)
+    bool heightFits(const std::string& label, const Cluster& c) const;
+    // Whether glyph g of a line is a tiny unknown piece, never voted for, whose box overlaps
+    // a known neighbour's.
+    bool brokenOff(const TextLine& line, size_t g) const;
     // Starts from what a run of the whole table knew, to read subtitle `number` again the way
     // that run read it: its glyph table (with the labels of `review`, the user's included),
     // its measures and the other pictures' lines.
@@ -148,10 +160,12 @@ private:
     std::vector<int32_t> italicTally_;
     int32_t period_ = -1;   // the most frequent bitmap read as "."
     double xHeight_ = 20;
+    double tallHeight_ = 0;   // the upper quarter of the heights on the baseline: capitals and ascenders
     const Dictionary* dictionary_ = nullptr;
     GlyphReview review_;
     std::vector<int32_t> ilChanged_;   // places where the I/l choice changed a glyph's label
-    std::vector<int> typicalWidth_ = std::vector<int>(256, 0);   // by character, from the glyphs named
+    std::map<char32_t, int> typicalWidth_;   // by character, from the glyphs named
+    Script script_ = Script::Latin;   // the script of the OCR language, for look-alike letters
     int64_t wordsChecked_ = 0, wordsRejected_ = 0;   // words of letters the dictionary was asked, and did not know
     std::vector<uint8_t> widthDoubted_;   // clusters whose label was taken back once for their width
     LearnedStep step_;
@@ -270,10 +284,7 @@ int32_t LearnedRun::gapBefore(const TextLine& line, size_t g) {
         if (gl.cluster < 0) return 0;
         const Cluster& c = table_[gl.cluster];
         if (c.rise == Rise::Raised) return 0;
-        if (c.known && !c.label.empty()) {
-            const auto ch = static_cast<unsigned char>(c.label[0]);
-            if (!std::isalnum(ch) && ch < 0xC0) return 0;
-        }
+        if (c.known && !c.label.empty() && !isLetterOrDigit(firstChar(c.label))) return 0;
         return static_cast<int>(c.lean);
     };
     int la = lean(a), lb = lean(b);
@@ -411,14 +422,22 @@ void LearnedRun::readCropLine(const std::vector<WordRef>& crops) {
             if (gl.cluster >= 0 && table_[gl.cluster].known) s.label = &table_[gl.cluster].label;
             segs.push_back(s);
         }
-        const TypicalWidth typical = [this](unsigned char ch) { return typicalWidth_[ch]; };
-        for (const AlignVote& v : alignWord(segs, tw.text, typical)) {
+        const TypicalWidth typical = [this](char32_t ch) {
+            const auto it = typicalWidth_.find(ch);
+            return it == typicalWidth_.end() ? 0 : it->second;
+        };
+        // The teacher too may mix look-alike letters of two scripts in one word.
+        std::u32string said = toChars(tw.text);
+        for (char32_t& c : said) c = monotonicGreek(c);
+        writeInOneScript(said, script_);
+        for (const AlignVote& v : alignWord(segs, toUtf8(said), typical)) {
             const int32_t id = segs[v.segment].cluster;
             if (id < 0) continue;
             Cluster& c = table_[id];
-            if (!riseFits(v.text, c.rise)) continue;
-            if (v.text.size() == 1) {
-                const int parts = expectedParts(static_cast<unsigned char>(v.text[0]));
+            if (!riseFits(v.text, c.rise, c.rise == Rise::Below && c.height < xHeight_ * 0.8)) continue;
+            if (!heightFits(v.text, c)) continue;
+            if (charCount(v.text) == 1) {
+                const int parts = expectedParts(firstChar(v.text));
                 if (parts == 1 && c.parts != 1) continue;
                 if (parts == 2 && c.parts < 2) continue;
             }
@@ -473,11 +492,28 @@ int bodyHeight(const Cluster& c) {
     return best;
 }
 
-// Capitals with an accent or cedilla whose small letter has no descender (À..Ü but Æ, Ð,
-// ×, Ø, Ý); their small letters lie 0x20 higher.
-bool accentedCapital(unsigned char c) {
-    return (c >= 0xC0 && c <= 0xCF && c != 0xC6) || (c >= 0xD1 && c <= 0xD6) || (c >= 0xD9 && c <= 0xDC);
+// Capitals with an accent or cedilla whose small letter has no descender: À..Ü but Æ, Ð,
+// ×, Ø, Ý, and the capitals of other scripts with a mark of their own but Ğ, Ή, İ.
+bool accentedCapital(char32_t c) {
+    if (c < 0x100)
+        return (c >= 0xC0 && c <= 0xCF && c != 0xC6) || (c >= 0xD1 && c <= 0xD6) || (c >= 0xD9 && c <= 0xDC);
+    // Ξ and Ы are two parts side by side or stacked bars, not a letter under a mark.
+    return isUpper(c) && expectedParts(c) == 2 && c != 0x11E && c != 0x389 && c != 0x130 && c != 0x39E && c != 0x42B;
 }
+
+// Letters drawn without marks of their own: the basic Latin ones and the Greek and Cyrillic
+// ones of one part. Their shapes tell the slant and the usual width; an accent or cedilla
+// does not lean with the letter.
+bool plainLetter(char32_t c) {
+    if (c < 0x80) return isLetter(c);
+    // δ ζ λ ξ ς χ are drawn with slanted strokes in upright faces too.
+    if (c == 0x3B4 || c == 0x3B6 || c == 0x3BB || c == 0x3BE || c == 0x3C2 || c == 0x3C7) return false;
+    return isLetter(c) && scriptOf(c) != Script::Latin && expectedParts(c) == 1;
+}
+
+// Characters written with the typographic marks the shapes tell apart.
+constexpr std::string_view kEnDash = "\u2013", kEmDash = "\u2014", kLeftQuote = "\u2018", kRightQuote = "\u2019";
+constexpr std::string_view kEllipsis = "\u2026";
 
 // Whether a raised mark is a curly apostrophe: drawn like one of the stream's commas, or
 // ending in a tail left of its head (a straight ' stands upright and narrows evenly).
@@ -601,15 +637,27 @@ void LearnedRun::decideVotes() {
     int hyphen = 0;
     int32_t hyphenCount = 0;
     std::vector<int> smalls, caps;
+    // Small letters without ascender or descender, and capitals on the baseline, of the
+    // three scripts.
+    static constexpr std::u32string_view kSmalls = U"acemnorsuvwxz\u0430\u0432\u0433\u0435\u0436\u0437\u0438"
+                                                   U"\u043a\u043b\u043c\u043d\u043e\u043f\u0441\u0442\u0445"
+                                                   U"\u0448\u044c\u044d\u044f\u03b1\u03b5\u03b9\u03ba\u03bd"
+                                                   U"\u03bf\u03c0\u03c3\u03c4\u03c5\u03c9";
+    static constexpr std::u32string_view kCaps = U"ABDEFHKLMNPRTUVXYZ\u0410\u0411\u0412\u0413\u0415\u0416"
+                                                 U"\u0417\u0418\u041a\u041b\u041c\u041d\u041e\u041f\u0420"
+                                                 U"\u0421\u0422\u0425\u0427\u0428\u042d\u042f\u0391\u0392"
+                                                 U"\u0393\u0394\u0395\u0397\u039a\u039b\u039c\u039d\u039f"
+                                                 U"\u03a0\u03a1\u03a3\u03a4\u03a5\u03a7\u03a9";
     for (const Cluster& c : table_.all()) {
-        if (!c.known || c.label.size() != 1) continue;
+        if (!c.known || charCount(c.label) != 1) continue;
         if (c.label == "-" && c.width < xHeight_ * 0.75 && c.count > hyphenCount) {
             hyphen = c.width;
             hyphenCount = c.count;
         }
         if (c.rise != Rise::Base || c.parts != 1) continue;
-        if (std::string_view("acemnorsuvwxz").find(c.label[0]) != std::string_view::npos) smalls.push_back(c.height);
-        if (std::string_view("ABDEFHKLMNPRTUVXYZ").find(c.label[0]) != std::string_view::npos) caps.push_back(c.height);
+        const char32_t ch = firstChar(c.label);
+        if (kSmalls.find(ch) != std::u32string_view::npos) smalls.push_back(c.height);
+        if (kCaps.find(ch) != std::u32string_view::npos) caps.push_back(c.height);
     }
     auto median = [](std::vector<int>& v) {
         if (v.empty()) return 0;
@@ -619,11 +667,11 @@ void LearnedRun::decideVotes() {
     const int smallHeight = median(smalls), capHeight = median(caps);
     int widestDash = 0;
     for (const Cluster& c : table_.all())
-        if (c.known && (c.label == "-" || c.label == "\x96" || c.label == "\x97")) widestDash = std::max(widestDash, c.width);
+        if (c.known && (c.label == "-" || c.label == kEnDash || c.label == kEmDash)) widestDash = std::max(widestDash, c.width);
     const bool dashesAlike = hyphen > 0 && widestDash < hyphen * 2;
     for (Cluster& c : table_.all()) {
         if (!c.known || c.naming == GlyphNaming::Library) continue;
-        const bool apostrophe = c.label == "'" || c.label == "\x91" || c.label == "\x92";
+        const bool apostrophe = c.label == "'" || c.label == kLeftQuote || c.label == kRightQuote;
         if (apostrophe && c.rise == Rise::Raised && curly(c, commas)) {
             // A curly mark with its head on top is ’, with its head below ‘.
             int64_t topInk = 0, bottomInk = 0;
@@ -631,30 +679,31 @@ void LearnedRun::decideVotes() {
                 for (int x = 0; x < c.width; ++x)
                     (y * 2 < c.height ? topInk : bottomInk) +=
                         c.bits[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)];
-            c.label = topInk >= bottomInk ? "\x92" : "\x91";
+            c.label = topInk >= bottomInk ? kRightQuote : kLeftQuote;
         }
-        if (c.label == "-" || ((c.label == "\x96" || c.label == "\x97") && !dashesAlike)) {
+        if (c.label == "-" || ((c.label == kEnDash || c.label == kEmDash) && !dashesAlike)) {
             // Against the stream's hyphen when there is one: an en dash is 1.5 to 2.2 times
             // as wide in common fonts, an em dash 3 to 4 times; else against the x-height.
             // Where the widest dash is not twice the hyphen (a monospaced font draws all
             // three in one cell) widths cannot tell, and the teacher's – and — stand.
             const double unit = hyphen > 0 ? hyphen * 1.4 : xHeight_ * 0.75;
             const double em = hyphen > 0 ? hyphen * 2.7 : xHeight_ * 1.5;
-            if (c.width >= em) c.label = "\x97";
-            else if (c.width >= unit) c.label = "\x96";
+            if (c.width >= em) c.label = kEmDash;
+            else if (c.width >= unit) c.label = kEnDash;
         }
-        if (c.label.size() != 1) continue;
-        const auto ch = static_cast<unsigned char>(c.label[0]);
-        // The teacher drops the cedilla now and then: a C reaching below the baseline is Ç.
-        if ((ch == 'C' || ch == 'c') && c.rise == Rise::Below) c.label = ch == 'C' ? "\xC7" : "\xE7";
+        if (charCount(c.label) != 1) continue;
+        const char32_t ch = firstChar(c.label);
+        // The teacher drops the cedilla now and then: a C reaching below the baseline is Ç
+        // (in Romanian and Turkish, whose S and T take one too, Tesseract keeps it).
+        if ((ch == 'C' || ch == 'c') && c.rise == Rise::Below) c.label = ch == 'C' ? "\u00C7" : "\u00E7";
         // An accented letter's case from the height of its body under the accent: about
         // the x-height is small, about the capitals' height is a capital.
         const bool upper = accentedCapital(ch);
-        const bool lower = ch >= 0xE0 && accentedCapital(static_cast<unsigned char>(ch - 0x20));
+        const bool lower = isLower(ch) && accentedCapital(toUpperChar(ch));
         if ((upper || lower) && c.parts >= 2 && smallHeight > 0 && capHeight > smallHeight) {
             const bool looksUpper = bodyHeight(c) * 2 > smallHeight + capHeight;
-            if (looksUpper && lower) c.label = std::string(1, static_cast<char>(ch - 0x20));
-            if (!looksUpper && upper) c.label = std::string(1, static_cast<char>(ch + 0x20));
+            if (looksUpper && lower) c.label = toUtf8(toUpperChar(ch));
+            if (!looksUpper && upper) c.label = toUtf8(toLowerChar(ch));
         }
     }
 }
@@ -753,6 +802,34 @@ bool textLike(const TextLine& l, int32_t xHeight, const ClusterTable& table) {
 
 }  // namespace
 
+bool LearnedRun::brokenOff(const TextLine& line, size_t g) const {
+    const Glyph& gl = line.glyphs[g];
+    if (gl.cluster < 0) return false;
+    const Cluster& c = table_[gl.cluster];
+    if (c.known || !c.votes.empty() || c.height * 2 > xHeight_ || c.width * 2 > xHeight_) return false;
+    for (size_t n : {g - 1, g + 1}) {
+        if (n >= line.glyphs.size()) continue;   // g - 1 wraps for the first glyph
+        const Glyph& o = line.glyphs[n];
+        if (o.cluster < 0 || !table_[o.cluster].known || table_[o.cluster].height < c.height * 2) continue;
+        if (gl.left <= o.right && gl.right >= o.left && gl.top <= o.bottom && gl.bottom >= o.top) return true;
+    }
+    return false;
+}
+
+bool LearnedRun::heightFits(const std::string& label, const Cluster& c) const {
+    if (c.rise != Rise::Base || charCount(label) != 1) return true;
+    const char32_t ch = firstChar(label);
+    const double low = textSizes_[0] > 0 ? std::min<double>(textSizes_[0], xHeight_) : xHeight_;
+    const double high = textSizes_[2] > 0 ? std::max<double>(textSizes_[2], xHeight_) : xHeight_;
+    const bool tall = (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == 'b' || ch == 'd' || ch == 'h' ||
+                      ch == 'k' || ch == 'l' || (ch >= 0x410 && ch <= 0x42F) || (ch >= 0x391 && ch <= 0x3A9);
+    // Only where tall glyphs stand apart from small ones (not in a text of capitals alone).
+    if (tall && tallHeight_ * 100 >= xHeight_ * 125 && c.height * 100 < low * 115) return false;
+    static constexpr std::u32string_view kXHeightLetters = U"acemnorsuvwxz";
+    if (kXHeightLetters.find(ch) != std::u32string_view::npos && c.height * 100 > high * 145) return false;
+    return true;
+}
+
 bool LearnedRun::pageIsText(const Page& p) const {
     if (!p.text) return false;
     if (textSizes_[1] <= 0) {
@@ -831,14 +908,13 @@ void LearnedRun::learnSpacing() {
 void LearnedRun::learnWidths(bool doubt) {
     // The median width of each character's glyphs, counted by occurrence, from labels of one
     // character that several glyphs carry.
-    std::vector<std::vector<std::pair<int, int32_t>>> widths(256);
+    std::map<char32_t, std::vector<std::pair<int, int32_t>>> widths;
     for (const Cluster& c : table_.all())
-        if (c.known && c.label.size() == 1) widths[static_cast<unsigned char>(c.label[0])].push_back({c.width, c.count});
-    for (size_t ch = 0; ch < 256; ++ch) {
-        auto& w = widths[ch];
+        if (c.known && charCount(c.label) == 1) widths[firstChar(c.label)].push_back({c.width, c.count});
+    typicalWidth_.clear();
+    for (auto& [ch, w] : widths) {
         int64_t total = 0;
         for (const auto& [width, count] : w) total += count;
-        typicalWidth_[ch] = 0;
         if (total < 5) continue;
         std::sort(w.begin(), w.end());
         int64_t seen = 0;
@@ -855,11 +931,12 @@ void LearnedRun::learnWidths(bool doubt) {
     widthDoubted_.resize(table_.all().size(), 0);
     for (size_t i = 0; i < table_.all().size() && doubt; ++i) {
         Cluster& c = table_.all()[i];
-        if (!c.known || c.label.size() != 1 || widthDoubted_[i]) continue;
+        if (!c.known || charCount(c.label) != 1 || widthDoubted_[i]) continue;
         if (c.naming == GlyphNaming::Library || c.naming == GlyphNaming::User) continue;
-        const unsigned char ch = static_cast<unsigned char>(c.label[0]);
-        const int usual = typicalWidth_[ch];
-        if (!std::isalpha(ch) || usual <= 0 || c.width * 4 <= usual * 5 + 8) continue;
+        const char32_t ch = firstChar(c.label);
+        const auto usualAt = typicalWidth_.find(ch);
+        const int usual = usualAt == typicalWidth_.end() ? 0 : usualAt->second;
+        if (!plainLetter(ch) || usual <= 0 || c.width * 4 <= usual * 5 + 8) continue;
         widthDoubted_[i] = 1;
         c.known = false;
         c.label.clear();
@@ -963,6 +1040,7 @@ void LearnedRun::learn(const LearnedStep& step) {
     if (!heights.empty()) {
         std::sort(heights.begin(), heights.end());
         xHeight_ = std::max(4, heights[heights.size() / 4]);
+        tallHeight_ = heights[heights.size() * 3 / 4];
     }
     // The slant of the stream's italics: the most common shear of the leaning glyphs.
     std::map<float, int64_t> shears;
@@ -1042,7 +1120,7 @@ int LearnedRun::wordLean(const TextLine& line, size_t first, size_t last) {
         if (gl.cluster < 0 || (gl.bottom - gl.top + 1) * 20 < (line.baseline - line.top + 1) * 9) continue;
         // Letters only: signs such as # and / lean in upright fonts too.
         const Cluster& c = table_[gl.cluster];
-        if (!c.known || c.label.empty() || !std::isalpha(static_cast<unsigned char>(c.label[0]))) continue;
+        if (!c.known || c.label.empty() || !plainLetter(firstChar(c.label))) continue;
         slanted(gl.cluster);
         lean += c.lean;
     }
@@ -1122,7 +1200,8 @@ std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font
         rw.lineStart = w == 0;
         rw.italic = italic[w] != 0;
         std::string word;
-        auto frame = [&](size_t g, unsigned char ch) {
+        auto frame = [&](size_t g, char32_t label) {
+            const auto ch = static_cast<uint16_t>(label > 0xFFFF ? 0xFFFD : label);
             if (!band) return;
             const Glyph& gl = line.glyphs[g];
             band->slots.push_back({gl.left, gl.right, gl.top, gl.bottom, static_cast<uint8_t>(italic[w] ? 2 : 0), ch});
@@ -1135,23 +1214,29 @@ std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font
                     review_.glyphs[static_cast<size_t>(c)].places.push_back(
                         {number, lineIndex, static_cast<int32_t>(at)});
             };
+            // A speck nobody ever named that overlaps a letter beside it is a piece of that
+            // letter (a hairline serif a thin rendering broke off): it is no character.
+            if (brokenOff(line, g)) {
+                place(g);
+                continue;
+            }
             if (ellipsisAt(line, g, words[w].second)) {
                 for (size_t k = 0; k < 3; ++k) {
                     frame(g + k, '.');
                     place(g + k);
                 }
-                rw.pieces.push_back({-1, false, "\x85"});
-                word += '\x85';
+                rw.pieces.push_back({-1, false, std::string(kEllipsis)});
+                word += kEllipsis;
                 g += 2;
                 continue;
             }
-            frame(g, id >= 0 && table_[id].known && !table_[id].label.empty() ? static_cast<unsigned char>(table_[id].label[0]) : 0);
+            frame(g, id >= 0 && table_[id].known ? firstChar(table_[id].label) : 0);
             place(g);
             if (id >= 0 && table_[id].known) {
                 rw.pieces.push_back({id, false, table_[id].label});
                 word += table_[id].label;
             } else {
-                rw.pieces.push_back({id, true, std::string(1, kUnknownMark)});
+                rw.pieces.push_back({id, true, std::string(kUnknownMark)});
                 word += kUnknownMark;
                 ++totals_.unknown;
             }
@@ -1159,33 +1244,36 @@ std::vector<ReviewWord> LearnedRun::lineWords(const TextLine& line, uint8_t font
         // "|" separates lines in the program's texts: Tesseract's bar is an I or an l.
         for (char& c : word)
             if (c == '|') c = 'l';
+        std::u32string chars = toChars(word);
         // An italic capital I leans like a slash: a slash that opens a word of letters, or
         // stands alone, in italic text is the letter.
-        if (italic[w] && !word.empty() && word[0] == '/' &&
-            (word.size() == 1 || std::isalpha(static_cast<unsigned char>(word[1]))))
-            word[0] = 'I';
+        if (italic[w] && !chars.empty() && chars[0] == '/' && (chars.size() == 1 || isLetter(chars[1]))) chars[0] = 'I';
+        // Letters Latin, Cyrillic and Greek draw alike take the script of their word.
+        writeInOneScript(chars, script_);
         // I or l: only the letters of the word go to the dictionary.
-        size_t a = 0, b = word.size();
-        auto letter = [](unsigned char c) { return std::isalpha(c) || c >= 0xC0 || c == '\''; };
-        while (a < b && !letter(static_cast<unsigned char>(word[a]))) ++a;
-        while (b > a && !letter(static_cast<unsigned char>(word[b - 1]))) --b;
+        size_t a = 0, b = chars.size();
+        auto letter = [](char32_t c) { return isLetter(c) || c == '\''; };
+        while (a < b && !letter(chars[a])) ++a;
+        while (b > a && !letter(chars[b - 1])) --b;
         bool rejected = false;
         if (b > a) {
-            const std::string core = word.substr(a, b - a);
             std::function<bool(const std::string&)> known;
             if (dictionary) known = [this](const std::string& s) { return dictionary_->knows(s); };
-            word.replace(a, b - a, chooseIl(core, known));
-            rejected = dictionary && !dictionary_->knows(word.substr(a, b - a));
+            const std::u32string chosen = toChars(chooseIl(toUtf8(std::u32string_view(chars).substr(a, b - a)), known));
+            if (chosen.size() == b - a) chars.replace(a, b - a, chosen);
+            rejected = dictionary && !dictionary_->knows(toUtf8(std::u32string_view(chars).substr(a, b - a)));
             if (dictionary && b - a >= 3) {
                 ++wordsChecked_;
                 wordsRejected_ += rejected ? 1 : 0;
             }
         }
-        // Each glyph keeps its share of the word as written (the I/l choice keeps lengths).
+        // Each glyph keeps its share of the word as written (the I/l choice and the scripts
+        // keep the number of characters).
         size_t at = 0;
         for (ReviewPiece& p : rw.pieces) {
-            const std::string written = word.substr(std::min(at, word.size()), p.text.size());
-            at += p.text.size();
+            const size_t n = charCount(p.text);
+            const std::string written = toUtf8(std::u32string_view(chars).substr(std::min(at, chars.size()), n));
+            at += n;
             if (p.glyph >= 0) {
                 ReviewGlyph& g = review_.glyphs[static_cast<size_t>(p.glyph)];
                 if (!p.unknown && written != p.text) ++ilChanged_[static_cast<size_t>(p.glyph)];
@@ -1213,7 +1301,7 @@ ReviewGlyph reviewGlyph(const Cluster& c) {
     return g;
 }
 
-int64_t unknownMarks(const std::string& text) { return std::count(text.begin(), text.end(), kUnknownMark); }
+int64_t unknownMarks(const std::string& text) { return countUnknownMarks(text); }
 
 // A few glyphs that are all named (a "..." or "?!" alone) are text, however small they are.
 bool LearnedRun::namedMarks(const Page& p) const {
@@ -1273,6 +1361,7 @@ std::optional<ReviewText> LearnedRun::writePage(const Page& p) {
 
 void LearnedRun::write() {
     dictionary_ = &Dictionary::shared(ctx_.opt.ocrLanguage);
+    script_ = ocrLanguageScript(ctx_.opt.ocrLanguage);
     if (single_) {
         writeSingle();
         return;
@@ -1402,11 +1491,11 @@ bool learnedFrames(const Context& ctx, int32_t n, std::vector<LearnedOverlay>& o
             band.lineBottom = p.lines[li].bottom + 1;
             for (const Glyph& g : p.lines[li].glyphs) {
                 // The label as the review holds it now: relabelled glyphs show their new name.
-                unsigned char ch = 0;
+                uint16_t ch = 0;
                 bool italic = false;
                 if (g.cluster >= 0 && static_cast<size_t>(g.cluster) < review.glyphs.size()) {
                     const ReviewGlyph& rg = review.glyphs[static_cast<size_t>(g.cluster)];
-                    if (rg.known && !rg.label.empty()) ch = static_cast<unsigned char>(rg.label[0]);
+                    if (rg.known && !rg.label.empty()) ch = static_cast<uint16_t>(std::min<char32_t>(firstChar(rg.label), 0xFFFD));
                     italic = rg.italic == 1 || (rg.italic < 0 && rg.leans);
                 }
                 band.slots.push_back({g.left, g.right, g.top, g.bottom, static_cast<uint8_t>(italic ? 2 : 0), ch});

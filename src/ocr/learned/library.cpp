@@ -43,7 +43,7 @@ void rebuildIndex(GlyphLibrary& lib) {
 }
 
 std::string escapeLabel(const std::string& label) {
-    const std::string utf8 = cp1252ToUtf8(label);
+    const std::string utf8 = asUtf8(label);
     std::string out;
     static const char* hex = "0123456789ABCDEF";
     for (unsigned char c : utf8) {
@@ -94,9 +94,11 @@ std::string readLibraryFile(const std::string& file) {
 }  // namespace
 
 bool validLibraryLabel(std::string_view label) {
-    if (label.empty() || label.size() > kMaxGlyphLabel) return false;
-    for (unsigned char c : label)
-        if (c < 0x20 || c == 0x7F) return false;
+    if (label.empty() || !validUtf8(label) || charCount(label) > kMaxGlyphLabel) return false;
+    for (size_t i = 0; i < label.size();) {
+        const char32_t c = nextChar(label, i);
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xFFFD) return false;
+    }
     return true;
 }
 
@@ -247,11 +249,9 @@ std::vector<LibraryGlyph> parseGlyphLibrary(std::string_view text, const std::st
             utf8 += static_cast<char>(hi * 16 + lo);
             i += 2;
         }
-        const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        if (!ascii && !looksLikeUtf8(utf8)) throw damaged("the label is not UTF-8");
-        size_t unmapped = 0;
-        g.label = utf8ToCp1252(utf8, &unmapped);
-        if (unmapped > 0 || !validLibraryLabel(g.label)) throw damaged("the label cannot be used");
+        if (!validUtf8(utf8)) throw damaged("the label is not UTF-8");
+        g.label = std::move(utf8);
+        if (!validLibraryLabel(g.label)) throw damaged("the label cannot be used");
         glyphs.push_back(std::move(g));
     }
     if (!ended) throw GlyphLibraryError("The glyph library " + quoted + " is incomplete: its end line is missing.");

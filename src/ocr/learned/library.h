@@ -42,7 +42,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Whether the user can give a glyph this label: 1..kMaxGlyphLabel Windows-1252 characters,
+// Whether the user can give a glyph this label: 1..kMaxGlyphLabel characters of valid UTF-8,
 // no control characters and no "|" (which separates lines in the texts).
 bool validGlyphLabel(std::string_view label);
 // Whether the library can hold a label: as above, but "|" may stand (Tesseract's bar, which

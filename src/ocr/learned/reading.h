@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/encoding.h"
 #include "ocr/learned/glyphs.h"
 
 namespace vantrel {
@@ -44,7 +45,7 @@ struct AlignSegment {
 };
 
 // The usual width in columns of a character's glyph in this stream, 0 when not known yet.
-using TypicalWidth = std::function<int(unsigned char)>;
+using TypicalWidth = std::function<int(char32_t)>;
 
 // One vote the alignment gives: segment `segment` of the word reads `text`.
 struct AlignVote {
@@ -63,16 +64,42 @@ std::vector<AlignVote> alignWord(const std::vector<AlignSegment>& segments, cons
                                  const TypicalWidth& typical = {});
 
 // Whether a character can be drawn at a glyph's place against the baseline: a letter or
-// digit is never a mark raised off the baseline (that is ’ ' " ° and the like).
-bool riseFits(const std::string& label, Rise rise);
+// digit is never a mark raised off the baseline (that is ’ ' " ° and the like), and a small
+// letter like a, n or x is no short mark hanging below it.
+// `belowLetters`: the glyph reaches below the baseline and is shorter than small letters.
+bool riseFits(const std::string& label, Rise rise, bool belowLetters = false);
 
 // How many separate parts a character's glyph has in common fonts (i 2, é 2, a 1), or 0
 // when it depends on the font.
-int expectedParts(unsigned char c);
+int expectedParts(char32_t c);
 
-// Chooses I or l for each of these glyphs in a word (Windows-1252 letters, no spaces):
+// Chooses I or l for each of these glyphs in a word (UTF-8 letters, no spaces; words with
+// letters of other scripts than Latin stay as they are):
 // the spelling the dictionary knows, else by context (l between capitals is I, a lone one
 // is I, I inside lower-case letters is l). `known` is the dictionary lookup.
 std::string chooseIl(const std::string& word, const std::function<bool(const std::string&)>& known);
+
+// A letter drawn in two pieces side by side (ť is t and a caron like an apostrophe, Ή a tonos
+// and Η, ы is ь and a stroke): the glyphs read `first` and `second`, the text says `letter`.
+struct SplitLetter {
+    char32_t letter, first, second;
+    bool letterFirst;   // the letter's own shape comes first, the piece after it
+};
+const SplitLetter* splitLetterOf(char32_t c);
+// The text with each split letter's two pieces joined into the letter.
+std::string joinSplitLetters(std::string_view text);
+
+// Latin, Cyrillic and Greek letters drawn alike (a/а, o/о/ο, p/р/ρ, A/А/Α, ...): the shapes
+// cannot tell them apart, the word can. Each such letter is written in the script most of
+// the word's other letters have, or in `fallback` (the language's) when none tells.
+void writeInOneScript(std::u32string& word, Script fallback);
+// Greek letters with breathings and accents of the polytonic script (which Tesseract's Greek
+// model writes now and then) as the modern script writes them: every mark over a vowel is
+// the tonos.
+char32_t monotonicGreek(char32_t c);
+
+// A look-alike letter as its Latin twin, other characters as they are: for comparing what
+// the teacher read with a glyph's label.
+char32_t latinTwin(char32_t c);
 
 }  // namespace vantrel

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <tuple>
 
+#include "core/encoding.h"
 #include "ocr/correction.h"
 #include "ocr/learned/library.h"
+#include "ocr/learned/reading.h"
 
 namespace vantrel {
 namespace {
@@ -70,7 +72,8 @@ BuiltText buildReviewText(const GlyphReview& review, const ReviewText& t) {
                     break;
                 }
             italic = forcedItalic(t.fontMode, italic);
-            b.chars += static_cast<int32_t>(text.size());
+            text = joinSplitLetters(text);
+            b.chars += static_cast<int32_t>(charCount(text));
             if (italic) ++b.italicWords;
             else ++b.uprightWords;
             if (w > first) {

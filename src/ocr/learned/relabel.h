@@ -46,7 +46,7 @@ struct RelabelResult {
     int32_t locked = 0;             // subtitles using the glyph that kept their locked text
 };
 
-// Sets glyph `glyph`'s label (Windows-1252, validGlyphLabel) and italic flag (-1: each word
+// Sets glyph `glyph`'s label (UTF-8, validGlyphLabel) and italic flag (-1: each word
 // decides, 0 upright, 1 italic), rebuilds the text of every subtitle that uses it except the
 // locked ones, remembers the glyph in the library (saved when it has a file) and keeps an undo
 // step. Refused (done false) for a glyph out of range or a label that cannot be stored.

@@ -2,8 +2,10 @@
 #include "ocr/learned/teacher.h"
 
 #include <dlfcn.h>
+#include <iconv.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -35,6 +37,19 @@ const char* dictionaryFor(const std::string& language) {
     if (language == "ita") return "it_IT";
     if (language == "nld") return "nl_NL";
     if (language == "por") return "pt_PT";
+    if (language == "pol") return "pl_PL";
+    if (language == "ces") return "cs_CZ";
+    if (language == "hun") return "hu_HU";
+    if (language == "ron") return "ro_RO";
+    if (language == "tur") return "tr_TR";
+    if (language == "hrv") return "hr_HR";
+    if (language == "slk") return "sk_SK";
+    if (language == "slv") return "sl_SI";
+    if (language == "ell") return "el_GR";
+    if (language == "rus") return "ru_RU";
+    if (language == "ukr") return "uk_UA";
+    if (language == "srp") return "sr_RS";
+    if (language == "bul") return "bg_BG";
     return nullptr;
 }
 
@@ -202,7 +217,7 @@ std::vector<TeacherWord> Teacher::readLine(const GreyImage& image) {
         char* utf8 = a.text(it, tesseract::RIL_WORD);
         if (!utf8) continue;
         TeacherWord w;
-        w.text = utf8ToCp1252(utf8);
+        w.text = asUtf8(utf8);
         a.deleteText(utf8);
         w.confidence = a.confidence(it, tesseract::RIL_WORD);
         if (!a.box(a.pageIterator(it), tesseract::RIL_WORD, &w.left, &w.top, &w.right, &w.bottom)) continue;
@@ -220,6 +235,10 @@ struct Dictionary::Api {
     void* (*create)(const char*, const char*) = nullptr;
     void (*destroy)(void*) = nullptr;
     int (*spell)(void*, const char*) = nullptr;
+    char* (*encoding)(void*) = nullptr;
+    // Words go to a dictionary in its own encoding; UTF-8 ones take them as they are.
+    iconv_t fromUtf8 = reinterpret_cast<iconv_t>(-1);
+    std::mutex mutex;   // the converter keeps state between calls
 };
 
 Dictionary::Dictionary(const std::string& language) : api_(std::make_unique<Api>()) {
@@ -232,12 +251,18 @@ Dictionary::Dictionary(const std::string& language) : api_(std::make_unique<Api>
     a.lib = ::dlopen("libhunspell-1.7.so.0", RTLD_NOW | RTLD_LOCAL);
     if (!a.lib) return;
     if (!resolve(a.lib, "Hunspell_create", a.create) || !resolve(a.lib, "Hunspell_destroy", a.destroy) ||
-        !resolve(a.lib, "Hunspell_spell", a.spell))
+        !resolve(a.lib, "Hunspell_spell", a.spell) || !resolve(a.lib, "Hunspell_get_dic_encoding", a.encoding))
         return;
     a.handle = a.create((base + ".aff").c_str(), (base + ".dic").c_str());
+    if (!a.handle) return;
+    const char* encoding = a.encoding(a.handle);
+    std::string code = encoding ? encoding : "";
+    for (char& c : code) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (!code.empty() && code != "UTF-8" && code != "UTF8") a.fromUtf8 = ::iconv_open(encoding, "UTF-8");
 }
 
 Dictionary::~Dictionary() {
+    if (api_->fromUtf8 != reinterpret_cast<iconv_t>(-1)) ::iconv_close(api_->fromUtf8);
     if (api_->handle) api_->destroy(api_->handle);
     if (api_->lib) ::dlclose(api_->lib);
 }
@@ -246,8 +271,18 @@ bool Dictionary::loaded() const { return api_->handle != nullptr; }
 
 bool Dictionary::knows(const std::string& word) const {
     if (!loaded()) return false;
-    // The dictionaries Debian ships are all UTF-8.
-    return api_->spell(api_->handle, cp1252ToUtf8(word).c_str()) != 0;
+    const std::string utf8 = asUtf8(word);
+    if (api_->fromUtf8 == reinterpret_cast<iconv_t>(-1)) return api_->spell(api_->handle, utf8.c_str()) != 0;
+    // A word the dictionary's code page cannot hold is not in the dictionary.
+    std::string out(utf8.size() * 4 + 4, '\0');
+    const std::lock_guard<std::mutex> lock(api_->mutex);
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size(), outLeft = out.size() - 1;
+    char* o = out.data();
+    ::iconv(api_->fromUtf8, nullptr, nullptr, nullptr, nullptr);
+    if (::iconv(api_->fromUtf8, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1)) return false;
+    out.resize(static_cast<size_t>(o - out.data()));
+    return api_->spell(api_->handle, out.c_str()) != 0;
 }
 
 }  // namespace vantrel

@@ -8,7 +8,7 @@
 
 namespace vantrel {
 
-// One word Tesseract read: its text in Windows-1252, box (inclusive) and confidence 0..100.
+// One word Tesseract read: its text in UTF-8, box (inclusive) and confidence 0..100.
 struct TeacherWord {
     std::string text;
     int left = 0;
@@ -78,7 +78,7 @@ public:
     Dictionary& operator=(const Dictionary&) = delete;
 
     bool loaded() const;
-    // Whether a Windows-1252 word is spelt right.
+    // Whether a UTF-8 word is spelt right.
     bool knows(const std::string& word) const;
 
 private:
