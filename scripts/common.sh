@@ -16,7 +16,7 @@ VANTREL_PACKAGES=(cmake g++ make pkg-config ccache libpng-dev zlib1g-dev libgtes
   tesseract-ocr-pol tesseract-ocr-ces tesseract-ocr-hun tesseract-ocr-tur tesseract-ocr-ell tesseract-ocr-rus
   libhunspell-dev hunspell-en-us hunspell-fr hunspell-de-de hunspell-es hunspell-it hunspell-nl
   hunspell-pt-pt hunspell-pl hunspell-cs hunspell-hu hunspell-tr hunspell-el hunspell-ru
-  libavformat-dev libavcodec-dev libavutil-dev
+  libavformat-dev libavcodec-dev libavutil-dev mkvtoolnix
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 fonts-freefont-ttf fonts-urw-base35)
 
 ensure_packages() {
